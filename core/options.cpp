@@ -1,0 +1,60 @@
+#include "core/options.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+const char* ClientUsage() {
+    return "usage: zeri [--server HOST] [--user NAME --password PW] [--room ID]\n"
+           "            [--headless] [--data-dir DIR]\n"
+           "  --server HOST    host of every service (default 127.0.0.1)\n"
+           "  --user NAME      sign in as NAME without the sign-in window\n"
+           "  --password PW    password for --user\n"
+           "  --room ID        enter room ID at start\n"
+           "  --headless       no windows: chat and notices on standard output,\n"
+           "                   lines typed on standard input are sent as chat\n"
+           "  --data-dir DIR   data folder (also ZERI_DATA_DIR)\n";
+}
+
+bool ParseClientOptions(const std::vector<std::string>& args, ClientOptions& out,
+                        std::string& error) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        if (a == "--server") {
+            if (!value(out.server)) return false;
+        } else if (a == "--user") {
+            if (!value(out.user)) return false;
+        } else if (a == "--password") {
+            if (!value(out.password)) return false;
+        } else if (a == "--data-dir") {
+            if (!value(out.dataDir)) return false;
+        } else if (a == "--room") {
+            std::string v;
+            if (!value(v)) return false;
+            errno = 0;
+            char* end = nullptr;
+            const unsigned long id = std::strtoul(v.c_str(), &end, 10);
+            if (v.empty() || *end != '\0' || errno != 0 || id == 0 || id > 0xFFFFFFFFul ||
+                v[0] == '-') {
+                error = "--room needs a positive room id, not '" + v + "'";
+                return false;
+            }
+            out.room = static_cast<unsigned>(id);
+        } else if (a == "--headless") {
+            out.headless = true;
+        } else if (a == "--help" || a == "-h") {
+            out.help = true;
+        } else {
+            error = "unknown option '" + a + "'";
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,22 @@
+#pragma once
+// Command-line flags of the client.
+
+#include <string>
+#include <vector>
+
+struct ClientOptions {
+    std::string server = "127.0.0.1";  // every service host
+    std::string user;
+    std::string password;
+    std::string dataDir;
+    unsigned room = 0;  // enter at start when non-zero
+    bool headless = false;
+    bool help = false;
+};
+
+// False with a message in `error` for an unknown flag, a flag without its
+// value or a room id that is not a positive number.
+bool ParseClientOptions(const std::vector<std::string>& args, ClientOptions& out,
+                        std::string& error);
+
+const char* ClientUsage();
