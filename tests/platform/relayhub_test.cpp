@@ -11,7 +11,7 @@
 
 #include "platform/relayhub/relayhub.h"
 #include "platform/relayhub/timing.h"
-#include "server/relay_server.h"
+#include "tests/support/echo_server.h"
 
 using namespace std::chrono_literals;
 
@@ -75,69 +75,7 @@ public:
     Events& ev;
 };
 
-// Echo server: every packet comes back on the same channel; command 0xFEED
-// asks for `n` packets of 64 KiB (for the slow-reader case).
-class EchoHandler : public server::IRelayHandler {
-public:
-    std::mutex m;
-    std::condition_variable cv;
-    std::vector<server::SessionPtr> sessions;
-    std::vector<std::pair<std::uint32_t, std::string>> got;
-    int closed = 0;
-    bool OnHello(const server::SessionPtr& s, const std::string& name, std::string& reason) override {
-        if (name == "refuse-me") {
-            reason = "not welcome";
-            return false;
-        }
-        std::lock_guard<std::mutex> g(m);
-        sessions.push_back(s);
-        cv.notify_all();
-        return true;
-    }
-    void OnPacket(const server::SessionPtr& s, std::uint8_t ch, std::uint32_t cmd,
-                  const unsigned char* body, std::size_t n) override {
-        {
-            std::lock_guard<std::mutex> g(m);
-            got.emplace_back(cmd, std::string(reinterpret_cast<const char*>(body), n));
-            cv.notify_all();
-        }
-        s->Send(ch, cmd, std::string_view(reinterpret_cast<const char*>(body), n));
-    }
-    void OnClosed(const server::SessionPtr&) override {
-        std::lock_guard<std::mutex> g(m);
-        ++closed;
-        cv.notify_all();
-    }
-};
-
-class Server {
-public:
-    explicit Server(std::uint16_t port = 0) : relay(io, handler) {
-        std::string err;
-        if (!relay.Listen("127.0.0.1", port, err)) throw std::runtime_error(err);
-        thread = std::thread([this] { io.run(); });
-    }
-    ~Server() { Stop(); }
-    void Stop() {
-        if (!thread.joinable()) return;
-        relay.Stop();
-        {
-            std::lock_guard<std::mutex> g(handler.m);
-            for (auto& s : handler.sessions) s->Close();
-        }
-        // Let the closes run so the port refuses at once; stop outright if a
-        // late session keeps the loop busy.
-        for (int i = 0; i < 200 && !io.stopped(); ++i) std::this_thread::sleep_for(10ms);
-        io.stop();
-        thread.join();
-        handler.sessions.clear();
-    }
-    std::uint16_t port() const { return relay.port(); }
-    asio::io_context io;
-    EchoHandler handler;
-    server::CRelayServer relay;
-    std::thread thread;
-};
+using testsupport::EchoServer;
 
 pkinfo Packet(std::uint32_t cmd, std::string& body) {
     pkinfo p;
@@ -174,7 +112,7 @@ TEST_F(RelayHub, ChatPacketsCrossBothWaysExactlyOnceWithIdenticalBodies) {
     Status status(ev);
     Sink sink(ev);
     HubGuard hub;
-    Server srv;
+    EchoServer srv;
     IChatProxy* chat = net_proxy_register("pc_chat", &status, 200);
     ASSERT_NE(chat, nullptr);
     EXPECT_EQ(net_proxy_generate("pc_chat"), chat);
@@ -215,7 +153,7 @@ TEST_F(RelayHub, ReconnectAfterServerRestartFiresConnectAgain) {
     Status status(ev);
     Sink sink(ev);
     HubGuard hub;
-    auto srv = std::make_unique<Server>();
+    auto srv = std::make_unique<EchoServer>();
     const std::uint16_t port = srv->port();
     IChatProxy* chat = net_proxy_register("pc_chat", &status, 200);
     chat->connect("127.0.0.1", port);
@@ -226,7 +164,7 @@ TEST_F(RelayHub, ReconnectAfterServerRestartFiresConnectAgain) {
     EXPECT_EQ(ev.Count("disconnect"), 1);
     EXPECT_EQ(get_signal("pc_chat"), kSignalLost);
     srv.reset();
-    Server again(port);
+    EchoServer again(port);
     ASSERT_TRUE(ev.Wait([](Events& e) { return e.connects == 2; }));
     EXPECT_EQ(ev.Count("status-connect"), 2);
     // The heartbeat measures a round trip once the connection is back.
@@ -242,7 +180,7 @@ TEST_F(RelayHub, AudioVideoServicesMapToTheirChannelsAndCountPending) {
     Events video, media;
     Sink videoSink(video), mediaSink(media);
     HubGuard hub;
-    Server srv;
+    EchoServer srv;
     IAVProxy* av = net_avproxy_init(100);
     ASSERT_NE(av, nullptr);
     av->connect("127.0.0.1", srv.port());
@@ -273,7 +211,7 @@ TEST_F(RelayHub, RefusedHelloAndUnreachableServerReportOneErrorPerOutage) {
     Status status(ev);
     HubGuard hub;
     IChatProxy* chat = net_proxy_register("refuse-me", &status, 10);
-    Server srv;
+    EchoServer srv;
     chat->connect("127.0.0.1", srv.port());
     ASSERT_TRUE(ev.Wait([](Events& e) { return !e.log.empty(); }));
     EXPECT_EQ(ev.log[0], "status-error:not welcome");
@@ -286,7 +224,7 @@ TEST_F(RelayHub, ServerDropsGarbageAndSlowReadersButKeepsServingOthers) {
     Events ev;
     Sink sink(ev);
     HubGuard hub;
-    Server srv;
+    EchoServer srv;
     IChatProxy* chat = net_proxy_register("pc_chat", nullptr, 200);
     chat->connect("127.0.0.1", srv.port());
     chat->attach(1, &sink);
