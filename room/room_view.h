@@ -1,0 +1,34 @@
+#pragma once
+// How the room shows things: by the names of the room window's controls.
+// The Qt room window and the headless view both implement it; the room
+// logic never knows which one it talks to.
+
+#include <string>
+
+#include "room/user_list_model.h"
+
+enum class BoxIcon { Info, Error };
+
+class IRoomView {
+public:
+    virtual ~IRoomView() = default;
+    // Named controls. A name the view does not have is ignored.
+    virtual void SetText(const std::string& control, const std::string& text) = 0;
+    virtual void SetVisible(const std::string& control, bool visible) = 0;
+    virtual void SetEnabled(const std::string& control, bool enabled) = 0;
+    virtual void SetImage(const std::string& control, const std::string& file) = 0;
+    virtual void SetTooltip(const std::string& control, const std::string& text) = 0;
+
+    // The tip label (short status texts, server errors).
+    virtual void ShowTip(const std::string& text) = 0;
+    // The one-line notice label, in label markup.
+    virtual void ShowNotice(const std::string& markup) = 0;
+    virtual void MessageBox(const std::string& text, const std::string& caption, BoxIcon icon) = 0;
+    virtual void SetTitle(const std::string& title) = 0;
+    virtual void ShowWindow(bool shown) = 0;
+    // A system line in a chat view ("Edit_RecvChat", …).
+    virtual void AppendSystemLine(const std::string& view, const std::string& text) = 0;
+    virtual void ClearChat(const std::string& view) = 0;
+    // The user list control follows the model through this observer.
+    virtual IUserListObserver& UserListView() = 0;
+};
