@@ -1,0 +1,207 @@
+#include "net/proxy_sinks.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "core/app_context.h"
+#include "core/message.h"
+#include "net/catalogue_media.h"
+#include "net/commands.h"
+#include "net/fields.h"
+
+namespace {
+
+// Shown to the user when the chat connection drops ("network connection broken").
+const char kConnectionBroken[] = "网络连接断开";
+
+void SendStatus(std::uint32_t code, std::string text) {
+    // An owned copy: the wait below keeps the order of events, and the text no
+    // longer depends on the sender's stack.
+    TMessageData<ProxyStatusText> data(ProxyStatusText{std::move(text)});
+    SendMessage(AppContext::instance().GetHwnd(), UM_PROXY_STATUS, code, 0, &data);
+}
+
+template <class Msg>
+bool DeliverVoice(const unsigned char* body, std::size_t length, int kind) {
+    const Msg m = wire::decode<Msg>(body, length);
+    if (!m.ok()) return false;  // the server's text instead of voice
+    AppContext& ctx = AppContext::instance();
+    ctx.updateSpeakers(m.speaker1, m.speaker2);
+    if (!m.audio.empty()) ctx.OnAudioPacket(kind, m.stamp, m.audio.data(), m.audio.size());
+    return true;
+}
+
+}  // namespace
+
+bool ForwardToRoom(const pkinfo* packet) {
+    if (!packet) return false;
+    auto copy = std::make_unique<TMessageData<ServerPacket>>(ServerPacket{});
+    if (packet->length && packet->body)
+        copy->value.body.assign(packet->body, packet->body + packet->length);
+    return PostMessage(AppContext::instance().GetHwnd(), UM_SERVER_PACKET, packet->cmd, 0,
+                       std::move(copy));
+}
+
+bool HandleVoicePacket(std::uint32_t command, const unsigned char* body, std::size_t length) {
+    switch (command) {
+        case cmd::Audio_Aac_Notify: return DeliverVoice<msg::Audio_Aac_Notify>(body, length, 1);
+        case cmd::Audio_Amr_Notify: return DeliverVoice<msg::Audio_Amr_Notify>(body, length, 0);
+        case cmd::Mix_Aac_Notify: return DeliverVoice<msg::Mix_Aac_Notify>(body, length, 1);
+        case cmd::Mix_Amr_Notify: return DeliverVoice<msg::Mix_Amr_Notify>(body, length, 0);
+        default: return false;
+    }
+}
+
+bool HandleVideoPacket(const unsigned char* body, std::size_t length) {
+    const auto m = wire::decode<msg::Video_Data_Notify>(body, length);
+    if (!m.ok()) return false;
+    VideoFrameHeader h;
+    const std::uint32_t w = m.header_word;
+    h.f0 = static_cast<std::uint8_t>((w >> 28) & 0x0F);
+    h.f1 = static_cast<std::uint8_t>((w >> 24) & 0x0F);
+    h.f2 = static_cast<std::uint8_t>((w >> 8) & 0xFF);
+    h.f3 = static_cast<std::uint8_t>(w & 0xFF);
+    h.f4 = static_cast<std::uint8_t>((w >> 16) & 0xFF);
+    h.extra = m.value4;
+    h.source = m.value1;
+    AppContext::instance().PlayFrame(h, m.frame.data(), m.frame.size());
+    return true;
+}
+
+// ---- chat connection status ----
+
+int CProxyStatus::OnConnect() {
+    connected_ = true;
+    std::printf("proxy connect\r\n");
+    std::fflush(stdout);
+    return 0;
+}
+
+int CProxyStatus::OnDisconnect() {
+    connected_ = false;
+    SendStatus(0, kConnectionBroken);
+    std::printf("proxy disconnect\r\n");
+    std::fflush(stdout);
+    return 0;
+}
+
+int CProxyStatus::OnError(std::uint32_t code, const char* text) {
+    const std::string t = text ? text : "";
+    SendStatus(code, t);
+    std::printf("proxy error code:%u error:%s\r\n", code, t.c_str());
+    std::fflush(stdout);
+    return 0;
+}
+
+// ---- channel sinks ----
+
+int CChatRoom::OnJoin(std::uint32_t) { return std::printf("chatroom onJoin\r\n"), 0; }
+int CChatRoom::OnLeave(std::uint32_t) { return std::printf("chatroom onLeave\r\n"), 0; }
+int CChatRoom::OnPacket(std::uint32_t, pkinfo* packet) {
+    ForwardToRoom(packet);
+    return 0;
+}
+int CChatRoom::OnConnect() {
+    PostMessage(AppContext::instance().GetHwnd(), UM_CHAT_PROXY_CONNECTED, 0, 0);
+    std::printf("chatroom proxy connect\r\n");
+    std::fflush(stdout);
+    return 0;
+}
+int CChatRoom::OnDisconnect() { return std::printf("chatroom proxy disconnect\r\n"), 0; }
+int CChatRoom::OnError(std::uint32_t code, const char* text) {
+    std::printf("chatroom proxy error code:%u error:%s\r\n", code, text ? text : "");
+    return 0;
+}
+
+int CAVTran::OnJoin(std::uint32_t) { return std::printf("avtran onJoin\r\n"), 0; }
+int CAVTran::OnLeave(std::uint32_t) { return std::printf("avtran onLeave\r\n"), 0; }
+int CAVTran::OnPacket(std::uint32_t, pkinfo* packet) {
+    if (!packet) return 0;
+    if (packet->cmd == cmd::Video_Data_Notify)
+        HandleVideoPacket(packet->body, packet->length);
+    else
+        ForwardToRoom(packet);
+    return 0;
+}
+int CAVTran::OnConnect() {
+    PostMessage(AppContext::instance().GetHwnd(), UM_AVTRAN_CONNECTED, 0, 0);
+    std::printf("avtran proxy connect\r\n");
+    std::fflush(stdout);
+    return 0;
+}
+int CAVTran::OnDisconnect() { return std::printf("avtran proxy disconnect\r\n"), 0; }
+int CAVTran::OnError(std::uint32_t code, const char* text) {
+    std::printf("avtran proxy error code:%u error:%s\r\n", code, text ? text : "");
+    return 0;
+}
+
+int CMServer::OnJoin(std::uint32_t) { return std::printf("mserver onJoin\r\n"), 0; }
+int CMServer::OnLeave(std::uint32_t) { return std::printf("mserver onLeave\r\n"), 0; }
+int CMServer::OnPacket(std::uint32_t, pkinfo* packet) {
+    if (!packet) return 0;
+    switch (packet->cmd) {
+        case cmd::Audio_Aac_Notify:
+        case cmd::Audio_Amr_Notify:
+        case cmd::Mix_Aac_Notify:
+        case cmd::Mix_Amr_Notify:
+            HandleVoicePacket(packet->cmd, packet->body, packet->length);
+            break;
+        default:
+            ForwardToRoom(packet);
+    }
+    return 0;
+}
+int CMServer::OnConnect() {
+    PostMessage(AppContext::instance().GetHwnd(), UM_MSERVER_CONNECTED, 0, 0);
+    std::printf("mserver proxy connect\r\n");
+    std::fflush(stdout);
+    return 0;
+}
+int CMServer::OnDisconnect() { return std::printf("mserver proxy disconnect\r\n"), 0; }
+int CMServer::OnError(std::uint32_t code, const char* text) {
+    std::printf("mserver proxy error code:%u error:%s\r\n", code, text ? text : "");
+    return 0;
+}
+
+// ---- start-up ----
+
+void CInit::SetEndpoint(const std::string& host, std::uint32_t port) {
+    std::lock_guard<std::mutex> g(lock_);
+    host_ = host;
+    port_ = port;
+}
+
+int CInit::OnInit() {
+    std::lock_guard<std::mutex> g(lock_);
+    if (chat_) return 0;
+    chat_ = net_proxy_register("pc_chat", &CProxyStatus::instance(), 200);
+    if (chat_) {
+        chat_->connect(host_.c_str(), port_);
+        chat_->attach(1, &CChatRoom::instance());
+    }
+    return 0;
+}
+
+void CInit::Reset() {
+    std::lock_guard<std::mutex> g(lock_);
+    chat_ = nullptr;
+}
+
+int StartAVConnection(const std::string& host, std::uint32_t port) {
+    IAVProxy* av = net_avproxy_init(100);
+    AppContext::instance().SetAVProxy(av);
+    if (!av) return -1;
+    av->connect(host.c_str(), port);
+    av->attach(2, &CAVTran::instance());
+    av->attach(3, &CMServer::instance());
+    return 0;
+}
+
+void ReleaseAVConnection() {
+    AppContext& ctx = AppContext::instance();
+    if (IAVProxy* av = ctx.GetAVProxy()) {
+        av->close();
+        ctx.SetAVProxy(nullptr);
+    }
+    net_avproxy_release();
+}

@@ -1,0 +1,122 @@
+#pragma once
+// The program's side of the connection library: the objects that hear the
+// chat and audio/video connections, and the start-up hooks that make them.
+//
+// Room packets cross to the room window as UM_SERVER_PACKET with an owned
+// copy of the body; voice and video are decoded here, on the connection
+// thread, and go straight to the media entry points of AppContext.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/singleton.h"
+#include "platform/relayhub/relayhub.h"
+
+// The payload of UM_SERVER_PACKET (command id in wParam).
+struct ServerPacket {
+    std::uint32_t reserved = 0;
+    std::vector<unsigned char> body;
+};
+
+// The payload of UM_PROXY_STATUS (error code in wParam, 0 for a plain loss).
+struct ProxyStatusText {
+    std::string text;
+};
+
+// Copies the body and posts it to the room window. False when there is no
+// room window to take it.
+bool ForwardToRoom(const pkinfo* packet);
+
+class CProxyStatus : public IProxyStatus, public c_leaky_singleton<CProxyStatus> {
+    friend class c_leaky_singleton<CProxyStatus>;
+
+public:
+    int OnConnect() override;
+    int OnDisconnect() override;
+    int OnError(std::uint32_t code, const char* text) override;
+    bool IsConnected() const { return connected_; }
+
+private:
+    CProxyStatus() = default;
+    std::atomic<bool> connected_{false};
+};
+
+class CChatRoom : public IServerSink, public c_leaky_singleton<CChatRoom> {
+    friend class c_leaky_singleton<CChatRoom>;
+
+public:
+    int OnJoin(std::uint32_t id) override;
+    int OnLeave(std::uint32_t id) override;
+    int OnPacket(std::uint32_t id, pkinfo* packet) override;
+    int OnConnect() override;
+    int OnDisconnect() override;
+    int OnError(std::uint32_t code, const char* text) override;
+
+private:
+    CChatRoom() = default;
+};
+
+class CAVTran : public IServerSink, public c_leaky_singleton<CAVTran> {
+    friend class c_leaky_singleton<CAVTran>;
+
+public:
+    int OnJoin(std::uint32_t id) override;
+    int OnLeave(std::uint32_t id) override;
+    int OnPacket(std::uint32_t id, pkinfo* packet) override;
+    int OnConnect() override;
+    int OnDisconnect() override;
+    int OnError(std::uint32_t code, const char* text) override;
+
+private:
+    CAVTran() = default;
+};
+
+class CMServer : public IServerSink, public c_leaky_singleton<CMServer> {
+    friend class c_leaky_singleton<CMServer>;
+
+public:
+    int OnJoin(std::uint32_t id) override;
+    int OnLeave(std::uint32_t id) override;
+    int OnPacket(std::uint32_t id, pkinfo* packet) override;
+    int OnConnect() override;
+    int OnDisconnect() override;
+    int OnError(std::uint32_t code, const char* text) override;
+
+private:
+    CMServer() = default;
+};
+
+// Decoding of media packets on the connection thread (also used by tests).
+// False when the packet was dropped (server text in tag 209, or not media).
+bool HandleVoicePacket(std::uint32_t command, const unsigned char* body, std::size_t length);
+bool HandleVideoPacket(const unsigned char* body, std::size_t length);
+
+// Handed to net_proxy_init: registers the chat connection once.
+class CInit : public IInit, public c_singleton<CInit> {
+    friend class c_singleton<CInit>;
+
+public:
+    static constexpr std::uint32_t kRoomPort = 6666;
+    // The room-service host and port (--server; tests use other ports).
+    void SetEndpoint(const std::string& host, std::uint32_t port = kRoomPort);
+    int OnInit() override;
+    IChatProxy* chat() const { return chat_; }
+    // Back to unregistered (tests, after net_proxy_shutdown).
+    void Reset();
+
+private:
+    CInit() = default;
+    std::mutex lock_;
+    IChatProxy* chat_ = nullptr;
+    std::string host_ = "127.0.0.1";
+    std::uint32_t port_ = kRoomPort;
+};
+
+// Start-up step for the audio/video connection: 0, or -1 when the library
+// gives no connection (the room then works without audio and video).
+int StartAVConnection(const std::string& host, std::uint32_t port = CInit::kRoomPort);
+// Exit path: closes and forgets the audio/video connection.
+void ReleaseAVConnection();
