@@ -42,3 +42,17 @@ bool CProxyLink::sendVideoService(std::uint32_t command, const TLV::body& body) 
 bool CProxyLink::sendMediaServer(std::uint32_t command, const TLV::body& body) {
     return SendAV(2, command, body);
 }
+
+std::uint32_t CProxyLink::TakeSentBytes() {
+    std::uint32_t n = get_send_size("pc_chat");
+    if (IAVProxy* av = AppContext::instance().GetAVProxy()) n += av->sent();
+    return n;
+}
+
+std::uint32_t CProxyLink::TakeReceivedBytes() {
+    std::uint32_t n = get_recv_size("pc_chat");
+    if (IAVProxy* av = AppContext::instance().GetAVProxy()) n += av->received();
+    return n;
+}
+
+std::uint32_t CProxyLink::SignalMs() { return get_signal("pc_chat"); }

@@ -17,6 +17,11 @@ public:
     virtual bool sendChat(std::uint32_t command, const TLV::body& body) = 0;
     virtual bool sendVideoService(std::uint32_t command, const TLV::body& body) = 0;
     virtual bool sendMediaServer(std::uint32_t command, const TLV::body& body) = 0;
+    // Traffic since the previous call, over every connection, and the chat
+    // connection's heartbeat round trip in milliseconds.
+    virtual std::uint32_t TakeSentBytes() = 0;
+    virtual std::uint32_t TakeReceivedBytes() = 0;
+    virtual std::uint32_t SignalMs() = 0;
 
     // A catalogue message on the channel its command id belongs to.
     template <class Msg>
@@ -42,6 +47,9 @@ public:
     bool sendChat(std::uint32_t command, const TLV::body& body) override;
     bool sendVideoService(std::uint32_t command, const TLV::body& body) override;
     bool sendMediaServer(std::uint32_t command, const TLV::body& body) override;
+    std::uint32_t TakeSentBytes() override;
+    std::uint32_t TakeReceivedBytes() override;
+    std::uint32_t SignalMs() override;
 
 private:
     std::mutex lock_;

@@ -1,0 +1,266 @@
+#include "room/room_session.h"
+
+#include <cstdio>
+
+#include "core/app_context.h"
+#include "core/log.h"
+#include "net/catalogue_media.h"
+#include "net/catalogue_room.h"
+#include "room/markup_text.h"
+
+namespace {
+constexpr unsigned kStatusPeriodMs = 1000;
+constexpr unsigned kBillboardPeriodMs = 900000;
+}  // namespace
+
+CRoomSession::CRoomSession(IRoomView& view, IRoomLink& link, ITimerHost& timers, IClock& clock,
+                           IRoomAccount& account)
+    : view_(view), link_(link), timers_(timers), clock_(clock), account_(account) {
+    userList_.SetObserver(&view_.UserListView());
+}
+
+CRoomSession::~CRoomSession() {
+    userList_.SetObserver(nullptr);
+    BUDDY_Close(buddy_);
+}
+
+bool CRoomSession::Start() {
+    me_ = account_.Me();
+    AppContext::instance().SetUserId(me_.userId);
+    AppContext::instance().SetVipLevel(me_.card.vip_level);
+    buddy_ = BUDDY_Create(me_.userId);
+    if (!buddy_) return false;
+    account_.RequestPowerList();
+    account_.RequestAccountState();
+    account_.RequestBillboards();
+    timers_.SetTimer(room_timer::kStatus, kStatusPeriodMs);
+    timers_.SetTimer(room_timer::kBillboards, kBillboardPeriodMs);
+    return true;
+}
+
+RoomUser CRoomSession::MakeMe() const {
+    RoomUser u;
+    u.userId = me_.userId;
+    u.nickname = me_.nickname;
+    u.role = myRole_;
+    u.gagged = gagged_;
+    u.online = true;
+    FillFromCard(u, me_.card, true, 0, 1);
+    return u;
+}
+
+void CRoomSession::FillFromCard(RoomUser& u, const msg::user_card& card, bool hasCard,
+                                std::int32_t defaultGrade, std::uint32_t defaultValue14) {
+    if (!hasCard) {
+        u.cardValue3 = 1;
+        u.wealthGrade = defaultGrade;
+        u.cardValue14 = defaultValue14;
+        return;
+    }
+    u.headUrl = card.head_url;
+    u.cardText2 = card.text2;
+    u.cardValue3 = card.profile_byte;
+    u.cardText4 = card.text4;
+    u.wealthGrade = static_cast<std::int32_t>(card.wealth_grade);
+    u.nameColour = ParseColour(card.wealth_colour);
+    u.gradeText = card.wealth_text;
+    u.cardValue14 = card.value14;
+    u.medalUrl = card.medal_url;
+    u.vipLevel = card.vip_level;
+}
+
+// ---- entering and leaving ----
+
+void CRoomSession::EnterRoom(std::uint32_t roomId) {
+    left_ = false;
+    loginRefused_ = false;
+    const std::uint32_t oldRoom = roomId_;
+    roomId_ = roomId;
+    if (loggedIn_) {
+        // Switching rooms: the window stays, everything of the old room goes.
+        view_.SetText("Lable_RoomName", "");
+        view_.SetText("Lable_RoomID", "");
+        view_.SetText("Lable_RoomPeople", "");
+        ClearRoomViews();
+        loggedIn_ = false;
+        micOpen_ = false;
+        freeSpeech_ = false;
+        chatIntervalMs_ = 0;
+        lastChatTick_ = 0;
+        SendLogouts(oldRoom);
+    }
+    SendChatLogin();
+    if (buddy_) {
+        const bool stored = BUDDY_IsStore(buddy_, roomId_);
+        view_.SetVisible("bnt_store", !stored);
+        view_.SetVisible("bnt_cancel_store", stored);
+    }
+    view_.SetVisible("waitcontrol", true);
+    view_.ShowWindow(true);
+}
+
+void CRoomSession::ClearRoomViews() {
+    userList_.Clear();
+    users_.clear();
+    view_.ClearChat("Edit_RecvChat");
+    view_.ClearChat("Edit_VipChat");
+    view_.ClearChat("Edit_PrivateChat");
+    view_.ClearChat("Edit_NearChat");
+    view_.SetText("List_Wheat", "");
+}
+
+void CRoomSession::LeaveRoom() {
+    if (left_) return;
+    left_ = true;
+    loginRefused_ = false;
+    ClearRoomViews();
+    loggedIn_ = false;
+    micOpen_ = false;
+    freeSpeech_ = false;
+    SendLogouts(roomId_);
+    view_.SetEnabled("bnt_keyspeaker", true);
+    view_.SetVisible("bnt_AnchorOpen", true);
+    view_.SetVisible("bnt_AnchorClose", false);
+    BUDDY_ExitRoom(buddy_, roomId_, 0);
+    view_.SetTitle("zeri");
+    view_.ShowWindow(false);
+    roomId_ = 0;
+    anchor_ = RoomUser{};
+    for (const char* label : {"Lable_RoomName", "Lable_RoomID", "Lable_RoomPeople",
+                              "Edit_Announcement", "Label_private", "Label_Fail"})
+        view_.SetText(label, "");
+}
+
+void CRoomSession::ExitApplication() {
+    if (exiting_) return;
+    exiting_ = true;
+    LeaveRoom();
+    timers_.KillTimer(room_timer::kStatus);
+    timers_.KillTimer(room_timer::kBillboards);
+    account_.Close();
+    log_msg("app  exit\r\n");
+}
+
+void CRoomSession::OnWindowClose() {
+    if (!exiting_) LeaveRoom();
+}
+
+// ---- logins ----
+
+void CRoomSession::SendChatLogin() {
+    if (left_ || loginRefused_ || roomId_ == 0) return;
+    msg::Control_Login_Req req;
+    req.user_id = me_.userId;
+    req.room_id = roomId_;
+    req.token = me_.token.substr(0, 127);
+    req.nickname = me_.nickname;
+    req.card = me_.card;
+    link_.Send(req);
+}
+
+void CRoomSession::SendVideoLogin() {
+    if (left_ || roomId_ == 0) return;
+    msg::Video_Login_Req req;
+    req.user_id = me_.userId;
+    req.room_id = roomId_;
+    link_.Send(req);
+}
+
+void CRoomSession::SendMixLogin() {
+    if (left_ || roomId_ == 0) return;
+    msg::Mix_Login_Req req;
+    req.user_id = me_.userId;
+    req.room_id = roomId_;
+    link_.Send(req);
+}
+
+void CRoomSession::SendLogouts(std::uint32_t roomId) {
+    if (roomId == 0) return;
+    msg::Control_Logout_Req chat;
+    chat.room_id = roomId;
+    chat.user_id = me_.userId;
+    link_.Send(chat);
+    msg::Mix_Logout_Req mix;
+    mix.user_id = me_.userId;
+    mix.room_id = roomId;
+    link_.Send(mix);
+    msg::Video_Logout_Req video;
+    video.room_id = roomId;
+    video.user_id = me_.userId;
+    link_.Send(video);
+}
+
+void CRoomSession::OnChatConnected() { SendChatLogin(); }
+void CRoomSession::OnMediaConnected() {
+    if (loggedIn_) SendMixLogin();
+}
+void CRoomSession::OnAVConnected() {
+    if (loggedIn_) SendVideoLogin();
+}
+
+void CRoomSession::OnProxyStatus(std::uint32_t, const std::string& text) {
+    if (!text.empty()) view_.ShowTip(text);
+}
+
+void CRoomSession::OnPowerList(const std::string& json) {
+    if (OnPowerListAnswer(powers_, json)) log_msg("power list loaded\r\n");
+}
+
+// ---- labels ----
+
+void CRoomSession::RefreshPeopleCount() {
+    view_.SetText("Lable_RoomPeople", std::to_string(users_.size()));
+}
+
+void CRoomSession::ShowRoomName() {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "   ID:%u", roomId_);
+    if (anchor_.userId != 0)
+        view_.SetText("Lable_RoomName", roomName_ + ":" + anchor_.nickname + buf);
+    else
+        view_.SetText("Lable_RoomName", roomName_ + buf);
+    view_.SetText("Lable_RoomID", std::to_string(roomId_));
+}
+
+void CRoomSession::ShowAnnouncement() {
+    view_.SetText("Edit_Announcement", "频道公告：" + announcement_);
+}
+
+void CRoomSession::AddUser(RoomUser u) {
+    const std::uint32_t id = u.userId;
+    userList_.AddUser(u);
+    users_[id] = std::move(u);
+}
+
+// ---- timers ----
+
+void CRoomSession::UpdateStatusBar() {
+    const std::uint32_t sent = link_.TakeSentBytes() >> 10;
+    const std::uint32_t received = link_.TakeReceivedBytes() >> 10;
+    char rates[48];
+    std::snprintf(rates, sizeof rates, "%u/%uKB/S", sent, received);
+    view_.SetText("text_net_upload", rates);
+    const std::uint32_t ms = link_.SignalMs();
+    const char* icon = ms < 50    ? "sign_1.png"
+                       : ms < 80  ? "sign_2.png"
+                       : ms < 150 ? "sign_3.png"
+                       : ms < 300 ? "sign_4.png"
+                       : ms < 500 ? "sign_5.png"
+                                  : "sign_6.png";
+    view_.SetImage("bnt_signal", icon);
+    view_.SetTooltip("bnt_signal", std::to_string(ms) + " ms");
+}
+
+void CRoomSession::OnTimer(unsigned id) {
+    switch (id) {
+        case room_timer::kStatus:
+            UpdateStatusBar();
+            AppContext::instance().expireSpeakers();
+            break;
+        case room_timer::kBillboards:
+            account_.RequestBillboards();
+            break;
+        default:
+            break;
+    }
+}

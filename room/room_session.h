@@ -1,0 +1,136 @@
+#pragma once
+// The room window's logic without any window: the room state, entering and
+// leaving rooms, the channel logins (again after every reconnect), the
+// membership notifications and the room timers. It runs on the UI thread
+// only; it shows through IRoomView and sends through IRoomLink.
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "core/clock.h"
+#include "net/power.h"
+#include "net/room_link.h"
+#include "platform/buddy/buddy.h"
+#include "room/room_account.h"
+#include "room/room_user.h"
+#include "room/room_view.h"
+#include "room/user_list_model.h"
+
+namespace room_timer {
+inline constexpr unsigned kStatus = 206;      // rates, signal, speaker expiry
+inline constexpr unsigned kBillboards = 213;  // wealth billboards
+}  // namespace room_timer
+
+class CRoomSession : public ITimerSink {
+public:
+    CRoomSession(IRoomView& view, IRoomLink& link, ITimerHost& timers, IClock& clock,
+                 IRoomAccount& account);
+    ~CRoomSession() override;
+
+    // Once after sign-in: who I am, the friends/history store, the account
+    // queries, the power list and the timers. False without a store (the
+    // window then exits at once).
+    bool Start();
+
+    void EnterRoom(std::uint32_t roomId);
+    void LeaveRoom();
+    void ExitApplication();
+    // The window's close button: leaves unless the program is exiting.
+    void OnWindowClose();
+
+    // Channel came up: (re)send that channel's login.
+    void OnChatConnected();
+    void OnMediaConnected();
+    void OnAVConnected();
+    void OnProxyStatus(std::uint32_t code, const std::string& text);
+    // A received packet of any channel.
+    void OnServerPacket(std::uint32_t command, const unsigned char* body, std::size_t length);
+    // The power-list answer (JSON text).
+    void OnPowerList(const std::string& json);
+    void OnTimer(unsigned id) override;
+
+    // State, for views and tests.
+    std::uint32_t roomId() const { return roomId_; }
+    std::uint32_t myUserId() const { return me_.userId; }
+    std::uint8_t myRole() const { return myRole_; }
+    bool gagged() const { return gagged_; }
+    bool loggedIn() const { return loggedIn_; }
+    bool left() const { return left_; }
+    bool loginRefused() const { return loginRefused_; }
+    bool exiting() const { return exiting_; }
+    std::uint32_t roomMode() const { return roomMode_; }
+    const std::string& roomName() const { return roomName_; }
+    const std::string& announcement() const { return announcement_; }
+    std::uint32_t chatIntervalMs() const { return chatIntervalMs_; }
+    const std::map<std::uint32_t, RoomUser>& users() const { return users_; }
+    const RoomUser& anchor() const { return anchor_; }
+    const CRoomUserListModel& userList() const { return userList_; }
+    const CPowerTable& powers() const { return powers_; }
+    BUDDY_HANDLE buddy() const { return buddy_; }
+
+private:
+    // Sending.
+    void SendChatLogin();
+    void SendVideoLogin();
+    void SendMixLogin();
+    void SendLogouts(std::uint32_t roomId);
+
+    // Handlers (room_handlers.cpp).
+    void OnLoginResp(const unsigned char* body, std::size_t length);
+    void OnLogoutResp(const unsigned char* body, std::size_t length);
+    void OnRoomInfoResp(const unsigned char* body, std::size_t length);
+    void OnVideoLoginResp(const unsigned char* body, std::size_t length);
+    void OnMixLoginResp(const unsigned char* body, std::size_t length);
+    void OnUserList(const unsigned char* body, std::size_t length);
+    void OnUserLogin(const unsigned char* body, std::size_t length);
+    void OnUserLogout(const unsigned char* body, std::size_t length);
+    void OnLoginOther(const unsigned char* body, std::size_t length);
+    void OnKick(const unsigned char* body, std::size_t length);
+    void OnAnchor(const unsigned char* body, std::size_t length);
+    void OnUserCount(const unsigned char* body, std::size_t length);
+
+    // Helpers.
+    void ClearRoomViews();
+    void RefreshPeopleCount();
+    void ShowRoomName();
+    void ShowAnnouncement();
+    void AddUser(RoomUser u);
+    RoomUser MakeMe() const;
+    static void FillFromCard(RoomUser& u, const msg::user_card& card, bool hasCard,
+                      std::int32_t defaultGrade, std::uint32_t defaultValue14);
+    void UpdateStatusBar();
+
+    IRoomView& view_;
+    IRoomLink& link_;
+    ITimerHost& timers_;
+    IClock& clock_;
+    IRoomAccount& account_;
+
+    MyAccount me_;
+    BUDDY_HANDLE buddy_ = nullptr;
+    CPowerTable powers_;
+    CRoomUserListModel userList_;
+
+    std::uint32_t roomId_ = 0;
+    std::uint8_t myRole_ = 0;
+    bool gagged_ = false;
+    std::uint32_t roomMode_ = 0;
+    std::string roomName_;
+    std::string announcement_;
+    std::string chatFont_;
+    RoomUser anchor_;
+    RoomUser myRecord_;
+    bool loggedIn_ = false;
+    bool left_ = false;
+    bool loginRefused_ = false;
+    bool exiting_ = false;
+    bool micOpen_ = false;
+    bool freeSpeech_ = false;
+    std::uint32_t chatIntervalMs_ = 0;
+    std::uint32_t lastChatTick_ = 0;
+    std::map<std::uint32_t, RoomUser> users_;
+    // Room settings from the room info answer, for the settings dialog.
+    std::string infoTexts_[4];
+    std::uint32_t infoValues_[4] = {};
+};
