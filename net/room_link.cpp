@@ -30,6 +30,12 @@ bool CProxyLink::sendChat(std::uint32_t command, const TLV::body& body) {
         std::lock_guard<std::mutex> g(lock_);
         s = chat_;
     }
+    // The chat connection is registered on the library's thread at start-up;
+    // take its channel as soon as it exists.
+    if (!s && AttachChat()) {
+        std::lock_guard<std::mutex> g(lock_);
+        s = chat_;
+    }
     if (!s) return false;
     packet_ptr p = make_packet(command, body);
     return p && s->send(p.get());
