@@ -10,11 +10,16 @@ CRelaySession::CRelaySession(asio::ip::tcp::socket socket, IRelayHandler& handle
     : socket_(std::move(socket)),
       strand_(asio::make_strand(socket_.get_executor())),
       idle_(strand_),
+      linger_(strand_),
       handler_(handler),
       id_(id),
       decoder_([this](const FrameHeader& h, const unsigned char* p, std::size_t n) {
           OnFrame(h, p, n);
-      }) {}
+      }) {
+    asio::error_code ec;
+    const auto peer = socket_.remote_endpoint(ec);
+    if (!ec) remote_ = peer.address().to_string();
+}
 
 void CRelaySession::Start() {
     asio::dispatch(strand_, [self = shared_from_this()] {
@@ -50,10 +55,10 @@ void CRelaySession::ReadMore() {
                 return;
             }
             self->lastRecv_ = std::chrono::steady_clock::now();
-            if (!self->decoder_.Feed(self->readBuf_.data(), n)) {
+            // Once an error frame is on its way, input is only drained.
+            if (!self->closeAfterWrite_ && !self->decoder_.Feed(self->readBuf_.data(), n)) {
                 // A peer that breaks the framing is told why and dropped.
                 self->CloseWithError(1, self->decoder_.error());
-                return;
             }
             if (!self->closed_) self->ReadMore();
         }));
@@ -90,7 +95,7 @@ void CRelaySession::OnFrame(const FrameHeader& h, const unsigned char* payload,
 }
 
 bool CRelaySession::Send(std::uint8_t channel, std::uint32_t command, std::string_view body) {
-    if (closed_ || body.size() > relay::kMaxFramePayload) return false;
+    if (closed_ || lingering_ || body.size() > relay::kMaxFramePayload) return false;
     if (queuedBytes_ + body.size() > kMaxOutputBytes) {
         // The client stopped reading: drop it rather than grow without bound.
         asio::post(strand_, [self = shared_from_this()] { self->DoClose(); });
@@ -120,7 +125,7 @@ void CRelaySession::WriteNext() {
         else writing_ = false;
     }
     if (!front) {
-        if (closeAfterWrite_) DoClose();
+        if (closeAfterWrite_) Linger();
         return;
     }
     asio::async_write(
@@ -148,6 +153,25 @@ void CRelaySession::CloseWithError(std::uint32_t code, const std::string& text) 
     });
 }
 
+void CRelaySession::Linger() {
+    if (lingering_ || closed_) return;
+    lingering_ = true;
+    // The peer reads the error frame, then end of stream; whatever it still
+    // sends is read and dropped until it closes or the time is up.
+    asio::error_code ignore;
+    socket_.shutdown(asio::ip::tcp::socket::shutdown_send, ignore);
+    linger_.expires_after(std::chrono::milliseconds(kLingerMs));
+    linger_.async_wait([self = shared_from_this()](const asio::error_code&) { self->DoClose(); });
+    // For the handler the session ends now.
+    NotifyClosed();
+}
+
+void CRelaySession::NotifyClosed() {
+    if (notified_) return;
+    notified_ = true;
+    handler_.OnClosed(shared_from_this());
+}
+
 void CRelaySession::Close() {
     asio::post(strand_, [self = shared_from_this()] { self->DoClose(); });
 }
@@ -157,9 +181,10 @@ void CRelaySession::DoClose() {
     closed_ = true;
     asio::error_code ignore;
     idle_.cancel();
+    linger_.cancel();
     socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignore);
     socket_.close(ignore);
-    if (wasOpen) handler_.OnClosed(shared_from_this());
+    if (wasOpen) NotifyClosed();
 }
 
 CRelayServer::CRelayServer(asio::io_context& io, IRelayHandler& handler)

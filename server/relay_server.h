@@ -40,6 +40,10 @@ class CRelaySession : public std::enable_shared_from_this<CRelaySession> {
 public:
     static constexpr std::size_t kMaxOutputBytes = 4u << 20;
     static constexpr std::uint32_t kIdleMs = 60000;
+    // After an error frame: how long unread input is drained before the
+    // socket closes (closing with input pending resets the connection, and
+    // the peer may lose the error frame).
+    static constexpr std::uint32_t kLingerMs = 2000;
 
     CRelaySession(asio::ip::tcp::socket socket, IRelayHandler& handler, std::uint64_t id);
 
@@ -53,6 +57,8 @@ public:
 
     std::uint64_t id() const { return id_; }
     const std::string& name() const { return name_; }  // "pc_chat", "pc_av", …
+    // The peer's IP address as text, taken when the connection was accepted.
+    const std::string& remoteAddress() const { return remote_; }
     bool closed() const { return closed_; }
     std::size_t queuedBytes() const { return queuedBytes_; }
 
@@ -65,14 +71,18 @@ private:
     void Enqueue(std::string frame);
     void WriteNext();
     void ArmIdle();
+    void Linger();
+    void NotifyClosed();
     void DoClose();
 
     asio::ip::tcp::socket socket_;
     asio::strand<asio::any_io_executor> strand_;
     asio::steady_timer idle_;
+    asio::steady_timer linger_;
     IRelayHandler& handler_;
     const std::uint64_t id_;
     std::string name_;
+    std::string remote_;
     bool greeted_ = false;
     relay::FrameDecoder decoder_;
     std::array<unsigned char, 65536> readBuf_{};
@@ -83,6 +93,8 @@ private:
     std::atomic<std::size_t> queuedBytes_{0};
     std::atomic<bool> closed_{false};
     bool closeAfterWrite_ = false;
+    std::atomic<bool> lingering_{false};  // error sent: nothing more goes out
+    bool notified_ = false;  // OnClosed has run
     std::chrono::steady_clock::time_point lastRecv_;
 };
 

@@ -1,0 +1,496 @@
+#include "server/database.h"
+
+#include <sqlite3.h>
+
+#include <climits>
+
+#include "server/password.h"
+
+namespace server {
+
+const std::vector<Migration>& SchemaMigrations() {
+    static const std::vector<Migration> list = {
+        {1, "accounts, rooms, roles and powers", R"sql(
+CREATE TABLE users (
+  id            INTEGER PRIMARY KEY CHECK (id BETWEEN 1 AND 4294967295),
+  name          TEXT NOT NULL UNIQUE COLLATE NOCASE CHECK (length(name) > 0),
+  pw_hash       BLOB NOT NULL,
+  pw_salt       BLOB NOT NULL,
+  pw_iterations INTEGER NOT NULL,
+  nickname      TEXT NOT NULL DEFAULT '',
+  sex           INTEGER NOT NULL DEFAULT 0,
+  token_digest  TEXT,
+  token_expiry  INTEGER NOT NULL DEFAULT 0
+);
+CREATE TABLE rooms (
+  id            INTEGER PRIMARY KEY CHECK (id BETWEEN 1 AND 4294967295),
+  name          TEXT NOT NULL,
+  announcement  TEXT NOT NULL DEFAULT '',
+  mode          INTEGER NOT NULL DEFAULT 1 CHECK (mode BETWEEN 1 AND 4),
+  chat_interval INTEGER NOT NULL DEFAULT 0,
+  chat_font     TEXT NOT NULL DEFAULT ''
+);
+CREATE TABLE roles (
+  id            INTEGER PRIMARY KEY CHECK (id BETWEEN 1 AND 255),
+  name          TEXT NOT NULL,
+  colour        TEXT NOT NULL DEFAULT ''
+);
+CREATE TABLE room_roles (
+  room_id       INTEGER NOT NULL REFERENCES rooms(id) ON DELETE CASCADE,
+  user_id       INTEGER NOT NULL REFERENCES users(id) ON DELETE CASCADE,
+  role          INTEGER NOT NULL REFERENCES roles(id),
+  expiry        INTEGER NOT NULL DEFAULT 0,
+  PRIMARY KEY (room_id, user_id)
+);
+CREATE TABLE power_rules (
+  powerid       INTEGER NOT NULL CHECK (powerid BETWEEN 0 AND 65535),
+  role          INTEGER NOT NULL CHECK (role BETWEEN 0 AND 255),
+  by_role       INTEGER NOT NULL DEFAULT 0 CHECK (by_role BETWEEN 0 AND 255),
+  yes_no        INTEGER NOT NULL CHECK (yes_no BETWEEN -128 AND 127),
+  PRIMARY KEY (powerid, role, by_role)
+);
+)sql"},
+    };
+    return list;
+}
+
+namespace {
+
+// A prepared statement that finalises itself.
+class Stmt {
+public:
+    Stmt(sqlite3* db, const char* sql) : db_(db) {
+        if (sqlite3_prepare_v2(db, sql, -1, &st_, nullptr) != SQLITE_OK) st_ = nullptr;
+    }
+    ~Stmt() { sqlite3_finalize(st_); }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+
+    explicit operator bool() const { return st_ != nullptr; }
+    Stmt& bind(int i, std::int64_t v) {
+        if (st_) sqlite3_bind_int64(st_, i, v);
+        return *this;
+    }
+    Stmt& bind(int i, std::string_view v) {
+        if (st_) sqlite3_bind_text(st_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Stmt& bind(int i, const std::vector<unsigned char>& v) {
+        if (st_)
+            sqlite3_bind_blob(st_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Stmt& bind_null(int i) {
+        if (st_) sqlite3_bind_null(st_, i);
+        return *this;
+    }
+    // SQLITE_ROW, SQLITE_DONE or an error code.
+    int step() { return st_ ? sqlite3_step(st_) : SQLITE_ERROR; }
+    bool run() { return step() == SQLITE_DONE; }
+
+    std::int64_t i64(int col) const { return sqlite3_column_int64(st_, col); }
+    std::string text(int col) const {
+        const auto* p = sqlite3_column_text(st_, col);
+        return p ? std::string(reinterpret_cast<const char*>(p),
+                               static_cast<std::size_t>(sqlite3_column_bytes(st_, col)))
+                 : std::string();
+    }
+    std::vector<unsigned char> blob(int col) const {
+        const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(st_, col));
+        const int n = sqlite3_column_bytes(st_, col);
+        return p ? std::vector<unsigned char>(p, p + n) : std::vector<unsigned char>();
+    }
+    bool is_null(int col) const { return sqlite3_column_type(st_, col) == SQLITE_NULL; }
+    std::string error() const { return sqlite3_errmsg(db_); }
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* st_ = nullptr;
+};
+
+const char* InsertVerb(bool replace) { return replace ? "INSERT OR REPLACE" : "INSERT OR IGNORE"; }
+
+}  // namespace
+
+CServerDb::~CServerDb() { Close(); }
+
+bool CServerDb::Exec(const char* sql, std::string& error) {
+    char* msg = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &msg) == SQLITE_OK) return true;
+    error = msg ? msg : sqlite3_errmsg(db_);
+    sqlite3_free(msg);
+    return false;
+}
+
+bool CServerDb::Open(const std::string& path, std::string& error) {
+    return Open(path, SchemaMigrations(), error);
+}
+
+bool CServerDb::Open(const std::string& path, const std::vector<Migration>& migrations,
+                     std::string& error) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    Close();
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+        error = "cannot open database " + path + ": " +
+                (db_ ? sqlite3_errmsg(db_) : std::string("out of memory"));
+        Close();
+        return false;
+    }
+    sqlite3_busy_timeout(db_, 5000);
+    // WAL lets an admin command write while the server reads; NORMAL is safe
+    // with WAL (a power cut may lose the last commit, never corrupt).
+    if (!Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;",
+              error) ||
+        !Migrate(migrations, error)) {
+        error = path + ": " + error;
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool CServerDb::Migrate(const std::vector<Migration>& migrations, std::string& error) {
+    for (std::size_t i = 0; i < migrations.size(); ++i) {
+        if (migrations[i].version != static_cast<int>(i) + 1) {
+            error = "migration list out of order at " + std::to_string(migrations[i].version);
+            return false;
+        }
+    }
+    const int have = SchemaVersion();
+    const int known = static_cast<int>(migrations.size());
+    if (have < 0) {
+        error = "cannot read the schema version";
+        return false;
+    }
+    if (have > known) {
+        error = "schema version " + std::to_string(have) + " is newer than this program knows (" +
+                std::to_string(known) + ")";
+        return false;
+    }
+    for (const Migration& m : migrations) {
+        if (m.version <= have) continue;
+        std::string why;
+        const std::string bump = "PRAGMA user_version=" + std::to_string(m.version) + ";";
+        if (!Exec("BEGIN IMMEDIATE;", why)) {
+            error = "migration " + std::to_string(m.version) + ": " + why;
+            return false;
+        }
+        if (!Exec(m.sql, why) || !Exec(bump.c_str(), why) || !Exec("COMMIT;", why)) {
+            std::string ignore;
+            Exec("ROLLBACK;", ignore);
+            error = "migration " + std::to_string(m.version) + " (" + m.what + ") failed: " + why;
+            return false;
+        }
+    }
+    return true;
+}
+
+void CServerDb::Close() {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+bool CServerDb::IsOpen() {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    return db_ != nullptr;
+}
+
+int CServerDb::SchemaVersion() {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return -1;
+    Stmt st(db_, "PRAGMA user_version;");
+    return st.step() == SQLITE_ROW ? static_cast<int>(st.i64(0)) : -1;
+}
+
+bool CServerDb::InTransaction(const std::function<bool()>& fn) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    // Nested calls become savepoints of the outer transaction.
+    const bool outer = sqlite3_get_autocommit(db_) != 0;
+    std::string why;
+    if (!Exec(outer ? "BEGIN IMMEDIATE;" : "SAVEPOINT nested;", why)) {
+        lastError_ = why;
+        return false;
+    }
+    bool ok = false;
+    try {
+        ok = fn();
+    } catch (...) {
+        ok = false;
+    }
+    if (ok && Exec(outer ? "COMMIT;" : "RELEASE nested;", why)) return true;
+    if (!why.empty()) lastError_ = why;
+    std::string ignore;
+    Exec(outer ? "ROLLBACK;" : "ROLLBACK TO nested; RELEASE nested;", ignore);
+    return false;
+}
+
+bool CServerDb::AddUser(const std::string& name, std::string_view password,
+                        const std::string& nickname, std::uint8_t sex, std::uint32_t id,
+                        std::uint32_t iterations, std::uint32_t* outId, std::string& error) {
+    if (name.empty()) {
+        error = "empty user name";
+        return false;
+    }
+    // Hash before taking the lock: it is the slow part.
+    PasswordHash ph;
+    if (!HashPassword(password, iterations, ph)) {
+        error = "cannot hash the password";
+        return false;
+    }
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) {
+        error = "database not open";
+        return false;
+    }
+    Stmt st(db_,
+            "INSERT INTO users (id, name, pw_hash, pw_salt, pw_iterations, nickname, sex) "
+            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7);");
+    if (id) st.bind(1, static_cast<std::int64_t>(id));
+    else st.bind_null(1);
+    st.bind(2, name).bind(3, ph.hash).bind(4, ph.salt).bind(5, static_cast<std::int64_t>(iterations));
+    st.bind(6, nickname).bind(7, static_cast<std::int64_t>(sex));
+    if (!st.run()) {
+        const int ext = sqlite3_extended_errcode(db_);
+        error = (ext == SQLITE_CONSTRAINT_UNIQUE || ext == SQLITE_CONSTRAINT_PRIMARYKEY)
+                    ? "user name or id already taken"
+                    : st.error();
+        return false;
+    }
+    const auto rowid = sqlite3_last_insert_rowid(db_);
+    if (rowid <= 0 || rowid > UINT32_MAX) {
+        error = "user id out of range";
+        return false;
+    }
+    if (outId) *outId = static_cast<std::uint32_t>(rowid);
+    return true;
+}
+
+std::optional<UserRecord> CServerDb::UserById(std::uint32_t id) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return std::nullopt;
+    Stmt st(db_, "SELECT id, name, nickname, sex FROM users WHERE id = ?1;");
+    st.bind(1, static_cast<std::int64_t>(id));
+    if (st.step() != SQLITE_ROW) return std::nullopt;
+    return UserRecord{static_cast<std::uint32_t>(st.i64(0)), st.text(1), st.text(2),
+                      static_cast<std::uint8_t>(st.i64(3))};
+}
+
+std::optional<UserRecord> CServerDb::UserByName(const std::string& name) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return std::nullopt;
+    Stmt st(db_, "SELECT id, name, nickname, sex FROM users WHERE name = ?1;");
+    st.bind(1, name);
+    if (st.step() != SQLITE_ROW) return std::nullopt;
+    return UserRecord{static_cast<std::uint32_t>(st.i64(0)), st.text(1), st.text(2),
+                      static_cast<std::uint8_t>(st.i64(3))};
+}
+
+std::optional<std::uint32_t> CServerDb::CheckPassword(const std::string& name,
+                                                      std::string_view password) {
+    PasswordHash stored;
+    std::uint32_t id = 0;
+    {
+        std::lock_guard<std::recursive_mutex> g(lock_);
+        if (!db_) return std::nullopt;
+        Stmt st(db_, "SELECT id, pw_hash, pw_salt, pw_iterations FROM users WHERE name = ?1;");
+        st.bind(1, name);
+        if (st.step() != SQLITE_ROW) return std::nullopt;
+        id = static_cast<std::uint32_t>(st.i64(0));
+        stored.hash = st.blob(1);
+        stored.salt = st.blob(2);
+        const auto it = st.i64(3);
+        stored.iterations = it > 0 && it <= INT_MAX ? static_cast<std::uint32_t>(it) : 0;
+    }
+    // The slow derivation runs without the lock so logins do not queue on it.
+    if (!VerifyPassword(password, stored)) return std::nullopt;
+    return id;
+}
+
+std::string CServerDb::IssueToken(std::uint32_t userId, std::int64_t now, std::int64_t ttlSeconds) {
+    const std::string token = NewToken();
+    if (token.empty() || ttlSeconds <= 0) return {};
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return {};
+    Stmt st(db_, "UPDATE users SET token_digest = ?1, token_expiry = ?2 WHERE id = ?3;");
+    st.bind(1, TokenDigest(token)).bind(2, now + ttlSeconds).bind(3, static_cast<std::int64_t>(userId));
+    if (!st.run() || sqlite3_changes(db_) != 1) return {};
+    return token;
+}
+
+TokenCheck CServerDb::CheckToken(std::uint32_t userId, std::string_view token, std::int64_t now) {
+    if (token.empty() || token.size() > kMaxTokenLength) return TokenCheck::mismatch;
+    std::string digest;
+    std::int64_t expiry = 0;
+    {
+        std::lock_guard<std::recursive_mutex> g(lock_);
+        if (!db_) return TokenCheck::no_token;
+        Stmt st(db_, "SELECT token_digest, token_expiry FROM users WHERE id = ?1;");
+        st.bind(1, static_cast<std::int64_t>(userId));
+        if (st.step() != SQLITE_ROW || st.is_null(0)) return TokenCheck::no_token;
+        digest = st.text(0);
+        expiry = st.i64(1);
+    }
+    if (!SameSecret(TokenDigest(token), digest)) return TokenCheck::mismatch;
+    if (expiry <= now) return TokenCheck::expired;
+    return TokenCheck::ok;
+}
+
+bool CServerDb::RevokeToken(std::uint32_t userId) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    Stmt st(db_, "UPDATE users SET token_digest = NULL, token_expiry = 0 WHERE id = ?1;");
+    st.bind(1, static_cast<std::int64_t>(userId));
+    return st.run();
+}
+
+bool CServerDb::PutRoom(const RoomRecord& r, bool replace) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    // An upsert, not OR REPLACE: replacing would delete the row and its
+    // room roles with it.
+    const std::string sql =
+        std::string("INSERT INTO rooms (id, name, announcement, mode, chat_interval, chat_font)"
+                    " VALUES (?1, ?2, ?3, ?4, ?5, ?6) ON CONFLICT(id) DO ") +
+        (replace ? "UPDATE SET name = excluded.name, announcement = excluded.announcement,"
+                   " mode = excluded.mode, chat_interval = excluded.chat_interval,"
+                   " chat_font = excluded.chat_font;"
+                 : "NOTHING;");
+    Stmt st(db_, sql.c_str());
+    st.bind(1, static_cast<std::int64_t>(r.id)).bind(2, r.name).bind(3, r.announcement);
+    st.bind(4, static_cast<std::int64_t>(r.mode)).bind(5, static_cast<std::int64_t>(r.chatInterval));
+    st.bind(6, r.chatFont);
+    if (!st.run()) {
+        lastError_ = st.error();
+        return false;
+    }
+    return true;
+}
+
+namespace {
+RoomRecord ReadRoom(const Stmt& st) {
+    RoomRecord r;
+    r.id = static_cast<std::uint32_t>(st.i64(0));
+    r.name = st.text(1);
+    r.announcement = st.text(2);
+    r.mode = static_cast<std::uint8_t>(st.i64(3));
+    r.chatInterval = static_cast<std::uint32_t>(st.i64(4));
+    r.chatFont = st.text(5);
+    return r;
+}
+}  // namespace
+
+std::optional<RoomRecord> CServerDb::RoomById(std::uint32_t id) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return std::nullopt;
+    Stmt st(db_,
+            "SELECT id, name, announcement, mode, chat_interval, chat_font FROM rooms WHERE id = ?1;");
+    st.bind(1, static_cast<std::int64_t>(id));
+    if (st.step() != SQLITE_ROW) return std::nullopt;
+    return ReadRoom(st);
+}
+
+std::vector<RoomRecord> CServerDb::Rooms() {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    std::vector<RoomRecord> out;
+    if (!db_) return out;
+    Stmt st(db_, "SELECT id, name, announcement, mode, chat_interval, chat_font FROM rooms ORDER BY id;");
+    while (st.step() == SQLITE_ROW) out.push_back(ReadRoom(st));
+    return out;
+}
+
+bool CServerDb::SetRoomRole(std::uint32_t room, std::uint32_t user, std::uint8_t role,
+                            std::int64_t expiry, bool replace) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    const std::string sql = std::string(InsertVerb(replace)) +
+                            " INTO room_roles (room_id, user_id, role, expiry) VALUES (?1, ?2, ?3, ?4);";
+    Stmt st(db_, sql.c_str());
+    st.bind(1, static_cast<std::int64_t>(room)).bind(2, static_cast<std::int64_t>(user));
+    st.bind(3, static_cast<std::int64_t>(role)).bind(4, expiry);
+    if (!st.run()) {
+        lastError_ = st.error();
+        return false;
+    }
+    return true;
+}
+
+std::uint8_t CServerDb::RoomRole(std::uint32_t room, std::uint32_t user, std::int64_t now) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return kRoleGuest;
+    Stmt st(db_,
+            "SELECT role FROM room_roles WHERE room_id = ?1 AND user_id = ?2 "
+            "AND (expiry = 0 OR expiry > ?3);");
+    st.bind(1, static_cast<std::int64_t>(room)).bind(2, static_cast<std::int64_t>(user)).bind(3, now);
+    if (st.step() != SQLITE_ROW) return kRoleGuest;
+    return static_cast<std::uint8_t>(st.i64(0));
+}
+
+bool CServerDb::PutRole(const RoleRecord& r, bool replace) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    const std::string sql =
+        std::string("INSERT INTO roles (id, name, colour) VALUES (?1, ?2, ?3) ON CONFLICT(id) DO ") +
+        (replace ? "UPDATE SET name = excluded.name, colour = excluded.colour;" : "NOTHING;");
+    Stmt st(db_, sql.c_str());
+    st.bind(1, static_cast<std::int64_t>(r.id)).bind(2, r.name).bind(3, r.colour);
+    if (!st.run()) {
+        lastError_ = st.error();
+        return false;
+    }
+    return true;
+}
+
+std::vector<RoleRecord> CServerDb::Roles() {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    std::vector<RoleRecord> out;
+    if (!db_) return out;
+    Stmt st(db_, "SELECT id, name, colour FROM roles ORDER BY id;");
+    while (st.step() == SQLITE_ROW)
+        out.push_back({static_cast<std::uint8_t>(st.i64(0)), st.text(1), st.text(2)});
+    return out;
+}
+
+bool CServerDb::PutPowerRule(const PowerRule& r, bool replace) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    const std::string sql = std::string(InsertVerb(replace)) +
+                            " INTO power_rules (powerid, role, by_role, yes_no) VALUES (?1, ?2, ?3, ?4);";
+    Stmt st(db_, sql.c_str());
+    st.bind(1, static_cast<std::int64_t>(r.powerId)).bind(2, static_cast<std::int64_t>(r.role));
+    st.bind(3, static_cast<std::int64_t>(r.byRole)).bind(4, static_cast<std::int64_t>(r.yesNo));
+    if (!st.run()) {
+        lastError_ = st.error();
+        return false;
+    }
+    return true;
+}
+
+std::vector<PowerRule> CServerDb::PowerRules() {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    std::vector<PowerRule> out;
+    if (!db_) return out;
+    Stmt st(db_,
+            "SELECT powerid, role, by_role, yes_no FROM power_rules ORDER BY powerid, role, by_role;");
+    while (st.step() == SQLITE_ROW)
+        out.push_back({static_cast<std::uint16_t>(st.i64(0)), static_cast<std::uint8_t>(st.i64(1)),
+                       static_cast<std::uint8_t>(st.i64(2)), static_cast<std::int8_t>(st.i64(3))});
+    return out;
+}
+
+std::int64_t CServerDb::CountRows(std::string_view table) {
+    static const char* const known[] = {"users", "rooms", "roles", "room_roles", "power_rules"};
+    for (const char* t : known) {
+        if (table != t) continue;
+        std::lock_guard<std::recursive_mutex> g(lock_);
+        if (!db_) return -1;
+        const std::string sql = std::string("SELECT COUNT(*) FROM ") + t + ";";
+        Stmt st(db_, sql.c_str());
+        return st.step() == SQLITE_ROW ? st.i64(0) : -1;
+    }
+    return -1;
+}
+
+}  // namespace server

@@ -1,0 +1,137 @@
+#pragma once
+// The server's state in one SQLite database (WAL): accounts, rooms, roles,
+// room roles and the power rules. The schema only changes through the
+// numbered migrations of SchemaMigrations(); the version reached is kept in
+// the database (PRAGMA user_version), so each migration runs once.
+//
+// One connection serves every thread; calls are serialised by a lock.
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+
+namespace server {
+
+// Role ids the room uses. Lower ids rank higher (the user list sorts by
+// them); a user without a live room role is a guest.
+inline constexpr std::uint8_t kRoleOwner = 1;
+inline constexpr std::uint8_t kRoleManager = 3;
+inline constexpr std::uint8_t kRoleAnchor = 7;
+inline constexpr std::uint8_t kRoleGuest = 20;
+
+struct Migration {
+    int version;       // 1, 2, 3 … without gaps
+    const char* what;  // for the error text when it fails
+    const char* sql;   // runs in one transaction with the version bump
+};
+
+// Every schema change, oldest first. Append; never edit a shipped one.
+const std::vector<Migration>& SchemaMigrations();
+
+struct UserRecord {
+    std::uint32_t id = 0;
+    std::string name;
+    std::string nickname;
+    std::uint8_t sex = 0;  // 1 woman, other values man
+};
+
+struct RoomRecord {
+    std::uint32_t id = 0;
+    std::string name;
+    std::string announcement;
+    std::uint8_t mode = 1;          // 1 free mic, 2 anchor, 3 music, 4 mic queue
+    std::uint32_t chatInterval = 0;  // seconds between two chat lines of one user
+    std::string chatFont;
+};
+
+struct RoleRecord {
+    std::uint8_t id = 0;
+    std::string name;
+    std::string colour;  // "#RRGGBB"
+};
+
+struct PowerRule {
+    std::uint16_t powerId = 0;
+    std::uint8_t role = 0;
+    std::uint8_t byRole = 0;  // 0 = the general rule
+    std::int8_t yesNo = 0;    // > 0 allowed
+};
+
+enum class TokenCheck { ok, no_token, mismatch, expired };
+
+class CServerDb {
+public:
+    CServerDb() = default;
+    ~CServerDb();
+    CServerDb(const CServerDb&) = delete;
+    CServerDb& operator=(const CServerDb&) = delete;
+
+    // Opens (creating when missing) and brings the schema up to date. A
+    // database written by a newer program is refused rather than guessed at.
+    bool Open(const std::string& path, std::string& error);
+    bool Open(const std::string& path, const std::vector<Migration>& migrations,
+              std::string& error);
+    void Close();
+    bool IsOpen();
+    int SchemaVersion();
+
+    // Runs fn in one transaction: committed when fn returns true, rolled
+    // back otherwise. Calls from fn to this object join the transaction.
+    bool InTransaction(const std::function<bool()>& fn);
+
+    // --- users -----------------------------------------------------------
+    // id 0 takes the next free id. False with a reason when the name or id
+    // is taken or the name is empty.
+    bool AddUser(const std::string& name, std::string_view password, const std::string& nickname,
+                 std::uint8_t sex, std::uint32_t id, std::uint32_t iterations,
+                 std::uint32_t* outId, std::string& error);
+    std::optional<UserRecord> UserById(std::uint32_t id);
+    std::optional<UserRecord> UserByName(const std::string& name);
+    // The user's id when the name exists and the password is right.
+    std::optional<std::uint32_t> CheckPassword(const std::string& name, std::string_view password);
+
+    // --- tokens ----------------------------------------------------------
+    // One live token per user: issuing replaces (and so revokes) the last.
+    // Empty when the user does not exist.
+    std::string IssueToken(std::uint32_t userId, std::int64_t now, std::int64_t ttlSeconds);
+    TokenCheck CheckToken(std::uint32_t userId, std::string_view token, std::int64_t now);
+    bool RevokeToken(std::uint32_t userId);
+
+    // --- rooms, roles, powers -------------------------------------------
+    // replace = false keeps an existing row untouched (true when it exists).
+    bool PutRoom(const RoomRecord& room, bool replace);
+    std::optional<RoomRecord> RoomById(std::uint32_t id);
+    std::vector<RoomRecord> Rooms();
+
+    // expiry: seconds since 1970, 0 = permanent.
+    bool SetRoomRole(std::uint32_t room, std::uint32_t user, std::uint8_t role,
+                     std::int64_t expiry, bool replace = true);
+    // The user's role in the room at `now`: guest when none or expired.
+    std::uint8_t RoomRole(std::uint32_t room, std::uint32_t user, std::int64_t now);
+
+    bool PutRole(const RoleRecord& role, bool replace);
+    std::vector<RoleRecord> Roles();
+    bool PutPowerRule(const PowerRule& rule, bool replace);
+    std::vector<PowerRule> PowerRules();
+
+    // Rows of one of the tables above; -1 for another name.
+    std::int64_t CountRows(std::string_view table);
+
+    const std::string& lastError() const { return lastError_; }
+
+private:
+    bool Exec(const char* sql, std::string& error);
+    bool Migrate(const std::vector<Migration>& migrations, std::string& error);
+
+    std::recursive_mutex lock_;
+    sqlite3* db_ = nullptr;
+    std::string lastError_;
+};
+
+}  // namespace server

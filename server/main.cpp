@@ -1,0 +1,47 @@
+// zeri-server: the room relay on TCP 6666 with its state in one SQLite
+// database under the data folder.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/paths.h"
+#include "server/server_app.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    server::ServerOptions options;
+    std::string error;
+    if (!server::ParseServerOptions(args, options, error)) {
+        std::fprintf(stderr, "zeri-server: %s\n%s", error.c_str(), server::ServerUsage());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(server::ServerUsage(), stdout);
+        return 0;
+    }
+    // The log follows the data folder.
+    if (!options.dataDir.empty()) paths::SetDataFolderOverride(options.dataDir);
+
+    if (!options.issueTokenFor.empty()) {
+        const std::string token = server::IssueTokenFor(options, error);
+        if (token.empty()) {
+            std::fprintf(stderr, "zeri-server: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("%s\n", token.c_str());
+        return 0;
+    }
+
+    server::CZeriServer srv(options);
+    if (!srv.Start(error)) {
+        std::fprintf(stderr, "zeri-server: %s\n", error.c_str());
+        return 1;
+    }
+    srv.StopOnSignals();
+    std::printf("zeri-server: room relay on %s:%u\n", options.listen.c_str(),
+                static_cast<unsigned>(srv.port()));
+    std::fflush(stdout);
+    srv.Wait();
+    return 0;
+}

@@ -1,0 +1,486 @@
+#include "server/room_handler.h"
+
+#include <tuple>
+#include <vector>
+
+#include "core/log.h"
+#include "net/catalogue_media.h"
+#include "net/catalogue_room.h"
+#include "net/commands.h"
+#include "net/fields.h"
+
+namespace server {
+
+namespace {
+
+constexpr const char* kChatName = "pc_chat";
+constexpr const char* kAvName = "pc_av";
+constexpr std::uint8_t kChatChannel = 1;
+constexpr std::uint8_t kVideoChannel = 2;
+constexpr std::uint8_t kMixChannel = 3;
+
+// Texts the client shows in its tip or login-status label.
+constexpr const char* kTextBadRequest = "请求缺少用户或房间";
+constexpr const char* kTextOtherUser = "用户与登录不符";
+constexpr const char* kTextBadToken = "登录令牌无效或已过期，请重新登录";
+constexpr const char* kTextNoRoom = "房间不存在";
+constexpr const char* kTextNotLoggedIn = "请先登录频道";
+constexpr const char* kTextTooMany = "操作过于频繁，请稍后再试";
+constexpr const char* kTextUnsupported = "服务器暂不支持该请求";
+constexpr const char* kTextWrongChannel = "请求发错了通道";
+
+// A response that carries only the server's text and code.
+struct StatusOnly : wire::status {
+    static constexpr auto fields() { return std::tuple{}; }
+};
+
+template <class Msg>
+void SendMsg(const SessionPtr& s, std::uint8_t channel, std::uint32_t id, const Msg& m) {
+    TLV::body b;
+    if (!wire::write_fields(b, m)) {
+        log_err("room: response 0x%X does not fit its fields", id);
+        return;
+    }
+    const unsigned char* bytes = nullptr;
+    std::size_t n = 0;
+    b.encode(bytes, n);
+    s->Send(channel, id, std::string_view(reinterpret_cast<const char*>(bytes), n));
+}
+
+template <class Msg>
+void Reply(const SessionPtr& s, std::uint8_t channel, const Msg& m) {
+    SendMsg(s, channel, Msg::id, m);
+}
+
+bool ChannelFits(std::uint8_t channel, std::uint32_t command) {
+    const std::uint32_t service = command >> 24;
+    switch (channel) {
+        case kChatChannel: return service == 0x02 || service == 0x08;
+        case kVideoChannel: return service == 0x03;
+        case kMixChannel: return service == 0x05;
+        default: return false;
+    }
+}
+
+// The refusal of any request, in the shape of its own response: logins keep
+// the room they were for, so a client can tell a refusal from a stale answer.
+void Refuse(const SessionPtr& s, std::uint8_t channel, std::uint32_t command,
+            const unsigned char* body, std::size_t n, std::uint32_t code, const char* text) {
+    switch (command) {
+        case cmd::Control_Login_Req: {
+            msg::Control_Login_Resp r;
+            r.room_id = wire::decode<msg::Control_Login_Req>(body, n).room_id;
+            r.message = text, r.code = code;
+            return Reply(s, channel, r);
+        }
+        case cmd::Video_Login_Req: {
+            msg::Video_Login_Resp r;
+            r.room_id = wire::decode<msg::Video_Login_Req>(body, n).room_id;
+            r.message = text, r.code = code;
+            return Reply(s, channel, r);
+        }
+        case cmd::Control_Logout_Req: {
+            const auto q = wire::decode<msg::Control_Logout_Req>(body, n);
+            msg::Control_Logout_Resp r;
+            r.room_id = q.room_id, r.user_id = q.user_id;
+            r.message = text, r.code = code;
+            return Reply(s, channel, r);
+        }
+        default: {
+            StatusOnly r;
+            r.message = text, r.code = code;
+            return SendMsg(s, channel, command + 1, r);
+        }
+    }
+}
+
+}  // namespace
+
+CRoomHandler::CRoomHandler(CServerDb& db, IClock& clock, RoomLimits limits)
+    : db_(db),
+      clock_(clock),
+      limits_(limits),
+      requests_(limits.requestsPerSecond, limits.requestBurst),
+      media_(limits.mediaPerSecond, limits.mediaBurst) {}
+
+bool CRoomHandler::OnHello(const SessionPtr& s, const std::string& name, std::string& reason) {
+    Session st;
+    st.s = s;
+    if (name == kChatName) st.kind = Kind::chat;
+    else if (name == kAvName) st.kind = Kind::av;
+    else {
+        reason = "unknown connection name '" + name.substr(0, 32) + "'";
+        return false;
+    }
+    std::lock_guard<std::mutex> g(lock_);
+    sessions_[s->id()] = std::move(st);
+    return true;
+}
+
+void CRoomHandler::OnClosed(const SessionPtr& s) {
+    std::lock_guard<std::mutex> g(lock_);
+    auto it = sessions_.find(s->id());
+    if (it == sessions_.end()) return;  // refused at hello
+    Session& st = it->second;
+    DropChat(st);
+    DropBinding(videoOf_, &Session::video, st);
+    DropBinding(mixOf_, &Session::mix, st);
+    const std::uint64_t key = (1ull << 63) | s->id();
+    requests_.Forget(key);
+    media_.Forget(key);
+    sessions_.erase(it);
+}
+
+void CRoomHandler::OnPacket(const SessionPtr& s, std::uint8_t channel, std::uint32_t command,
+                            const unsigned char* body, std::size_t n) {
+    Kind kind;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        auto it = sessions_.find(s->id());
+        if (it == sessions_.end()) return;
+        kind = it->second.kind;
+    }
+    const bool channelOk = kind == Kind::chat ? channel == kChatChannel
+                                              : channel == kVideoChannel || channel == kMixChannel;
+    if (!channelOk) {
+        // Not a channel of this connection: the client is broken, not busy.
+        s->CloseWithError(room_error::wrong_channel, "channel " + std::to_string(channel) +
+                                                         " is not served on this connection");
+        return;
+    }
+    const bool media = command == cmd::Video_Data || command == cmd::Mix_Audio_Data;
+    if (!Admit(s, channel, command, body, n, media)) return;
+    if (!ChannelFits(channel, command)) {
+        Refuse(s, channel, command, body, n, room_error::wrong_channel, kTextWrongChannel);
+        return;
+    }
+    switch (command) {
+        case cmd::Control_Login_Req: return ControlLogin(s, body, n);
+        case cmd::Control_Logout_Req: return ControlLogout(s, body, n);
+        case cmd::Video_Login_Req: return VideoLogin(s, body, n);
+        case cmd::Video_Logout_Req: return VideoLogout(s, body, n);
+        case cmd::Mix_Login_Req: return MixLogin(s, body, n);
+        case cmd::Mix_Logout_Req: return MixLogout(s, body, n);
+        case cmd::Video_Data:
+        case cmd::Mix_Audio_Data:
+            // Media is not relayed by this server yet; one answer per frame
+            // would only double the traffic.
+            return;
+        default:
+            Refuse(s, channel, command, body, n, room_error::unsupported, kTextUnsupported);
+            return;
+    }
+}
+
+bool CRoomHandler::Admit(const SessionPtr& s, std::uint8_t channel, std::uint32_t command,
+                         const unsigned char* body, std::size_t n, bool media) {
+    bool close = false;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        auto it = sessions_.find(s->id());
+        if (it == sessions_.end()) return false;
+        Session& st = it->second;
+        // One budget per person, whichever connection they use; a session
+        // nobody has logged in on yet has its own.
+        std::uint64_t key = (1ull << 63) | s->id();
+        if (st.chat.live()) key = st.chat.user;
+        else if (st.video.live()) key = st.video.user;
+        else if (st.mix.live()) key = st.mix.user;
+        CRateLimiter& bucket = media ? media_ : requests_;
+        if (bucket.Allow(key, clock_.TickMs())) {
+            st.refusedInRow = 0;
+            return true;
+        }
+        ++rateRefusals_;
+        close = ++st.refusedInRow > limits_.closeAfterRefusals;
+    }
+    if (close) {
+        log_msg("room: session %llu closed for flooding", static_cast<unsigned long long>(s->id()));
+        s->CloseWithError(room_error::too_many, "too many requests");
+    } else if (!media) {
+        Refuse(s, channel, command, body, n, room_error::too_many, kTextTooMany);
+    }
+    return false;
+}
+
+// --- chat channel ---------------------------------------------------------
+
+void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, std::size_t n) {
+    const auto req = wire::decode<msg::Control_Login_Req>(body, n);
+    const std::int64_t now = clock_.Now();
+
+    std::uint32_t code = 0;
+    const char* text = nullptr;
+    std::optional<RoomRecord> room;
+    if (req.user_id == 0 || req.room_id == 0) {
+        code = room_error::bad_request, text = kTextBadRequest;
+    } else if (const TokenCheck tc = db_.CheckToken(req.user_id, req.token, now);
+               tc != TokenCheck::ok) {
+        code = room_error::bad_token, text = kTextBadToken;
+        log_msg("room: login refused user=%u room=%u: token %s", req.user_id, req.room_id,
+                tc == TokenCheck::expired    ? "expired"
+                : tc == TokenCheck::no_token ? "not issued"
+                                             : "wrong");
+    } else if (!(room = db_.RoomById(req.room_id))) {
+        code = room_error::no_room, text = kTextNoRoom;
+    }
+
+    msg::Control_Login_Resp resp;
+    resp.room_id = req.room_id;
+    if (code) {
+        // A refused login ends whatever this session was logged in as.
+        {
+            std::lock_guard<std::mutex> g(lock_);
+            auto it = sessions_.find(s->id());
+            if (it != sessions_.end()) DropChat(it->second);
+        }
+        s->userId = 0;
+        resp.message = text, resp.code = code;
+        Reply(s, kChatChannel, resp);
+        return;
+    }
+
+    const std::uint8_t role = db_.RoomRole(req.room_id, req.user_id, now);
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        auto it = sessions_.find(s->id());
+        if (it == sessions_.end()) return;  // closed meanwhile
+        Session& st = it->second;
+        if (st.chat.live() && (st.chat.user != req.user_id || st.chat.room != req.room_id))
+            DropChat(st);
+        // The same account on another chat session (typically the one a
+        // reconnect left behind) stops counting: one room presence per user.
+        if (auto old = chatOf_.find(req.user_id); old != chatOf_.end() && old->second != s->id()) {
+            if (auto o = sessions_.find(old->second); o != sessions_.end()) DropChat(o->second);
+        }
+        st.chat = {req.user_id, req.room_id};
+        chatOf_[req.user_id] = s->id();
+        members_[req.room_id].insert(req.user_id);
+    }
+    s->userId = req.user_id;
+
+    resp.room_mode = room->mode;
+    resp.role = role;
+    resp.gagged = 0;
+    resp.chat_interval = room->chatInterval;
+    resp.announcement = room->announcement;
+    resp.room_name = room->name;
+    resp.chat_font = room->chatFont;
+    Reply(s, kChatChannel, resp);
+    log_msg("room: login user=%u room=%u role=%u", req.user_id, req.room_id, role);
+}
+
+void CRoomHandler::ControlLogout(const SessionPtr& s, const unsigned char* body, std::size_t n) {
+    const auto req = wire::decode<msg::Control_Logout_Req>(body, n);
+    msg::Control_Logout_Resp resp;
+    resp.room_id = req.room_id;
+    resp.user_id = req.user_id;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        auto it = sessions_.find(s->id());
+        if (it == sessions_.end()) return;
+        Session& st = it->second;
+        if (st.chat.live() && st.chat.user != req.user_id) {
+            resp.message = kTextOtherUser, resp.code = room_error::bad_request;
+        } else if (st.chat.live() && st.chat.room == req.room_id) {
+            DropChat(st);
+        }
+        // Not in that room: already logged out, which is what was asked.
+    }
+    if (resp.ok()) s->userId = 0;
+    Reply(s, kChatChannel, resp);
+}
+
+// --- audio/video connection ----------------------------------------------
+
+void CRoomHandler::VideoLogin(const SessionPtr& s, const unsigned char* body, std::size_t n) {
+    const auto req = wire::decode<msg::Video_Login_Req>(body, n);
+    msg::Video_Login_Resp resp;
+    resp.room_id = req.room_id;
+    std::string why;
+    bool ok;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        ok = MediaLogin(s, videoOf_, &Session::video, req.user_id, req.room_id, why);
+    }
+    if (!ok) resp.message = why, resp.code = req.user_id && req.room_id
+                                                 ? room_error::not_logged_in
+                                                 : room_error::bad_request;
+    Reply(s, kVideoChannel, resp);
+}
+
+void CRoomHandler::MixLogin(const SessionPtr& s, const unsigned char* body, std::size_t n) {
+    const auto req = wire::decode<msg::Mix_Login_Req>(body, n);
+    msg::Mix_Login_Resp resp;
+    std::string why;
+    bool ok;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        ok = MediaLogin(s, mixOf_, &Session::mix, req.user_id, req.room_id, why);
+    }
+    if (!ok) resp.message = why, resp.code = req.user_id && req.room_id
+                                                 ? room_error::not_logged_in
+                                                 : room_error::bad_request;
+    Reply(s, kMixChannel, resp);
+}
+
+void CRoomHandler::VideoLogout(const SessionPtr& s, const unsigned char* body, std::size_t n) {
+    const auto req = wire::decode<msg::Video_Logout_Req>(body, n);
+    msg::Video_Logout_Resp resp;
+    std::uint32_t code;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        code = MediaLogout(s, videoOf_, &Session::video, req.user_id, req.room_id);
+    }
+    if (code) resp.message = kTextOtherUser, resp.code = code;
+    Reply(s, kVideoChannel, resp);
+}
+
+void CRoomHandler::MixLogout(const SessionPtr& s, const unsigned char* body, std::size_t n) {
+    const auto req = wire::decode<msg::Mix_Logout_Req>(body, n);
+    msg::Mix_Logout_Resp resp;
+    std::uint32_t code;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        code = MediaLogout(s, mixOf_, &Session::mix, req.user_id, req.room_id);
+    }
+    if (code) resp.message = kTextOtherUser, resp.code = code;
+    Reply(s, kMixChannel, resp);
+}
+
+bool CRoomHandler::MediaAllowed(const Session& av, std::uint32_t user, std::uint32_t room) {
+    auto c = chatOf_.find(user);
+    if (c == chatOf_.end()) return false;
+    auto chat = sessions_.find(c->second);
+    if (chat == sessions_.end() || chat->second.chat.room != room) return false;
+    // Without a token of its own, the media login must at least come from
+    // where the user's chat login came from.
+    return chat->second.s->remoteAddress() == av.s->remoteAddress();
+}
+
+bool CRoomHandler::MediaLogin(const SessionPtr& s, Index& index, Binding Session::*which,
+                              std::uint32_t user, std::uint32_t room, std::string& why) {
+    auto it = sessions_.find(s->id());
+    if (it == sessions_.end()) return false;
+    Session& st = it->second;
+    if (user == 0 || room == 0) {
+        why = kTextBadRequest;
+        DropBinding(index, which, st);
+        return false;
+    }
+    if (!MediaAllowed(st, user, room)) {
+        why = kTextNotLoggedIn;
+        DropBinding(index, which, st);
+        return false;
+    }
+    if ((st.*which).live() && (st.*which).user != user) DropBinding(index, which, st);
+    if (auto old = index.find(user); old != index.end() && old->second != s->id()) {
+        if (auto o = sessions_.find(old->second); o != sessions_.end())
+            DropBinding(index, which, o->second);
+    }
+    st.*which = {user, room};
+    index[user] = s->id();
+    return true;
+}
+
+std::uint32_t CRoomHandler::MediaLogout(const SessionPtr& s, Index& index,
+                                        Binding Session::*which, std::uint32_t user,
+                                        std::uint32_t room) {
+    auto it = sessions_.find(s->id());
+    if (it == sessions_.end()) return 0;
+    Session& st = it->second;
+    const Binding& b = st.*which;
+    if (b.live() && b.user != user) return room_error::bad_request;
+    if (b.live() && b.room == room) DropBinding(index, which, st);
+    return 0;
+}
+
+// --- bookkeeping (under lock_) ----------------------------------------------
+
+void CRoomHandler::DropBinding(Index& index, Binding Session::*which, Session& st) {
+    Binding& b = st.*which;
+    if (!b.live()) return;
+    if (auto i = index.find(b.user); i != index.end() && i->second == st.s->id()) index.erase(i);
+    b = {};
+}
+
+void CRoomHandler::DropMedia(std::uint32_t user, std::uint32_t room) {
+    for (auto [index, which] : {std::pair{&videoOf_, &Session::video}, std::pair{&mixOf_, &Session::mix}}) {
+        auto i = index->find(user);
+        if (i == index->end()) continue;
+        auto o = sessions_.find(i->second);
+        if (o == sessions_.end()) {
+            index->erase(i);
+            continue;
+        }
+        if ((o->second.*which).room == room) DropBinding(*index, which, o->second);
+    }
+}
+
+void CRoomHandler::DropChat(Session& st) {
+    if (!st.chat.live()) return;
+    const Binding b = st.chat;
+    st.chat = {};
+    if (auto m = members_.find(b.room); m != members_.end()) {
+        m->second.erase(b.user);
+        if (m->second.empty()) members_.erase(m);
+    }
+    if (auto i = chatOf_.find(b.user); i != chatOf_.end() && i->second == st.s->id()) {
+        chatOf_.erase(i);
+        // Media logins hang on the chat login they were admitted by.
+        DropMedia(b.user, b.room);
+    }
+}
+
+// --- views -----------------------------------------------------------------
+
+void CRoomHandler::CloseAll() {
+    std::vector<SessionPtr> all;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        for (auto& [id, st] : sessions_) all.push_back(st.s);
+    }
+    for (auto& s : all) s->Close();
+}
+
+std::size_t CRoomHandler::SessionCount() {
+    std::lock_guard<std::mutex> g(lock_);
+    return sessions_.size();
+}
+
+bool CRoomHandler::ChatIn(std::uint32_t user, std::uint32_t room) {
+    std::lock_guard<std::mutex> g(lock_);
+    auto i = chatOf_.find(user);
+    if (i == chatOf_.end()) return false;
+    auto o = sessions_.find(i->second);
+    return o != sessions_.end() && o->second.chat.room == room;
+}
+
+bool CRoomHandler::VideoIn(std::uint32_t user, std::uint32_t room) {
+    std::lock_guard<std::mutex> g(lock_);
+    auto i = videoOf_.find(user);
+    if (i == videoOf_.end()) return false;
+    auto o = sessions_.find(i->second);
+    return o != sessions_.end() && o->second.video.room == room;
+}
+
+bool CRoomHandler::MixIn(std::uint32_t user, std::uint32_t room) {
+    std::lock_guard<std::mutex> g(lock_);
+    auto i = mixOf_.find(user);
+    if (i == mixOf_.end()) return false;
+    auto o = sessions_.find(i->second);
+    return o != sessions_.end() && o->second.mix.room == room;
+}
+
+std::size_t CRoomHandler::MemberCount(std::uint32_t room) {
+    std::lock_guard<std::mutex> g(lock_);
+    auto m = members_.find(room);
+    return m == members_.end() ? 0 : m->second.size();
+}
+
+std::uint64_t CRoomHandler::RateRefusals() {
+    std::lock_guard<std::mutex> g(lock_);
+    return rateRefusals_;
+}
+
+}  // namespace server

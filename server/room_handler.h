@@ -1,0 +1,124 @@
+#pragma once
+// The room relay: what zeri-server does with the packets of the chat
+// connection ("pc_chat", channel 1) and the audio/video connection ("pc_av",
+// channel 2 video transfer, channel 3 media server).
+//
+// A chat login is checked against the user's account token; the video and
+// media-server logins carry no token, so they are accepted only for a user
+// whose chat login in that room is live and comes from the same address.
+// Every refusal is answered with the response of the request carrying the
+// server's text (tag 209) and a code (tag 208, room_error below).
+//
+// Limits: per user (per session before a login) a token bucket for
+// requests and another for media data; a session refused too many times in
+// a row is closed. The relay server adds the frame and output-buffer limits.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "core/clock.h"
+#include "server/database.h"
+#include "server/rate_limit.h"
+#include "server/relay_server.h"
+
+namespace server {
+
+// Codes of tag 208.
+namespace room_error {
+inline constexpr std::uint32_t bad_request = 1001;    // missing ids, a user that does not match
+inline constexpr std::uint32_t bad_token = 1002;      // unknown, wrong or expired token
+inline constexpr std::uint32_t no_room = 1003;
+inline constexpr std::uint32_t not_logged_in = 1004;  // media login without a chat login
+inline constexpr std::uint32_t too_many = 1005;       // rate limit
+inline constexpr std::uint32_t unsupported = 1006;    // a request this server does not serve
+inline constexpr std::uint32_t wrong_channel = 1007;  // a command sent on another service's channel
+}  // namespace room_error
+
+struct RoomLimits {
+    double requestsPerSecond = 10;  // requests of one user, all connections together
+    double requestBurst = 30;
+    double mediaPerSecond = 200;    // audio and video data packets of one user
+    double mediaBurst = 400;
+    std::uint32_t closeAfterRefusals = 200;  // refused in a row: the session is closed
+};
+
+class CRoomHandler : public IRelayHandler {
+public:
+    CRoomHandler(CServerDb& db, IClock& clock, RoomLimits limits = {});
+
+    bool OnHello(const SessionPtr& s, const std::string& name, std::string& reason) override;
+    void OnPacket(const SessionPtr& s, std::uint8_t channel, std::uint32_t command,
+                  const unsigned char* body, std::size_t length) override;
+    void OnClosed(const SessionPtr& s) override;
+
+    // Closes every session (shutdown).
+    void CloseAll();
+
+    // What the relay knows right now (tests, admin).
+    std::size_t SessionCount();
+    bool ChatIn(std::uint32_t user, std::uint32_t room);
+    bool VideoIn(std::uint32_t user, std::uint32_t room);
+    bool MixIn(std::uint32_t user, std::uint32_t room);
+    std::size_t MemberCount(std::uint32_t room);
+    std::uint64_t RateRefusals();
+
+private:
+    enum class Kind { chat, av };
+    struct Binding {
+        std::uint32_t user = 0;
+        std::uint32_t room = 0;
+        bool live() const { return user != 0; }
+    };
+    struct Session {
+        SessionPtr s;
+        Kind kind = Kind::chat;
+        Binding chat;   // chat sessions
+        Binding video;  // av sessions
+        Binding mix;    // av sessions
+        std::uint32_t refusedInRow = 0;
+    };
+    using Index = std::unordered_map<std::uint32_t, std::uint64_t>;  // user -> session id
+
+    // Each handler answers on `channel`; no lock held on entry.
+    void ControlLogin(const SessionPtr& s, const unsigned char* body, std::size_t n);
+    void ControlLogout(const SessionPtr& s, const unsigned char* body, std::size_t n);
+    void VideoLogin(const SessionPtr& s, const unsigned char* body, std::size_t n);
+    void VideoLogout(const SessionPtr& s, const unsigned char* body, std::size_t n);
+    void MixLogin(const SessionPtr& s, const unsigned char* body, std::size_t n);
+    void MixLogout(const SessionPtr& s, const unsigned char* body, std::size_t n);
+
+    // Rate check; false when the packet is refused (and answered or dropped).
+    bool Admit(const SessionPtr& s, std::uint8_t channel, std::uint32_t command,
+               const unsigned char* body, std::size_t n, bool media);
+
+    // Under lock_.
+    void DropChat(Session& st);
+    void DropMedia(std::uint32_t user, std::uint32_t room);
+    void DropBinding(Index& index, Binding Session::*which, Session& st);
+    bool MediaAllowed(const Session& av, std::uint32_t user, std::uint32_t room);
+    bool MediaLogin(const SessionPtr& s, Index& index, Binding Session::*which,
+                    std::uint32_t user, std::uint32_t room, std::string& why);
+    // 0 = fine, else a room_error code for a logout naming another user.
+    std::uint32_t MediaLogout(const SessionPtr& s, Index& index, Binding Session::*which,
+                              std::uint32_t user, std::uint32_t room);
+
+    CServerDb& db_;
+    IClock& clock_;
+    const RoomLimits limits_;
+
+    std::mutex lock_;
+    std::unordered_map<std::uint64_t, Session> sessions_;
+    Index chatOf_, videoOf_, mixOf_;
+    std::map<std::uint32_t, std::set<std::uint32_t>> members_;  // room -> users on chat
+    CRateLimiter requests_;
+    CRateLimiter media_;
+    std::uint64_t rateRefusals_ = 0;
+};
+
+}  // namespace server

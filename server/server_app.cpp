@@ -1,0 +1,202 @@
+#include "server/server_app.h"
+
+#include <csignal>
+#include <ctime>
+
+#include "core/log.h"
+#include "core/paths.h"
+#include "server/seed.h"
+
+namespace server {
+
+namespace {
+
+bool ParseNumber(const std::string& text, unsigned long max, unsigned long& out) {
+    if (text.empty() || text.size() > 10) return false;
+    unsigned long v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<unsigned long>(c - '0');
+    }
+    if (v > max) return false;
+    out = v;
+    return true;
+}
+
+}  // namespace
+
+const char* ServerUsage() {
+    return "usage: zeri-server [--data-dir DIR] [--listen ADDR] [--port N] [--threads N]\n"
+           "                   [--seed-demo] [--issue-token USER [--token-days N]]\n"
+           "  --data-dir DIR      folder of zeri-server.db and log/ (default: the data folder)\n"
+           "  --listen ADDR       address of the room relay (default 0.0.0.0)\n"
+           "  --port N            port of the room relay (default 6666; 0 = any)\n"
+           "  --threads N         I/O threads (default: one per core)\n"
+           "  --seed-demo         add the demo users, rooms, roles and powers (idempotent)\n"
+           "  --issue-token USER  print a new login token for USER and exit\n"
+           "  --token-days N      lifetime of that token (default 30)\n";
+}
+
+bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& out,
+                        std::string& error) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& v) {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            v = args[++i];
+            return true;
+        };
+        std::string v;
+        unsigned long n = 0;
+        if (a == "--help" || a == "-h") {
+            out.help = true;
+        } else if (a == "--seed-demo") {
+            out.seedDemo = true;
+        } else if (a == "--data-dir") {
+            if (!value(out.dataDir)) return false;
+        } else if (a == "--listen") {
+            if (!value(out.listen)) return false;
+        } else if (a == "--port") {
+            if (!value(v)) return false;
+            if (!ParseNumber(v, 65535, n)) return error = "bad port '" + v + "'", false;
+            out.port = static_cast<std::uint16_t>(n);
+        } else if (a == "--threads") {
+            if (!value(v)) return false;
+            if (!ParseNumber(v, 256, n) || n == 0)
+                return error = "bad thread count '" + v + "'", false;
+            out.threads = static_cast<unsigned>(n);
+        } else if (a == "--issue-token") {
+            if (!value(out.issueTokenFor)) return false;
+            if (out.issueTokenFor.empty()) return error = "--issue-token needs a user name", false;
+        } else if (a == "--token-days") {
+            if (!value(v)) return false;
+            if (!ParseNumber(v, 3650, n) || n == 0)
+                return error = "bad token lifetime '" + v + "' (1 to 3650 days)", false;
+            out.tokenDays = static_cast<unsigned>(n);
+        } else {
+            error = "unknown flag '" + a + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string DatabasePath(const ServerOptions& options) {
+    const std::string dir =
+        options.dataDir.empty() ? paths::DataFolder() : paths::WithSlash(options.dataDir);
+    return dir + kDatabaseFile;
+}
+
+namespace {
+
+bool OpenDatabase(const ServerOptions& options, CServerDb& db, std::string& path,
+                  std::string& error) {
+    path = DatabasePath(options);
+    paths::MakeDirs(path);
+    if (!db.Open(path, error)) return false;
+    if (options.seedDemo && !SeedDemo(db, SeedOptions{}, error)) {
+        error = "demo data: " + error;
+        db.Close();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string IssueTokenFor(const ServerOptions& options, std::string& error) {
+    CServerDb db;
+    std::string path;
+    if (!OpenDatabase(options, db, path, error)) return {};
+    const auto user = db.UserByName(options.issueTokenFor);
+    if (!user) {
+        error = "no user named '" + options.issueTokenFor + "'";
+        return {};
+    }
+    const std::string token = db.IssueToken(user->id, std::time(nullptr),
+                                            static_cast<std::int64_t>(options.tokenDays) * 86400);
+    if (token.empty()) error = "cannot issue a token";
+    return token;
+}
+
+CZeriServer::CZeriServer(ServerOptions options, RoomLimits limits, IClock* clock)
+    : options_(std::move(options)), limits_(limits), clock_(clock ? *clock : systemClock_) {}
+
+CZeriServer::~CZeriServer() { Stop(); }
+
+bool CZeriServer::Start(std::string& error) {
+    if (!threads_.empty()) {
+        error = "already running";
+        return false;
+    }
+    if (!OpenDatabase(options_, db_, dbPath_, error)) return false;
+    rooms_ = std::make_unique<CRoomHandler>(db_, clock_, limits_);
+    relay_ = std::make_unique<CRelayServer>(io_, *rooms_);
+    if (!relay_->Listen(options_.listen, options_.port, error)) {
+        relay_.reset();
+        db_.Close();
+        return false;
+    }
+    io_.restart();
+    work_.emplace(io_.get_executor());
+    stopping_ = false;
+    unsigned n = options_.threads ? options_.threads : std::thread::hardware_concurrency();
+    if (n == 0) n = 1;
+    for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { io_.run(); });
+    log_msg("zeri-server: relay on %s:%u, %u I/O threads, database %s", options_.listen.c_str(),
+            static_cast<unsigned>(port()), n, dbPath_.c_str());
+    return true;
+}
+
+void CZeriServer::StopOnSignals() {
+    signals_ = std::make_unique<asio::signal_set>(io_, SIGINT, SIGTERM);
+    signals_->async_wait([this](const asio::error_code& ec, int sig) {
+        if (ec) return;
+        log_msg("zeri-server: signal %d, stopping", sig);
+        RequestStop();
+    });
+}
+
+void CZeriServer::RequestStop() {
+    if (threads_.empty() || stopping_.exchange(true)) return;
+    asio::post(io_, [this] {
+        if (signals_) {
+            asio::error_code ignore;
+            signals_->cancel(ignore);
+        }
+        relay_->Stop();
+        rooms_->CloseAll();
+        work_.reset();
+        // Give the closes a moment to reach their peers, then end the loop
+        // even if a connection that never said hello still waits for data.
+        stopTimer_ = std::make_unique<asio::steady_timer>(io_);
+        WaitForSessions(20);
+    });
+}
+
+void CZeriServer::WaitForSessions(int triesLeft) {
+    if (triesLeft <= 0 || rooms_->SessionCount() == 0) {
+        io_.stop();
+        return;
+    }
+    stopTimer_->expires_after(std::chrono::milliseconds(10));
+    stopTimer_->async_wait([this, triesLeft](const asio::error_code&) {
+        WaitForSessions(triesLeft - 1);
+    });
+}
+
+void CZeriServer::Wait() {
+    for (auto& t : threads_)
+        if (t.joinable()) t.join();
+    threads_.clear();
+    stopTimer_.reset();
+    signals_.reset();
+    relay_.reset();
+    rooms_.reset();
+    db_.Close();
+}
+
+}  // namespace server

@@ -1,0 +1,95 @@
+#pragma once
+// zeri-server as an object: the database, the relay on its own I/O threads
+// and the room handler. main() runs one; tests run one in-process on an
+// ephemeral port with a temporary data folder.
+
+#include <asio.hpp>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/clock.h"
+#include "server/database.h"
+#include "server/relay_server.h"
+#include "server/room_handler.h"
+
+namespace server {
+
+inline constexpr std::uint16_t kRelayPort = 6666;
+inline constexpr const char* kDatabaseFile = "zeri-server.db";
+
+struct ServerOptions {
+    std::string dataDir;              // empty: the program's data folder
+    std::string listen = "0.0.0.0";   // every interface: clients come from other machines
+    std::uint16_t port = kRelayPort;  // 0 = any free port (tests)
+    unsigned threads = 0;             // I/O threads; 0 = one per core
+    bool seedDemo = false;
+    std::string issueTokenFor;        // user name: print a new token and exit
+    unsigned tokenDays = 30;
+    bool help = false;
+};
+
+// False with a message for an unknown flag, a missing value or a bad number.
+bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& out,
+                        std::string& error);
+const char* ServerUsage();
+
+class CZeriServer {
+public:
+    explicit CZeriServer(ServerOptions options, RoomLimits limits = {},
+                         IClock* clock = nullptr);
+    ~CZeriServer();
+    CZeriServer(const CZeriServer&) = delete;
+    CZeriServer& operator=(const CZeriServer&) = delete;
+
+    // Opens the database (seeding it when asked), listens and starts the
+    // I/O threads. False with a reason; nothing keeps running then.
+    bool Start(std::string& error);
+    // Stops on SIGINT or SIGTERM (main only; tests call Stop).
+    void StopOnSignals();
+    // Thread-safe and idempotent; may run on an I/O thread. Wait() finishes it.
+    void RequestStop();
+    // Blocks until the I/O threads have ended, then closes the database.
+    void Wait();
+    void Stop() {
+        RequestStop();
+        Wait();
+    }
+
+    std::uint16_t port() const { return relay_ ? relay_->port() : 0; }
+    CServerDb& db() { return db_; }
+    CRoomHandler& rooms() { return *rooms_; }
+    const std::string& databasePath() const { return dbPath_; }
+
+private:
+    void WaitForSessions(int triesLeft);
+
+    ServerOptions options_;
+    RoomLimits limits_;
+    CSystemClock systemClock_;
+    IClock& clock_;
+    std::string dbPath_;
+    CServerDb db_;
+    asio::io_context io_;
+    std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work_;
+    std::unique_ptr<CRoomHandler> rooms_;
+    std::unique_ptr<CRelayServer> relay_;
+    std::unique_ptr<asio::signal_set> signals_;
+    std::unique_ptr<asio::steady_timer> stopTimer_;
+    std::vector<std::thread> threads_;
+    std::atomic<bool> stopping_{false};
+};
+
+// The admin path of --issue-token: opens the database of `options`,
+// creates a token for the named user and returns it (empty with a reason).
+std::string IssueTokenFor(const ServerOptions& options, std::string& error);
+
+// Where the database of `options` lives.
+std::string DatabasePath(const ServerOptions& options);
+
+}  // namespace server
