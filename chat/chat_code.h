@@ -1,0 +1,60 @@
+#pragma once
+// The inline codes of chat text and their recognisers.
+//
+//   "//"                 one literal "/"
+//   /f["007"]            face 7 (written with at least three digits)
+//   /c["PATH"]           a local picture (the sender's own echo only)
+//   @$#PIC:ID:0"         a picture stored on the picture service (ID: file id or URL)
+//   @$#:ID:              a voice clip
+//
+// Each Read* looks at `pos` only and returns the code's whole length and its
+// value when a complete, well-formed code starts there; anything else is
+// text. No recogniser reads beyond the end of the view it is given.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace chatcode {
+
+// Limits of the ids, in UTF-16 units. Longer ids are not codes.
+inline constexpr std::size_t kMaxPictureIdUnits = 255;
+inline constexpr std::size_t kMaxVoiceIdUnits = 63;
+// Longest local path a code may carry, in bytes.
+inline constexpr std::size_t kMaxLocalPathBytes = 4096;
+// Face numbers are 32-bit; more digits than this are not a face.
+inline constexpr std::size_t kMaxFaceDigits = 10;
+
+struct FaceCode {
+    std::size_t length = 0;
+    std::int32_t id = 0;
+};
+struct ValueCode {
+    std::size_t length = 0;
+    std::string_view value;  // points into the text
+};
+
+std::optional<FaceCode> ReadFace(std::string_view text, std::size_t pos);
+std::optional<ValueCode> ReadLocalPicture(std::string_view text, std::size_t pos);
+std::optional<ValueCode> ReadStoredPicture(std::string_view text, std::size_t pos);
+std::optional<ValueCode> ReadVoiceClip(std::string_view text, std::size_t pos);
+
+// Writers. They return an empty string for a value that no reader would
+// give back whole (negative face, empty or unrepresentable path or id).
+std::string MakeFace(std::int32_t id);
+std::string MakeLocalPicture(std::string_view path);
+std::string MakeStoredPicture(std::string_view id);
+std::string MakeVoiceClip(std::string_view id);
+
+// Ids that can travel inside a code and be used to name a file safely:
+// non-empty, within the limit, without blanks, control characters, quotes,
+// and (voice ids) without path separators.
+bool IsValidPictureId(std::string_view id);
+bool IsValidVoiceId(std::string_view id);
+
+// Every "/" doubled, as typed text travels.
+std::string EscapeText(std::string_view plain);
+
+}  // namespace chatcode
