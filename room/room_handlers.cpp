@@ -50,7 +50,10 @@ void CRoomSession::OnServerPacket(std::uint32_t command, const unsigned char* bo
         case cmd::Control_Kick_Notify: OnKick(body, length); break;
         case cmd::Control_Anchor_Notify: OnAnchor(body, length); break;
         case cmd::Control_Get_UserCount_Resp: OnUserCount(body, length); break;
-        default: break;
+        default:
+            for (IRoomFeature* f : features_)
+                if (f->OnPacket(command, body, length)) break;
+            break;
     }
 }
 

@@ -100,6 +100,7 @@ void CRoomSession::EnterRoom(std::uint32_t roomId) {
 }
 
 void CRoomSession::ClearRoomViews() {
+    for (IRoomFeature* f : features_) f->OnRoomCleared();
     userList_.Clear();
     users_.clear();
     view_.ClearChat("Edit_RecvChat");
@@ -261,6 +262,7 @@ void CRoomSession::OnTimer(unsigned id) {
             account_.RequestBillboards();
             break;
         default:
+            for (IRoomFeature* f : features_) f->OnTimer(id);
             break;
     }
 }

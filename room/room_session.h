@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "core/clock.h"
 #include "net/power.h"
@@ -16,6 +17,18 @@
 #include "room/room_user.h"
 #include "room/room_view.h"
 #include "room/user_list_model.h"
+
+// A part of the room that handles its own commands (chat, moderation, the
+// microphone queue…). The session offers it every packet it does not handle
+// itself, and tells it when the room's views are cleared.
+class IRoomFeature {
+public:
+    virtual ~IRoomFeature() = default;
+    // True when the packet was this feature's.
+    virtual bool OnPacket(std::uint32_t command, const unsigned char* body, std::size_t length) = 0;
+    virtual void OnRoomCleared() {}
+    virtual void OnTimer(unsigned id) { (void)id; }
+};
 
 namespace room_timer {
 inline constexpr unsigned kStatus = 206;      // rates, signal, speaker expiry
@@ -49,6 +62,8 @@ public:
     // The power-list answer (JSON text).
     void OnPowerList(const std::string& json);
     void OnTimer(unsigned id) override;
+    // Features are owned by the caller and must outlive the session's use.
+    void AddFeature(IRoomFeature* f) { features_.push_back(f); }
 
     // State, for views and tests.
     std::uint32_t roomId() const { return roomId_; }
@@ -68,6 +83,14 @@ public:
     const CRoomUserListModel& userList() const { return userList_; }
     const CPowerTable& powers() const { return powers_; }
     BUDDY_HANDLE buddy() const { return buddy_; }
+    const MyAccount& me() const { return me_; }
+    const RoomUser& myRecord() const { return myRecord_; }
+    IRoomView& view() { return view_; }
+    IRoomLink& link() { return link_; }
+    IClock& clock() { return clock_; }
+    ITimerHost& timers() { return timers_; }
+    const std::string& chatFont() const { return chatFont_; }
+    void SetGagged(bool g) { gagged_ = g; }
 
 private:
     // Sending.
@@ -129,6 +152,7 @@ private:
     bool freeSpeech_ = false;
     std::uint32_t chatIntervalMs_ = 0;
     std::uint32_t lastChatTick_ = 0;
+    std::vector<IRoomFeature*> features_;
     std::map<std::uint32_t, RoomUser> users_;
     // Room settings from the room info answer, for the settings dialog.
     std::string infoTexts_[4];
