@@ -172,6 +172,19 @@ void CRelaySession::NotifyClosed() {
     handler_.OnClosed(shared_from_this());
 }
 
+void CRelaySession::CloseAfterSending() {
+    asio::post(strand_, [self = shared_from_this()] {
+        if (self->closed_ || self->closeAfterWrite_) return;
+        self->closeAfterWrite_ = true;
+        bool idle;
+        {
+            std::lock_guard<std::mutex> g(self->lock_);
+            idle = !self->writing_;
+        }
+        if (idle) self->Linger();
+    });
+}
+
 void CRelaySession::Close() {
     asio::post(strand_, [self = shared_from_this()] { self->DoClose(); });
 }

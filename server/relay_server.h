@@ -54,6 +54,8 @@ public:
     // Sends an error frame, then closes.
     void CloseWithError(std::uint32_t code, const std::string& text);
     void Close();
+    // Closes once everything queued so far has been written.
+    void CloseAfterSending();
 
     std::uint64_t id() const { return id_; }
     const std::string& name() const { return name_; }  // "pc_chat", "pc_av", …

@@ -157,6 +157,7 @@ void CRoomHandler::OnPacket(const SessionPtr& s, std::uint8_t channel, std::uint
     switch (command) {
         case cmd::Control_Login_Req: return ControlLogin(s, body, n);
         case cmd::Control_Logout_Req: return ControlLogout(s, body, n);
+        case cmd::Control_Get_Room_Info_Req: return RoomInfo(s, body, n);
         case cmd::Video_Login_Req: return VideoLogin(s, body, n);
         case cmd::Video_Logout_Req: return VideoLogout(s, body, n);
         case cmd::Mix_Login_Req: return MixLogin(s, body, n);
@@ -241,6 +242,16 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
     }
 
     const std::uint8_t role = db_.RoomRole(req.room_id, req.user_id, now);
+    // The account's own nickname, not whatever the request claims.
+    const auto user = db_.UserById(req.user_id);
+    Member me;
+    me.session = s->id();
+    me.nickname = user && !user->nickname.empty() ? user->nickname : req.nickname;
+    me.role = role;
+    me.card = req.card;
+    SessionPtr displaced;  // the same account's earlier chat session
+    bool newcomer = true;
+    msg::Control_Room_UserList_Notify list;
     {
         std::lock_guard<std::mutex> g(lock_);
         auto it = sessions_.find(s->id());
@@ -248,14 +259,29 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
         Session& st = it->second;
         if (st.chat.live() && (st.chat.user != req.user_id || st.chat.room != req.room_id))
             DropChat(st);
-        // The same account on another chat session (typically the one a
-        // reconnect left behind) stops counting: one room presence per user.
+        // One room presence per account: an earlier chat session of the same
+        // account (another place, or the one a reconnect left behind) ends.
         if (auto old = chatOf_.find(req.user_id); old != chatOf_.end() && old->second != s->id()) {
-            if (auto o = sessions_.find(old->second); o != sessions_.end()) DropChat(o->second);
+            if (auto o = sessions_.find(old->second); o != sessions_.end()) {
+                const bool sameRoom = o->second.chat.room == req.room_id;
+                DropChat(o->second, !sameRoom);
+                displaced = o->second.s;
+            }
         }
+        auto& room = members_[req.room_id];
+        newcomer = room.count(req.user_id) == 0 || room[req.user_id].session != s->id();
         st.chat = {req.user_id, req.room_id};
         chatOf_[req.user_id] = s->id();
-        members_[req.room_id].insert(req.user_id);
+        room[req.user_id] = me;
+        for (const auto& [id, m] : room) {
+            msg::user_block b;
+            b.user_id = id;
+            b.nickname = m.nickname;
+            b.role = m.role;
+            b.gagged = m.gagged ? 1 : 0;
+            b.card = m.card;
+            list.users.push_back(std::move(b));
+        }
     }
     s->userId = req.user_id;
 
@@ -267,7 +293,48 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
     resp.room_name = room->name;
     resp.chat_font = room->chatFont;
     Reply(s, kChatChannel, resp);
+    // The newcomer learns who is there (itself included) and that nobody
+    // holds the anchor microphone yet; the others learn of the newcomer.
+    Reply(s, kChatChannel, list);
+    Reply(s, kChatChannel, msg::Control_Anchor_Notify{});
+    if (newcomer) {
+        msg::Control_User_Login_Notify join;
+        join.user_id = req.user_id;
+        join.nickname = me.nickname;
+        join.role = role;
+        join.card = me.card;
+        std::lock_guard<std::mutex> g(lock_);
+        Broadcast(req.room_id, req.user_id, join);
+    }
+    if (displaced) {
+        msg::Control_Login_Other_Notify other;
+        other.user_id = req.user_id;
+        other.kind = 2;
+        Reply(displaced, kChatChannel, other);
+        displaced->CloseAfterSending();
+    }
     log_msg("room: login user=%u room=%u role=%u", req.user_id, req.room_id, role);
+}
+
+void CRoomHandler::RoomInfo(const SessionPtr& s, const unsigned char*, std::size_t) {
+    std::uint32_t roomId = 0;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        auto it = sessions_.find(s->id());
+        if (it != sessions_.end()) roomId = it->second.chat.room;
+    }
+    msg::Control_Get_Room_Info_Resp resp;
+    const auto room = roomId ? db_.RoomById(roomId) : std::nullopt;
+    if (!room) {
+        resp.message = kTextNotLoggedIn, resp.code = room_error::not_logged_in;
+        return Reply(s, kChatChannel, resp);
+    }
+    resp.room_id = room->id;
+    resp.text2 = room->name;
+    resp.text3 = room->announcement;
+    resp.value5 = room->mode;
+    resp.value6 = room->chatInterval;
+    Reply(s, kChatChannel, resp);
 }
 
 void CRoomHandler::ControlLogout(const SessionPtr& s, const unsigned char* body, std::size_t n) {
@@ -417,12 +484,34 @@ void CRoomHandler::DropMedia(std::uint32_t user, std::uint32_t room) {
     }
 }
 
-void CRoomHandler::DropChat(Session& st) {
+template <class Msg>
+void CRoomHandler::Broadcast(std::uint32_t room, std::uint32_t except, const Msg& m) {
+    auto r = members_.find(room);
+    if (r == members_.end()) return;
+    for (const auto& [id, member] : r->second) {
+        if (id == except) continue;
+        auto o = sessions_.find(member.session);
+        if (o != sessions_.end()) Reply(o->second.s, kChatChannel, m);
+    }
+}
+
+void CRoomHandler::DropChat(Session& st, bool announce) {
     if (!st.chat.live()) return;
     const Binding b = st.chat;
     st.chat = {};
     if (auto m = members_.find(b.room); m != members_.end()) {
-        m->second.erase(b.user);
+        auto self = m->second.find(b.user);
+        // Only the session that holds the membership may end it.
+        if (self != m->second.end() && self->second.session == st.s->id()) {
+            const std::string nickname = self->second.nickname;
+            m->second.erase(self);
+            if (announce) {
+                msg::Control_User_Logout_Notify bye;
+                bye.user_id = b.user;
+                bye.text2 = nickname;
+                Broadcast(b.room, b.user, bye);
+            }
+        }
         if (m->second.empty()) members_.erase(m);
     }
     if (auto i = chatOf_.find(b.user); i != chatOf_.end() && i->second == st.s->id()) {

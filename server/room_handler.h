@@ -23,6 +23,7 @@
 #include <unordered_map>
 
 #include "core/clock.h"
+#include "net/user_card.h"
 #include "server/database.h"
 #include "server/rate_limit.h"
 #include "server/relay_server.h"
@@ -70,6 +71,14 @@ public:
 
 private:
     enum class Kind { chat, av };
+    // A user in a room as the others see them.
+    struct Member {
+        std::uint64_t session = 0;
+        std::string nickname;
+        std::uint8_t role = 0;
+        bool gagged = false;
+        msg::user_card card;
+    };
     struct Binding {
         std::uint32_t user = 0;
         std::uint32_t room = 0;
@@ -88,6 +97,7 @@ private:
     // Each handler answers on `channel`; no lock held on entry.
     void ControlLogin(const SessionPtr& s, const unsigned char* body, std::size_t n);
     void ControlLogout(const SessionPtr& s, const unsigned char* body, std::size_t n);
+    void RoomInfo(const SessionPtr& s, const unsigned char* body, std::size_t n);
     void VideoLogin(const SessionPtr& s, const unsigned char* body, std::size_t n);
     void VideoLogout(const SessionPtr& s, const unsigned char* body, std::size_t n);
     void MixLogin(const SessionPtr& s, const unsigned char* body, std::size_t n);
@@ -98,7 +108,11 @@ private:
                const unsigned char* body, std::size_t n, bool media);
 
     // Under lock_.
-    void DropChat(Session& st);
+    // Ends a chat login; the room's other members hear of it when `announce`.
+    void DropChat(Session& st, bool announce = true);
+    // Sends to every member of `room` but `except` (under lock_).
+    template <class Msg>
+    void Broadcast(std::uint32_t room, std::uint32_t except, const Msg& m);
     void DropMedia(std::uint32_t user, std::uint32_t room);
     void DropBinding(Index& index, Binding Session::*which, Session& st);
     bool MediaAllowed(const Session& av, std::uint32_t user, std::uint32_t room);
@@ -115,7 +129,7 @@ private:
     std::mutex lock_;
     std::unordered_map<std::uint64_t, Session> sessions_;
     Index chatOf_, videoOf_, mixOf_;
-    std::map<std::uint32_t, std::set<std::uint32_t>> members_;  // room -> users on chat
+    std::map<std::uint32_t, std::map<std::uint32_t, Member>> members_;  // room -> user -> member
     CRateLimiter requests_;
     CRateLimiter media_;
     std::uint64_t rateRefusals_ = 0;

@@ -213,14 +213,15 @@ TEST_F(RoomRelay, RepeatedLoginsOnOneSessionOrAfterAReconnectCountOnce) {
     RawClient second(srv->port(), "pc_chat");
     ASSERT_TRUE(ChatLogin(second, kAlice, kLobby)->ok());
     EXPECT_EQ(srv->rooms().MemberCount(kLobby), 1u);
-    // The stale connection's end or logout does not take the new one along.
-    msg::Control_Logout_Req out;
-    out.user_id = kAlice;
-    out.room_id = kLobby;
-    EXPECT_TRUE(first.Ask<msg::Control_Logout_Resp>(kChat, out)->ok());
-    first.Close();
+    // The stale connection is told it was replaced and closed; its end does
+    // not take the new one along.
+    auto f = first.NextAnswer();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->command, cmd::Control_Login_Other_Notify);
+    EXPECT_TRUE(first.WaitClosed());
     std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(srv->rooms().ChatIn(kAlice, kLobby));
+    msg::Control_Logout_Req out;
 
     // Moving to another room on the same session leaves the first one.
     ASSERT_TRUE(ChatLogin(second, kAlice, kMusic)->ok());
@@ -387,17 +388,17 @@ TEST_F(RoomRelay, WrongChannelsAndUnknownCommandsGetClearAnswers) {
 
     // A media request on the chat channel: its own response, with the reason.
     chat.Send(kChat, MixLogin(kAlice, kLobby));
-    auto f = chat.Next();
+    auto f = chat.NextAnswer();
     ASSERT_TRUE(f);
     EXPECT_EQ(f->command, cmd::Mix_Login_Resp);
     EXPECT_EQ(srvtest::Decode<msg::Mix_Login_Resp>(f->payload).code, room_error::wrong_channel);
 
     // A request this server does not serve yet.
-    chat.SendRaw(kChat, cmd::Control_Get_Room_Info_Req, "");
-    f = chat.Next();
+    chat.SendRaw(kChat, cmd::Control_Set_Room_Info_Req, "");
+    f = chat.NextAnswer();
     ASSERT_TRUE(f);
-    EXPECT_EQ(f->command, cmd::Control_Get_Room_Info_Resp);
-    const auto info = srvtest::Decode<msg::Control_Get_Room_Info_Resp>(f->payload);
+    EXPECT_EQ(f->command, cmd::Control_Set_Room_Info_Resp);
+    const auto info = srvtest::Decode<msg::Control_Set_Room_Info_Resp>(f->payload);
     EXPECT_EQ(info.code, room_error::unsupported);
     EXPECT_FALSE(info.message.empty());
 
@@ -511,4 +512,92 @@ TEST_F(RoomRelay, IssuedTokenIsAcceptedAndReplacesTheEarlierOne) {
     EXPECT_FALSE(ChatLogin(c, kAlice, kLobby)->ok());  // the fixture's token was replaced
     tokens[kAlice] = token;
     EXPECT_TRUE(ChatLogin(c, kAlice, kLobby)->ok());
+}
+
+// --- membership ----------------------------------------------------------------
+
+TEST_F(RoomRelay, MembersSeeEachOtherArriveAndLeave) {
+    StartServer();
+    RawClient alice(srv->port(), "pc_chat");
+    ASSERT_TRUE(ChatLogin(alice, kAlice, kLobby));
+    auto first = alice.Notice<msg::Control_Room_UserList_Notify>();
+    ASSERT_TRUE(first);
+    ASSERT_EQ(first->users.size(), 1u);  // the newcomer is in its own list
+    EXPECT_EQ(first->users[0].user_id, kAlice);
+    EXPECT_EQ(first->users[0].card.wealth_grade, 3u);  // the card it sent is relayed
+    auto anchor = alice.Notice<msg::Control_Anchor_Notify>();
+    ASSERT_TRUE(anchor);
+    EXPECT_FALSE(anchor->anchor.user_id.has_value());
+
+    RawClient bob(srv->port(), "pc_chat");
+    ASSERT_TRUE(ChatLogin(bob, kBob, kLobby));
+    auto list = bob.Notice<msg::Control_Room_UserList_Notify>();
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->users.size(), 2u);
+    auto join = alice.Notice<msg::Control_User_Login_Notify>();
+    ASSERT_TRUE(join);
+    EXPECT_EQ(join->user_id, kBob);
+    EXPECT_NE(join->nickname, "n");  // the account's nickname, not the request's claim
+    EXPECT_TRUE(bob.NoNotice<msg::Control_User_Login_Notify>());  // nobody announces itself
+
+    // Another room hears nothing of the lobby.
+    RawClient dave(srv->port(), "pc_chat");
+    ASSERT_TRUE(ChatLogin(dave, kDave, kMusic));
+    EXPECT_TRUE(alice.NoNotice<msg::Control_User_Login_Notify>());
+
+    // A dropped connection is a departure for the others.
+    bob.Close();
+    auto bye = alice.Notice<msg::Control_User_Logout_Notify>();
+    ASSERT_TRUE(bye);
+    EXPECT_EQ(bye->user_id, kBob);
+    EXPECT_TRUE(dave.NoNotice<msg::Control_User_Logout_Notify>());
+
+    // So is an orderly logout.
+    msg::Control_Logout_Req out;
+    out.user_id = kDave;
+    out.room_id = kMusic;
+    ASSERT_TRUE(dave.Ask<msg::Control_Logout_Resp>(kChat, out));
+    EXPECT_EQ(srv->rooms().MemberCount(kMusic), 0u);
+}
+
+TEST_F(RoomRelay, SigningInElsewhereEndsTheFirstSession) {
+    StartServer();
+    RawClient first(srv->port(), "pc_chat");
+    ASSERT_TRUE(ChatLogin(first, kAlice, kLobby));
+    RawClient watcher(srv->port(), "pc_chat");
+    ASSERT_TRUE(ChatLogin(watcher, kBob, kLobby));
+    RawClient second(srv->port(), "pc_chat");
+    ASSERT_TRUE(ChatLogin(second, kAlice, kMusic));
+    // The first place is told why and closed.
+    std::optional<msg::Control_Login_Other_Notify> other;
+    while (auto f = first.Next()) {
+        if (f->command == cmd::Control_Login_Other_Notify)
+            other = srvtest::Decode<msg::Control_Login_Other_Notify>(f->payload);
+    }
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->user_id, kAlice);
+    EXPECT_EQ(other->kind, 2u);
+    EXPECT_TRUE(first.closed());
+    // The lobby sees Alice leave; the music room has her now.
+    auto bye = watcher.Notice<msg::Control_User_Logout_Notify>();
+    ASSERT_TRUE(bye);
+    EXPECT_EQ(bye->user_id, kAlice);
+    EXPECT_TRUE(srv->rooms().ChatIn(kAlice, kMusic));
+    EXPECT_FALSE(srv->rooms().ChatIn(kAlice, kLobby));
+}
+
+TEST_F(RoomRelay, RoomInfoAnswersTheRoomOfTheLogin) {
+    StartServer();
+    RawClient alice(srv->port(), "pc_chat");
+    msg::Control_Get_Room_Info_Req q;
+    q.user_id = kAlice;
+    auto early = alice.Ask<msg::Control_Get_Room_Info_Resp>(kChat, q);
+    ASSERT_TRUE(early);
+    EXPECT_FALSE(early->ok());  // not in a room yet
+    ASSERT_TRUE(ChatLogin(alice, kAlice, kLobby));
+    auto info = alice.Ask<msg::Control_Get_Room_Info_Resp>(kChat, q);
+    ASSERT_TRUE(info);
+    EXPECT_TRUE(info->ok()) << info->message;
+    EXPECT_EQ(info->room_id, kLobby);
+    EXPECT_EQ(info->text2, "zeri 大厅");
 }

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "core/clock.h"
+#include "net/commands.h"
 #include "net/fields.h"
 #include "platform/relayhub/frame.h"
 
@@ -123,9 +124,48 @@ public:
         return f;
     }
     // The next packet, decoded as Msg; fails the test when another comes.
+    // Membership notices arrive unasked; requests' answers skip them (they
+    // are kept for Notice<Msg>()).
+    static bool IsRoomNotice(std::uint32_t c) {
+        return c == cmd::Control_Room_UserList_Notify || c == cmd::Control_User_Login_Notify ||
+               c == cmd::Control_User_Logout_Notify || c == cmd::Control_Anchor_Notify;
+    }
+    // The next membership notice of type Msg (earlier skipped ones first).
+    template <class Msg>
+    std::optional<Msg> Notice(std::chrono::milliseconds wait = std::chrono::seconds(5)) {
+        for (auto it = notices_.begin(); it != notices_.end(); ++it) {
+            if (it->command != Msg::id) continue;
+            Msg m = Decode<Msg>(it->payload);
+            notices_.erase(it);
+            return m;
+        }
+        while (auto f = Next(wait)) {
+            if (f->command == Msg::id) return Decode<Msg>(f->payload);
+            if (IsRoomNotice(f->command)) notices_.push_back(std::move(*f));
+        }
+        return std::nullopt;
+    }
+    // The next frame that is not a membership notice.
+    std::optional<Frame> NextAnswer(std::chrono::milliseconds wait = std::chrono::seconds(5)) {
+        auto f = Next(wait);
+        while (f && IsRoomNotice(f->command)) {
+            notices_.push_back(std::move(*f));
+            f = Next(wait);
+        }
+        return f;
+    }
+    // Whether a notice of type Msg came (waits only `wait` for it).
+    template <class Msg>
+    bool NoNotice(std::chrono::milliseconds wait = std::chrono::milliseconds(200)) {
+        return !Notice<Msg>(wait);
+    }
     template <class Msg>
     std::optional<Msg> Expect(std::uint8_t channel) {
         auto f = Next();
+        while (f && f->command != Msg::id && IsRoomNotice(f->command)) {
+            notices_.push_back(std::move(*f));
+            f = Next();
+        }
         if (!f) {
             ADD_FAILURE() << "no answer 0x" << std::hex << Msg::id;
             return std::nullopt;
@@ -185,6 +225,7 @@ private:
     relay::FrameDecoder decoder_;
     std::array<unsigned char, 65536> buf_{};
     std::deque<Frame> frames_;
+    std::deque<Frame> notices_;
     bool closed_ = false;
 };
 
