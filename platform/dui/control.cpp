@@ -382,7 +382,7 @@ namespace {
 // Lays out along one axis; vertical when `vertical`.
 void FlowChildren(CContainerUI& box, const std::vector<CControlUI*>& items, const QRect& in, int gap, bool vertical) {
     std::vector<CControlUI*> flow;
-    std::vector<dui::FlowItem> flow;
+    std::vector<dui::FlowItem> sizes;
     for (CControlUI* c : items) {
         if (c->IsFloat()) continue;
         const auto pd = c->Padding();
@@ -393,10 +393,10 @@ void FlowChildren(CContainerUI& box, const std::vector<CControlUI*>& items, cons
         f.before = vertical ? pd.t : pd.l;
         f.after = vertical ? pd.b : pd.r;
         flow.push_back(c);
-        flow.push_back(f);
+        sizes.push_back(f);
     }
     (void)box;
-    const auto placed = dui::FlowLayout(flow, vertical ? in.height() : in.width(), gap);
+    const auto placed = dui::FlowLayout(sizes, vertical ? in.height() : in.width(), gap);
     for (std::size_t i = 0; i < flow.size(); ++i) {
         CControlUI* c = flow[i];
         const auto pd = c->Padding();
