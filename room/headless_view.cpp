@@ -60,11 +60,117 @@ void CHeadlessView::SetTitle(const std::string& title) { title_ = title; }
 
 void CHeadlessView::ShowWindow(bool shown) { shown_ = shown; }
 
-void CHeadlessView::AppendSystemLine(const std::string& view, const std::string& text) {
-    Say("chat", "[" + view + "] " + text);
+CHeadlessChatView* CHeadlessView::FindChat(const std::string& view) {
+    static const char* const kViews[] = {"Edit_RecvChat", "Edit_VipChat", "Edit_PrivateChat",
+                                         "Edit_NearChat"};
+    for (const char* name : kViews) {
+        if (view != name) continue;
+        auto it = chats_.find(view);
+        if (it == chats_.end())
+            it = chats_.emplace(view, CHeadlessChatView([this, view](const std::string& line) {
+                             Say("chat", "[" + view + "] " + line);
+                         })).first;
+        return &it->second;
+    }
+    return nullptr;
 }
 
-void CHeadlessView::ClearChat(const std::string&) {}
+IChatView& CHeadlessView::ChatView(const std::string& view) {
+    if (CHeadlessChatView* v = FindChat(view)) return *v;
+    nowhere_.Clear();
+    return nowhere_;
+}
+
+void CHeadlessView::ClearChat(const std::string& view) {
+    if (CHeadlessChatView* v = FindChat(view)) v->Clear();
+}
+
+// --- chat views ---------------------------------------------------------------
+
+void CHeadlessChatView::Put(std::string_view text) {
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t nl = text.find('\n', start);
+        const std::string_view part =
+            text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
+        if (!part.empty()) {
+            if (!open_) {
+                lines_.emplace_back();
+                open_ = true;
+            }
+            lines_.back() += part;
+            pending_ += part;
+        }
+        if (nl == std::string_view::npos) break;
+        AppendLineBreak();
+        start = nl + 1;
+    }
+}
+
+void CHeadlessChatView::AppendText(std::string_view run, const ChatTextFormat& format) {
+    formats_.push_back(format);
+    Put(run);
+}
+
+void CHeadlessChatView::AppendFace(const FaceEntry& face) {
+    CPlainChatSink plain;
+    plain.AppendFace(face);
+    Put(plain.Text());
+}
+
+void CHeadlessChatView::AppendImage(const std::string& path) {
+    images_.push_back(path);
+    Put("[图片]");
+}
+
+void CHeadlessChatView::AppendPlaceholder(ChatObjectKey key, const std::string&) {
+    placeholders_[key] = "waiting";
+    Put("[图片]");
+}
+
+void CHeadlessChatView::ReplacePlaceholder(ChatObjectKey key, const std::string& path) {
+    auto it = placeholders_.find(key);
+    if (it == placeholders_.end()) return;
+    it->second = path;
+    if (say_) say_("picture ready: " + path);
+}
+
+void CHeadlessChatView::FailPlaceholder(ChatObjectKey key) {
+    auto it = placeholders_.find(key);
+    if (it != placeholders_.end()) it->second = "failed";
+}
+
+void CHeadlessChatView::AppendVoiceClip(ChatObjectKey, const std::string&) { Put("[语音]"); }
+
+void CHeadlessChatView::AppendLineBreak() {
+    if (!open_) lines_.emplace_back();
+    open_ = false;
+    if (!pending_.empty() && pending_.back() != ' ') pending_ += ' ';
+}
+
+void CHeadlessChatView::DeleteFirstLines(std::size_t count) {
+    if (count >= lines_.size()) {
+        lines_.clear();
+        open_ = false;
+        return;
+    }
+    lines_.erase(lines_.begin(), lines_.begin() + static_cast<std::ptrdiff_t>(count));
+}
+
+void CHeadlessChatView::ScrollToEnd() {
+    while (!pending_.empty() && pending_.back() == ' ') pending_.pop_back();
+    if (!pending_.empty() && say_) say_(pending_);
+    pending_.clear();
+}
+
+void CHeadlessChatView::Clear() {
+    lines_.clear();
+    open_ = false;
+    pending_.clear();
+    formats_.clear();
+    images_.clear();
+    placeholders_.clear();
+}
 
 const CHeadlessView::Control* CHeadlessView::Find(const std::string& control) const {
     auto it = controls_.find(control);

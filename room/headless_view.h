@@ -4,12 +4,81 @@
 // prefixed with a short kind word ("tip:", "notice:", "box:", "chat:", …).
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "chat/plain_chat_sink.h"
 #include "room/room_view.h"
+
+// A chat view as lines of plain text (faces as their tags, pictures and
+// voice clips as short marks). Each rendered line goes to the output as one
+// line when the room scrolls the view to its end.
+class CHeadlessChatView : public IChatView {
+public:
+    using SayFn = std::function<void(const std::string&)>;
+    explicit CHeadlessChatView(SayFn say = {}) : say_(std::move(say)) {}
+
+    void AppendText(std::string_view run, const ChatTextFormat& format) override;
+    void AppendFace(const FaceEntry& face) override;
+    void AppendImage(const std::string& path) override;
+    void AppendPlaceholder(ChatObjectKey key, const std::string& waitingImage) override;
+    void ReplacePlaceholder(ChatObjectKey key, const std::string& path) override;
+    void FailPlaceholder(ChatObjectKey key) override;
+    void AppendVoiceClip(ChatObjectKey key, const std::string& icon) override;
+    void AppendLineBreak() override;
+    std::size_t LineCount() const override { return lines_.size(); }
+    void DeleteFirstLines(std::size_t count) override;
+    void ScrollToEnd() override;
+
+    void Clear();
+    const std::vector<std::string>& Lines() const { return lines_; }
+    // The formats of the runs written since the last Clear, in order.
+    const std::vector<ChatTextFormat>& Formats() const { return formats_; }
+    const std::vector<std::string>& Images() const { return images_; }
+    // Placeholder states: "waiting", "failed" or the file that replaced it.
+    const std::map<ChatObjectKey, std::string>& Placeholders() const { return placeholders_; }
+
+private:
+    void Put(std::string_view text);
+
+    SayFn say_;
+    std::vector<std::string> lines_;
+    bool open_ = false;  // the last line has no break yet
+    std::string pending_;  // what is printed at the next scroll
+    std::vector<ChatTextFormat> formats_;
+    std::vector<std::string> images_;
+    std::map<ChatObjectKey, std::string> placeholders_;
+};
+
+// The banner, the car show and the video text without windows: they keep
+// what they are given and draw nothing.
+class CHeadlessShows : public IRoomShows {
+public:
+    struct Item {
+        std::string who;
+        std::string what;  // car name; empty for gifts
+        std::string picture;
+        int count = 0;
+        ShowPictureKey pending = 0;
+    };
+    void QueueGift(const std::string& giver, const std::string& icon, int count,
+                   ShowPictureKey pending) override {
+        gifts.push_back({giver, {}, icon, count, pending});
+    }
+    void QueueCar(const std::string& nickname, const std::string& carName,
+                  const std::string& picture, ShowPictureKey pending) override {
+        cars.push_back({nickname, carName, picture, 0, pending});
+    }
+    void PictureDone(ShowPictureKey key, bool ok) override { done[key] = ok; }
+    void ScrollVideoText(const std::string& text) override { videoTexts.push_back(text); }
+
+    std::vector<Item> gifts, cars;
+    std::map<ShowPictureKey, bool> done;
+    std::vector<std::string> videoTexts;
+};
 
 class CHeadlessView : public IRoomView, private IUserListObserver {
 public:
@@ -33,9 +102,16 @@ public:
     void MessageBox(const std::string& text, const std::string& caption, BoxIcon icon) override;
     void SetTitle(const std::string& title) override;
     void ShowWindow(bool shown) override;
-    void AppendSystemLine(const std::string& view, const std::string& text) override;
+    IChatView& ChatView(const std::string& view) override;
     void ClearChat(const std::string& view) override;
+    bool Minimised() const override { return minimised_; }
+    IRoomShows& Shows() override { return shows_; }
     IUserListObserver& UserListView() override { return *this; }
+
+    void SetMinimised(bool m) { minimised_ = m; }
+    // The named chat view (tests); null for a name the room does not have.
+    CHeadlessChatView* FindChat(const std::string& view);
+    CHeadlessShows& HeadlessShows() { return shows_; }
 
     // For tests and scripts.
     const Control* Find(const std::string& control) const;
@@ -60,6 +136,10 @@ private:
     std::vector<std::string> users_;  // the user list lines as plain text
     std::string title_;
     bool shown_ = false;
+    bool minimised_ = false;
+    std::map<std::string, CHeadlessChatView> chats_;
+    CHeadlessChatView nowhere_;  // names the room does not have
+    CHeadlessShows shows_;
 };
 
 namespace markup {

@@ -127,7 +127,7 @@ void CRoomSession::OnRoomInfoResp(const unsigned char* body, std::size_t length)
     infoValues_[1] = r.value6;
     infoValues_[2] = r.value7;
     infoValues_[3] = r.value8;
-    if (!r.text10.empty()) view_.AppendSystemLine("Edit_RecvChat", r.text10);
+    if (!r.text10.empty()) AppendSystemLine("Edit_RecvChat", r.text10);
     ShowAnnouncement();
 }
 

@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "net/catalogue_media.h"
 #include "net/catalogue_room.h"
+#include "room/chat_entry.h"
 #include "room/markup_text.h"
 
 namespace {
@@ -265,4 +266,21 @@ void CRoomSession::OnTimer(unsigned id) {
             for (IRoomFeature* f : features_) f->OnTimer(id);
             break;
     }
+}
+
+bool CRoomSession::OnFeatureMessage(const WindowMessage& m) {
+    for (IRoomFeature* f : features_)
+        if (f->OnWindowMessage(m)) return true;
+    return false;
+}
+
+void CRoomSession::AppendSystemLine(const std::string& view, const std::string& text) {
+    ChatEntry e;
+    e.kind = chat_kind::notice;
+    e.text = text;
+    ChatRenderContext c;
+    c.time = clock_.Now();
+    c.roomStyle = ParseChatStyle(chatFont_);
+    c.minimised = view_.Minimised();
+    RenderChatEntry(view_.ChatView(view), e, c);
 }

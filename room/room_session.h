@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/clock.h"
+#include "core/message.h"
 #include "net/power.h"
 #include "net/room_link.h"
 #include "platform/buddy/buddy.h"
@@ -28,6 +29,12 @@ public:
     virtual bool OnPacket(std::uint32_t command, const unsigned char* body, std::size_t length) = 0;
     virtual void OnRoomCleared() {}
     virtual void OnTimer(unsigned id) { (void)id; }
+    // A window message meant for a feature (HTTP completions). True when
+    // it was this feature's.
+    virtual bool OnWindowMessage(const WindowMessage& m) {
+        (void)m;
+        return false;
+    }
 };
 
 namespace room_timer {
@@ -64,6 +71,12 @@ public:
     void OnTimer(unsigned id) override;
     // Features are owned by the caller and must outlive the session's use.
     void AddFeature(IRoomFeature* f) { features_.push_back(f); }
+    void RemoveFeature(IRoomFeature* f) { std::erase(features_, f); }
+    // Offers a window message to the features; true when one took it.
+    bool OnFeatureMessage(const WindowMessage& m);
+    // A system notice (gag, mode changes…) as a line of a chat view, in the
+    // room's chat style.
+    void AppendSystemLine(const std::string& view, const std::string& text);
 
     // State, for views and tests.
     std::uint32_t roomId() const { return roomId_; }

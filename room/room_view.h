@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "room/chat_view.h"
 #include "room/user_list_model.h"
 
 enum class BoxIcon { Info, Error };
@@ -26,9 +27,15 @@ public:
     virtual void MessageBox(const std::string& text, const std::string& caption, BoxIcon icon) = 0;
     virtual void SetTitle(const std::string& title) = 0;
     virtual void ShowWindow(bool shown) = 0;
-    // A system line in a chat view ("Edit_RecvChat", …).
-    virtual void AppendSystemLine(const std::string& view, const std::string& text) = 0;
+    // The chat views by name: "Edit_RecvChat", "Edit_VipChat",
+    // "Edit_PrivateChat", "Edit_NearChat". Another name gets a view that
+    // shows nothing. System lines are rendered by the room
+    // (CRoomSession::AppendSystemLine), so every view draws them alike.
+    virtual IChatView& ChatView(const std::string& view) = 0;
     virtual void ClearChat(const std::string& view) = 0;
+    // Views are not trimmed while the window is minimised.
+    virtual bool Minimised() const = 0;
+    virtual IRoomShows& Shows() = 0;
     // The user list control follows the model through this observer.
     virtual IUserListObserver& UserListView() = 0;
 };

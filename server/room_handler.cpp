@@ -158,6 +158,7 @@ void CRoomHandler::OnPacket(const SessionPtr& s, std::uint8_t channel, std::uint
         case cmd::Control_Login_Req: return ControlLogin(s, body, n);
         case cmd::Control_Logout_Req: return ControlLogout(s, body, n);
         case cmd::Control_Get_Room_Info_Req: return RoomInfo(s, body, n);
+        case cmd::Control_Send_Chat_Req: return SendChat(s, body, n);
         case cmd::Video_Login_Req: return VideoLogin(s, body, n);
         case cmd::Video_Logout_Req: return VideoLogout(s, body, n);
         case cmd::Mix_Login_Req: return MixLogin(s, body, n);

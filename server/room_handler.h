@@ -68,6 +68,9 @@ public:
     bool MixIn(std::uint32_t user, std::uint32_t room);
     std::size_t MemberCount(std::uint32_t room);
     std::uint64_t RateRefusals();
+    // Marks a member gagged or free to chat (moderation; room_chat.cpp).
+    // False when the user is not in that room.
+    bool SetGagged(std::uint32_t room, std::uint32_t user, bool gagged);
 
 private:
     enum class Kind { chat, av };
@@ -102,6 +105,10 @@ private:
     void VideoLogout(const SessionPtr& s, const unsigned char* body, std::size_t n);
     void MixLogin(const SessionPtr& s, const unsigned char* body, std::size_t n);
     void MixLogout(const SessionPtr& s, const unsigned char* body, std::size_t n);
+    // A chat line: checked, then relayed (room_chat.cpp).
+    void SendChat(const SessionPtr& s, const unsigned char* body, std::size_t n);
+    // Whether the role holds the power by the database's rules.
+    bool RoleHasPower(std::uint8_t role, std::uint16_t powerId);
 
     // Rate check; false when the packet is refused (and answered or dropped).
     bool Admit(const SessionPtr& s, std::uint8_t channel, std::uint32_t command,
@@ -133,6 +140,9 @@ private:
     CRateLimiter requests_;
     CRateLimiter media_;
     std::uint64_t rateRefusals_ = 0;
+    // user -> tick of the user's last relayed chat line, for the room's
+    // chat interval (room_chat.cpp).
+    std::unordered_map<std::uint32_t, std::uint32_t> lastChatTick_;
 };
 
 }  // namespace server

@@ -12,60 +12,15 @@
 #include "net/commands.h"
 #include "room/headless_view.h"
 #include "room/room_session.h"
+#include "tests/room/room_test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Sent {
-    std::uint32_t command;
-    std::vector<unsigned char> body;
-};
-
-class RecordingLink : public IRoomLink {
-public:
-    std::vector<Sent> sent;
-    std::uint32_t sentBytes = 0, receivedBytes = 0, signal = 0;
-    bool sendChat(std::uint32_t c, const TLV::body& b) override { return Keep(c, b); }
-    bool sendVideoService(std::uint32_t c, const TLV::body& b) override { return Keep(c, b); }
-    bool sendMediaServer(std::uint32_t c, const TLV::body& b) override { return Keep(c, b); }
-    std::uint32_t TakeSentBytes() override { return std::exchange(sentBytes, 0); }
-    std::uint32_t TakeReceivedBytes() override { return std::exchange(receivedBytes, 0); }
-    std::uint32_t SignalMs() override { return signal; }
-    int Count(std::uint32_t c) const {
-        int n = 0;
-        for (auto& s : sent) n += s.command == c;
-        return n;
-    }
-    template <class Msg>
-    Msg Last() const {
-        for (auto it = sent.rbegin(); it != sent.rend(); ++it)
-            if (it->command == Msg::id) return wire::decode<Msg>(it->body.data(), it->body.size());
-        ADD_FAILURE() << "nothing sent with 0x" << std::hex << Msg::id;
-        return Msg{};
-    }
-
-private:
-    bool Keep(std::uint32_t c, const TLV::body& b) {
-        sent.push_back({c, TLV::encode(b)});
-        return true;
-    }
-};
-
-class FakeAccount : public IRoomAccount {
-public:
-    MyAccount me;
-    int powerRequests = 0, billboardRequests = 0, closes = 0;
-    std::vector<std::uint32_t> loginNotices;
-    MyAccount Me() override { return me; }
-    void LoginRoomNotify(std::uint32_t roomId) override { loginNotices.push_back(roomId); }
-    void RequestAccountState() override {}
-    void RequestBalance() override {}
-    void RequestBillboards() override { ++billboardRequests; }
-    void RequestFlowerCount(std::uint32_t) override {}
-    void RequestPowerList() override { ++powerRequests; }
-    void Close() override { ++closes; }
-};
+using roomtest::FakeAccount;
+using roomtest::RecordingLink;
+using roomtest::Sent;
 
 class RoomSession : public ::testing::Test, public ITimerSink {
 protected:

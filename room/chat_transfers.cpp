@@ -1,0 +1,152 @@
+#include "room/chat_transfers.h"
+
+#include <cstdio>
+
+#include "platform/kitlib/kitlib.h"
+
+namespace {
+
+std::string PercentEncode(const std::string& s) {
+    static const char* const hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : s) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == '~';
+        if (plain) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+TransferDone Failed(unsigned message, const std::string& source, const std::string& destination,
+                    std::uint64_t ticket) {
+    TransferDone d;
+    d.message = message;
+    d.source = source;
+    d.destination = destination;
+    d.ticket = ticket;
+    return d;
+}
+
+}  // namespace
+
+std::string PictureDownloadUrl(const std::string& host, const std::string& fileId) {
+    return "http://" + host + "/down?id=" + PercentEncode(fileId);
+}
+
+bool CKitlibStarter::Download(unsigned message, const std::string& url,
+                              const std::string& destination) {
+    return KITLIB_DownHttpUrl(window_, message, url, destination) != 0;
+}
+
+bool CKitlibStarter::Post(unsigned message, const std::string& url,
+                          const std::vector<std::uint8_t>& body) {
+    return KITLIB_PostHttpUrl(window_, message, url, body.data(), body.size()) != 0;
+}
+
+std::string CKitlibStarter::Host() { return KITLIB_GetIppaddr(0); }
+
+CSerialTransfers::Line* CSerialTransfers::LineOf(unsigned message) {
+    switch (message) {
+        case UM_CHAT_PICTURE_DONE:
+            return &pictures_;
+        case UM_CHAT_UPLOAD_DONE:
+            return &uploads_;
+        case UM_GIFT_ICON_DONE:
+            return &gifts_;
+        case UM_CAR_ICON_DONE:
+            return &cars_;
+        default:
+            return nullptr;
+    }
+}
+
+std::size_t CSerialTransfers::Waiting(unsigned message) const {
+    auto* line = const_cast<CSerialTransfers*>(this)->LineOf(message);
+    return line ? line->waiting.size() + (line->inFlight ? 1 : 0) : 0;
+}
+
+bool CSerialTransfers::Start(unsigned message, const Request& r) {
+    return r.post ? starter_.Post(message, r.url, r.body)
+                  : starter_.Download(message, r.url, r.destination);
+}
+
+bool CSerialTransfers::Queue(unsigned message, Request r) {
+    Line* line = LineOf(message);
+    if (!line) return false;
+    if (line->inFlight) {
+        if (line->waiting.size() >= kMaxWaiting) return false;
+        line->waiting.push_back(std::move(r));
+        return true;
+    }
+    if (!Start(message, r)) return false;
+    line->inFlight = std::move(r);
+    return true;
+}
+
+bool CSerialTransfers::Fetch(const std::string& source, const std::string& destination) {
+    Request r;
+    r.source = source;
+    r.destination = destination;
+    r.url = IsPictureUrl(source) ? source : PictureDownloadUrl(starter_.Host(), source);
+    return Queue(UM_CHAT_PICTURE_DONE, std::move(r));
+}
+
+bool CSerialTransfers::Upload(const std::string& url, std::vector<std::uint8_t> bytes,
+                              std::uint64_t ticket) {
+    Request r;
+    r.url = url;
+    r.body = std::move(bytes);
+    r.ticket = ticket;
+    r.post = true;
+    return Queue(UM_CHAT_UPLOAD_DONE, std::move(r));
+}
+
+bool CSerialTransfers::FetchIcon(unsigned doneMessage, const std::string& url,
+                                 const std::string& destination) {
+    if (doneMessage != UM_GIFT_ICON_DONE && doneMessage != UM_CAR_ICON_DONE) return false;
+    Request r;
+    r.url = url;
+    r.source = url;
+    r.destination = destination;
+    return Queue(doneMessage, std::move(r));
+}
+
+void CSerialTransfers::StartNext(unsigned message, Line& line, std::vector<TransferDone>& failed) {
+    while (!line.inFlight && !line.waiting.empty()) {
+        Request r = std::move(line.waiting.front());
+        line.waiting.pop_front();
+        if (Start(message, r))
+            line.inFlight = std::move(r);
+        else
+            failed.push_back(Failed(message, r.source, r.destination, r.ticket));
+    }
+}
+
+std::vector<TransferDone> CSerialTransfers::TakeAnswer(unsigned message,
+                                                       const KitlibAnswer* answer) {
+    std::vector<TransferDone> out;
+    Line* line = LineOf(message);
+    if (!line || !line->inFlight) return out;
+    Request r = std::move(*line->inFlight);
+    line->inFlight.reset();
+    TransferDone d = Failed(message, r.source, r.destination, r.ticket);
+    if (answer) {
+        if (r.post) {
+            d.ok = true;
+            d.body.assign(answer->bytes.begin(), answer->bytes.end());
+        } else {
+            // The answer names the file it wrote; any other file would be
+            // the wrong picture.
+            d.ok = answer->file == r.destination;
+        }
+    }
+    out.push_back(std::move(d));
+    StartNext(message, *line, out);
+    return out;
+}

@@ -1,0 +1,162 @@
+// The chat relay: a line from a member goes to the rest of the room, or to
+// its receiver only, once the sender's membership, gag flag, powers and the
+// room's chat interval allow it. The client checks the same things first;
+// these checks are the ones that hold.
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "core/log.h"
+#include "net/catalogue_chat.h"
+#include "net/commands.h"
+#include "net/fields.h"
+#include "net/power.h"
+#include "server/room_chat.h"
+#include "server/room_handler.h"
+
+namespace server {
+
+namespace {
+
+constexpr std::uint8_t kChatChannel = 1;
+
+struct ChatRefusal : wire::status {
+    static constexpr std::uint32_t id = cmd::Control_Send_Chat_Req + 1;
+    static constexpr auto fields() { return std::tuple{}; }
+};
+
+template <class Msg>
+std::string Encode(const Msg& m) {
+    TLV::body b;
+    if (!wire::write_fields(b, m)) return {};
+    const unsigned char* bytes = nullptr;
+    std::size_t n = 0;
+    b.encode(bytes, n);
+    return std::string(reinterpret_cast<const char*>(bytes), n);
+}
+
+void RefuseLine(const SessionPtr& s, std::uint32_t code, const char* text) {
+    ChatRefusal r;
+    r.message = text;
+    r.code = code;
+    const std::string body = Encode(r);
+    s->Send(kChatChannel, ChatRefusal::id, body);
+}
+
+// A stored picture travels as "@$#PIC:"; sending one takes its own power.
+bool HoldsPicture(std::string_view line) { return line.find("@$#PIC:") != std::string_view::npos; }
+
+}  // namespace
+
+bool CRoomHandler::RoleHasPower(std::uint8_t role, std::uint16_t powerId) {
+    // The rules live in the database, so a change there holds at once.
+    for (const PowerRule& r : db_.PowerRules())
+        if (r.powerId == powerId && r.role == role && r.byRole == 0) return r.yesNo > 0;
+    return false;
+}
+
+bool CRoomHandler::SetGagged(std::uint32_t room, std::uint32_t user, bool gagged) {
+    std::lock_guard<std::mutex> g(lock_);
+    auto r = members_.find(room);
+    if (r == members_.end()) return false;
+    auto m = r->second.find(user);
+    if (m == r->second.end()) return false;
+    m->second.gagged = gagged;
+    return true;
+}
+
+void CRoomHandler::SendChat(const SessionPtr& s, const unsigned char* body, std::size_t n) {
+    const auto req = wire::decode<msg::Control_Send_Chat_Req>(body, n);
+
+    // Who is speaking, as this server knows them.
+    std::uint32_t room = 0;
+    Member sender;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        auto it = sessions_.find(s->id());
+        if (it == sessions_.end()) return;
+        const Binding b = it->second.chat;
+        if (b.live()) {
+            auto r = members_.find(b.room);
+            if (r != members_.end()) {
+                auto m = r->second.find(b.user);
+                if (m != r->second.end() && m->second.session == s->id()) {
+                    room = b.room;
+                    sender = m->second;
+                }
+            }
+        }
+        if (room != 0 && req.user_id != b.user)
+            return RefuseLine(s, room_error::bad_request, "用户与登录不符");
+    }
+    if (room == 0) return RefuseLine(s, room_error::not_logged_in, "请先登录频道");
+    const std::uint32_t me = req.user_id;
+
+    if (req.line.empty()) return RefuseLine(s, chat_error::empty, "发送内容不能为空");
+    if (req.line.size() > kMaxChatLineBytes)
+        return RefuseLine(s, chat_error::too_long, "发送消息内容超长，请分条发送。");
+    if (req.kind != 0 && req.receiver_id == 0)
+        return RefuseLine(s, chat_error::no_receiver, "对方不在房间");
+    if (sender.gagged) return RefuseLine(s, chat_error::gagged, "你已被禁言！");
+    if (!RoleHasPower(sender.role, power_id::chat) ||
+        (HoldsPicture(req.line) && !RoleHasPower(sender.role, power_id::chat_picture)))
+        return RefuseLine(s, chat_error::no_power, "无权限!");
+    const auto record = db_.RoomById(room);
+    const std::uint32_t intervalMs = record ? record->chatInterval * 1000u : 0;
+
+    msg::Control_Chat_Notify note;
+    note.sender_id = me;
+    note.sender_name = sender.nickname;
+    note.receiver_id = req.kind != 0 ? req.receiver_id : 0;
+    note.style = req.kind;
+    note.attrs = req.attrs;
+    // What others see of the sender is what the server knows, not what the
+    // line claims.
+    note.attrs.nickname = sender.nickname;
+    note.attrs.role = sender.role;
+    note.attrs.wealth_grade = sender.card.wealth_grade;
+    note.attrs.vip_level = sender.card.vip_level;
+    if (note.attrs.vip_level == 0) note.attrs.vip_data.clear();
+
+    std::vector<SessionPtr> to;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        auto r = members_.find(room);
+        // The sender may have left or been dropped meanwhile.
+        if (r == members_.end() || !r->second.count(me) || r->second[me].session != s->id())
+            return RefuseLine(s, room_error::not_logged_in, "请先登录频道");
+        if (r->second[me].gagged) return RefuseLine(s, chat_error::gagged, "你已被禁言！");
+        const std::uint32_t now = clock_.TickMs();
+        if (auto last = lastChatTick_.find(me);
+            intervalMs != 0 && last != lastChatTick_.end() && now - last->second < intervalMs)
+            return RefuseLine(s, chat_error::too_soon, "发言太快，请稍后再发");
+        const auto session_of = [&](const Member& m) -> SessionPtr {
+            auto o = sessions_.find(m.session);
+            return o == sessions_.end() ? SessionPtr() : o->second.s;
+        };
+        if (note.receiver_id != 0) {
+            auto target = r->second.find(note.receiver_id);
+            if (target == r->second.end())
+                return RefuseLine(s, chat_error::no_receiver, "对方不在房间");
+            note.receiver_name = target->second.nickname;
+            if (SessionPtr p = session_of(target->second)) to.push_back(std::move(p));
+        } else {
+            for (const auto& [id, m] : r->second)
+                if (id != me)
+                    if (SessionPtr p = session_of(m)) to.push_back(std::move(p));
+        }
+        lastChatTick_[me] = now;
+    }
+
+    // The bytes of the line as they came; the line field is raw on the way out.
+    note.line =
+        wire::bytes(reinterpret_cast<const unsigned char*>(req.line.data()), req.line.size());
+    const std::string out = Encode(note);
+    if (out.empty()) {
+        log_err("room: chat line of user %u does not fit", me);
+        return;
+    }
+    for (const SessionPtr& p : to) p->Send(kChatChannel, msg::Control_Chat_Notify::id, out);
+}
+
+}  // namespace server
