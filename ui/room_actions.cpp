@@ -1,0 +1,40 @@
+#include "ui/room_actions.h"
+
+#include "core/log.h"
+
+CRoomSessionActions::CRoomSessionActions(CRoomSession& session, CRoomChat* chat, const CFaceTable* faces,
+                                         std::function<void()> onClose)
+    : session_(session), chat_(chat), faces_(faces), onClose_(std::move(onClose)) {}
+
+void CRoomSessionActions::EnterRoom(std::uint32_t roomId) {
+    // The room the user is in already is entered again (a fresh login).
+    if (roomId != 0) session_.EnterRoom(roomId);
+}
+
+bool CRoomSessionActions::SendChat(const IChatInput& input) {
+    return chat_ && chat_->SendInput(input) == CRoomChat::SendResult::sent;
+}
+
+void CRoomSessionActions::SendPicture(const std::string& path) {
+    if (chat_) chat_->SendPicture(path);
+}
+
+BUDDY_HANDLE CRoomSessionActions::Buddy() const { return session_.buddy(); }
+
+std::uint32_t CRoomSessionActions::RoomId() const { return session_.roomId(); }
+
+void CRoomSessionActions::CloseWindow() {
+    if (onClose_) onClose_();
+    else session_.OnWindowClose();
+}
+
+void CRoomSessionActions::PlayVoiceClip(ChatObjectKey key) {
+    // Playing comes with the voice-message player; the click is noted so a
+    // missing sound is not a mystery.
+    if (chat_)
+        if (auto id = chat_->voices().Find(key)) log_msg("voice clip %s: no player yet\r\n", id->c_str());
+}
+
+void CRoomSessionActions::ChatCleared() {
+    if (chat_) chat_->pictures().Clear();
+}

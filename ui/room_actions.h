@@ -1,0 +1,35 @@
+#pragma once
+// The room window's actions carried out by the room session and its chat.
+
+#include <functional>
+
+#include "room/room_chat.h"
+#include "room/room_session.h"
+#include "ui/room_ui.h"
+
+class CRoomSessionActions : public IRoomActions {
+public:
+    // `chat` and `faces` may be null (no chat yet: nothing is sent, the
+    // face button stays disabled). `onClose` runs for the close button;
+    // without it the session leaves the room (CRoomSession::OnWindowClose).
+    CRoomSessionActions(CRoomSession& session, CRoomChat* chat, const CFaceTable* faces,
+                        std::function<void()> onClose = {});
+
+    void SetChat(CRoomChat* chat) { chat_ = chat; }
+
+    void EnterRoom(std::uint32_t roomId) override;
+    bool SendChat(const IChatInput& input) override;
+    void SendPicture(const std::string& path) override;
+    BUDDY_HANDLE Buddy() const override;
+    std::uint32_t RoomId() const override;
+    void CloseWindow() override;
+    void PlayVoiceClip(ChatObjectKey key) override;
+    void ChatCleared() override;
+    const CFaceTable* Faces() const override { return faces_; }
+
+private:
+    CRoomSession& session_;
+    CRoomChat* chat_;
+    const CFaceTable* faces_;
+    std::function<void()> onClose_;
+};

@@ -1,0 +1,462 @@
+#include "ui/room_ui.h"
+
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMessageBox>
+#include <QTextEdit>
+#include <QWindowStateChangeEvent>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "chat/face_table.h"
+#include "core/log.h"
+#include "core/paths.h"
+#include "platform/dui/controls.h"
+#include "platform/dui/menu.h"
+#include "platform/dui/small_controls.h"
+#include "ui/room_history.h"
+#include "ui/room_user_list.h"
+
+namespace {
+
+const char* const kChatViews[] = {"Edit_RecvChat", "Edit_VipChat", "Edit_PrivateChat", "Edit_NearChat"};
+constexpr const char* kChatMenu = "RoomRecvEditMenu.xml";
+constexpr const char* kUserMenu = "RoomUserMenu.xml";
+constexpr const char* kFaceMenu = "FaceMenu.xml";
+constexpr const char* kCheckImage = "file='menu_check.png' dest='4,4,20,20'";
+constexpr const char* kFacePrefix = "Face_";
+
+struct Zoom {
+    const char* menu;
+    int quarters;
+};
+constexpr Zoom kZooms[] = {{"Menu_ZoomRatio_400", 16}, {"Menu_ZoomRatio_200", 8}, {"Menu_ZoomRatio_150", 6},
+                           {"Menu_ZoomRatio_125", 5},  {"Menu_ZoomRatio_100", 4}, {"Menu_ZoomRatio_75", 3},
+                           {"Menu_ZoomRatio_50", 2}};
+
+// Buttons whose work comes with other parts of the program (devices, video,
+// purchases, the microphone queue, settings). Until then they are shown
+// but disabled, so nothing looks as if it worked when it does not.
+const char* const kNotYetBuilt[] = {
+    "bnt_ScreenCut", "bnt_SysSet",     "bnt_music_play",   "bnt_bbs",         "bnt_room_property",
+    "bnt_MicOpen",   "bnt_MicClose",   "bnt_FmOpen",       "bnt_FmClose",     "bnt_videoOpen",
+    "bnt_videoClose", "bnt_videoOpen2", "bnt_record_start", "bnt_record_stop", "bnt_AnchorOpen",
+    "bnt_AnchorClose", "bnt_flower",    "bnt_prop",         "bnt_money",       "bnt_recharge2",
+    "rob_mic",       "put_mic",        "down_mic",         "control_mic",     "ban_mic",
+    "open_mic"};
+
+bool IsChatView(std::string_view name) {
+    for (const char* v : kChatViews)
+        if (name == v) return true;
+    return false;
+}
+
+// A decimal user id, or 0 when the text is not one.
+std::uint32_t ParseUserId(const std::string& text) {
+    if (text.empty() || text.size() > 10) return 0;
+    std::uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return 0;
+        v = v * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return v <= 0xFFFFFFFFu ? static_cast<std::uint32_t>(v) : 0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- forwarding
+
+void CRoomUI::UserListForward::OnInserted(std::size_t i, const UserListItem& item) {
+    if (CRoomUserList* l = w_.UserList()) l->OnInserted(i, item);
+}
+void CRoomUI::UserListForward::OnRemoved(std::size_t i) {
+    if (CRoomUserList* l = w_.UserList()) l->OnRemoved(i);
+}
+void CRoomUI::UserListForward::OnChanged(std::size_t i, const UserListItem& item) {
+    if (CRoomUserList* l = w_.UserList()) l->OnChanged(i, item);
+}
+void CRoomUI::UserListForward::OnCleared() {
+    if (CRoomUserList* l = w_.UserList()) l->OnCleared();
+}
+
+// ---------------------------------------------------------------- window
+
+int CRoomUI::ZoomQuartersFor(std::string_view menuName) {
+    for (const Zoom& z : kZooms)
+        if (menuName == z.menu) return z.quarters;
+    return 0;
+}
+
+CRoomUI::CRoomUI(IRoomActions& actions) : actions_(actions) {
+    box_ = [this](const std::string& text, const std::string& caption, BoxIcon icon) {
+        const QString t = QString::fromStdString(text), c = QString::fromStdString(caption);
+        if (icon == BoxIcon::Error) QMessageBox::critical(this, c, t);
+        else QMessageBox::information(this, c, t);
+    };
+    openPicture_ = [this] {
+        return QFileDialog::getOpenFileName(this, "选择图片", {}, "图像文件(*.png *.jpg *.jpeg *.gif *.bmp)")
+            .toStdString();
+    };
+    savePicture_ = [this](const std::string& suggested, const std::string& filter) {
+        return QFileDialog::getSaveFileName(this, "图片另存为", QString::fromStdString(suggested),
+                                            QString::fromStdString(filter))
+            .toStdString();
+    };
+}
+
+CRoomUI::~CRoomUI() {
+    // The drop-down and a menu left open are top-level windows of their own.
+    if (history_) delete history_.data();
+    if (menu_) delete menu_.data();
+}
+
+std::string CRoomUI::GetWindowClassName() const {
+    // One class per process, as each client registers its own.
+    return "ZERI_ROOM_WINDOW_" + std::to_string(static_cast<long>(::getpid()));
+}
+
+CControlUI* CRoomUI::CreateControl(std::string_view name) {
+    if (name == "userlist" || name == "ahchorlist") return new CRoomUserList;
+    if (name == "wait" || name == "gifflower") return new CGifControl;
+    if (name == "buttonex") return new CButtonExUI;
+    return nullptr;
+}
+
+void CRoomUI::InitWindow() {
+    for (const char* name : kChatViews)
+        chats_[name] = std::make_unique<CChatView>(FindControl<CRichEditUI>(name));
+    input_ = std::make_unique<CChatInputBox>(FindControl<CRichEditUI>("Edit_SendChat"));
+    for (const char* name : kNotYetBuilt) SetControlEnabled(name, false);
+    const CFaceTable* faces = actions_.Faces();
+    SetControlEnabled("bnt_Face", faces && !faces->Empty());
+    // Badges and downloaded pictures live in the data folder.
+    Manager().AddImageRoot(paths::DataFolder());
+}
+
+IUserListObserver& CRoomUI::UserListView() { return userForward_; }
+
+CRoomUserList* CRoomUI::UserList() const { return FindControl<CRoomUserList>("List_User"); }
+
+CChatView* CRoomUI::FindChat(const std::string& view) {
+    auto it = chats_.find(view);
+    return it == chats_.end() ? nullptr : it->second.get();
+}
+
+// ---------------------------------------------------------------- IRoomView
+
+void CRoomUI::SetText(const std::string& control, const std::string& text) {
+    CControlUI* c = FindControl(control);
+    if (!c) return;
+    // The room empties lists (the microphone queue) by emptying their text.
+    if (auto* list = dynamic_cast<CListUI*>(c)) {
+        if (text.empty()) {
+            if (auto* users = dynamic_cast<CRoomUserList*>(list)) users->OnCleared();
+            else list->RemoveAll();
+        }
+        return;
+    }
+    c->SetText(text);
+}
+
+void CRoomUI::SetVisible(const std::string& control, bool visible) { SetControlVisible(control, visible); }
+
+void CRoomUI::SetEnabled(const std::string& control, bool enabled) { SetControlEnabled(control, enabled); }
+
+void CRoomUI::SetImage(const std::string& control, const std::string& file) {
+    CControlUI* c = FindControl(control);
+    if (!c) return;
+    if (auto* gif = dynamic_cast<CGifControl*>(c)) {
+        gif->SetFile(file);
+        gif->Play();
+    } else if (auto* b = dynamic_cast<CButtonUI*>(c)) {
+        b->SetNormalImage(file);
+    } else {
+        c->SetBkImage(file);
+    }
+    c->update();
+}
+
+void CRoomUI::SetTooltip(const std::string& control, const std::string& text) {
+    if (CControlUI* c = FindControl(control)) c->SetToolTip(text);
+}
+
+void CRoomUI::ShowTip(const std::string& text) {
+    SetControlText("text_tip", text);
+    // The label cuts long texts; the whole one is a hover away.
+    SetTooltip("text_tip", text);
+}
+
+void CRoomUI::ShowNotice(const std::string& markup) { SetControlText("LabelLine", markup); }
+
+void CRoomUI::MessageBox(const std::string& text, const std::string& caption, BoxIcon icon) {
+    if (box_) box_(text, caption, icon);
+}
+
+void CRoomUI::SetTitle(const std::string& title) { setWindowTitle(QString::fromStdString(title)); }
+
+void CRoomUI::ShowWindow(bool shown) { WindowImplBase::ShowWindow(shown); }
+
+IChatView& CRoomUI::ChatView(const std::string& view) {
+    if (CChatView* v = FindChat(view)) return *v;
+    return noChat_;
+}
+
+void CRoomUI::ClearChat(const std::string& view) {
+    if (CChatView* v = FindChat(view)) v->Clear();
+}
+
+bool CRoomUI::Minimised() const { return isMinimized(); }
+
+// ---------------------------------------------------------------- notifications
+
+void CRoomUI::Notify(TNotifyUI& msg) {
+    namespace n = dui::notify;
+    const std::string& name = msg.senderName;
+    if (msg.sType == n::kClick) {
+        OnClick(name, msg);
+    } else if (msg.sType == n::kSelectChanged) {
+        if (msg.wParam == 1) OnSelect(name);
+    } else if (msg.sType == n::kReturn) {
+        if (name == "Edit_SendChat") SendChat();
+        else if (name == "EditSearch") SearchUser();
+    } else if (msg.sType == n::kTextChanged) {
+        if (name == "EditSearch") SetControlVisible("bntsearchclose", !GetControlText("EditSearch").empty());
+    } else if (msg.sType == n::kItemRClick) {
+        if (name == "List_User" || name == "List_Search") {
+            auto* list = dynamic_cast<CRoomUserList*>(msg.pSender);
+            if (const std::uint32_t user = list ? list->UserAt(static_cast<int>(msg.wParam)) : 0)
+                OpenUserMenu(user, msg.ptMouse);
+        }
+    } else if (msg.sType == n::kMenu) {
+        if (IsChatView(name)) OpenChatMenu(name, msg.ptMouse);
+    } else if (msg.sType == n::kMenuMsg) {
+        OnMenuChoice(name);
+    } else if (msg.sType == n::kLink) {
+        const std::string prefix = CChatView::kVoiceLinkPrefix;
+        if (msg.text.rfind(prefix, 0) == 0) {
+            const std::string digits = msg.text.substr(prefix.size());
+            char* end = nullptr;
+            const unsigned long long key = std::strtoull(digits.c_str(), &end, 10);
+            if (!digits.empty() && end && *end == '\0' && key != 0) actions_.PlayVoiceClip(key);
+        }
+    }
+}
+
+void CRoomUI::OnClick(const std::string& name, TNotifyUI& msg) {
+    if (name == "bnt_SysClose") actions_.CloseWindow();
+    else if (name == "bnt_SysMin") showMinimized();
+    else if (name == "bnt_SysMax") ShowMaximised(true);
+    else if (name == "bnt_SysRestore") ShowMaximised(false);
+    else if (name == "bnt_sendchat") SendChat();
+    else if (name == "bnt_Image") ChoosePicture();
+    else if (name == "bnt_Face") OpenFaceMenu(msg.pSender ? msg.pSender->mapToGlobal(QPoint(0, 0)) : QPoint());
+    else if (name == "bnt_history") OpenHistory();
+    else if (name == "bntSearchUser") SearchUser();
+    else if (name == "bntsearchclose") CloseSearch();
+    else if (name == "bnt_private_close") {
+        SetControlVisible("Container_privatechat", false);
+        SetControlText("Label_private", "");
+    } else if (name == "bnt_store" || name == "bnt_cancel_store") {
+        const BUDDY_HANDLE buddy = actions_.Buddy();
+        const std::uint32_t room = actions_.RoomId();
+        const bool add = name == "bnt_store";
+        // A refused call leaves both buttons as they were.
+        if (!buddy || room == 0) return;
+        if (!(add ? BUDDY_AddStore(buddy, room) : BUDDY_DelStore(buddy, room))) return;
+        SetControlVisible("bnt_cancel_store", add);
+        SetControlVisible("bnt_store", !add);
+    }
+}
+
+void CRoomUI::OnSelect(const std::string& name) {
+    struct Tab {
+        const char* option;
+        const char* tab;
+        int index;
+    };
+    static const Tab kTabs[] = {
+        {"Option_userlist", "tabuser", 0},       {"Option_wheatlist", "tabuser", 1},
+        {"Option_chattext", "tabchat", 0},       {"Option_chatnear", "tabchat", 1},
+        {"Option_buy_gift", "tabprop", 0},       {"Option_buy_car", "tabprop", 1},
+        {"Option_buy_prop", "tabprop", 2},       {"Option_wealth_day", "tabwealth", 0},
+        {"Option_wealth_week", "tabwealth", 1},  {"Option_wealth_month", "tabwealth", 2},
+        {"Option_wealth_all", "tabwealth", 3},
+    };
+    for (const Tab& t : kTabs)
+        if (name == t.option)
+            if (auto* tab = FindControl<CTabLayoutUI>(t.tab)) tab->SelectItem(t.index);
+}
+
+void CRoomUI::ShowMaximised(bool maximised) {
+    if (maximised) Maximize();
+    else Restore();
+    SetControlVisible("bnt_SysMax", !maximised);
+    SetControlVisible("bnt_SysRestore", maximised);
+}
+
+void CRoomUI::changeEvent(QEvent* e) {
+    WindowImplBase::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange) {
+        SetControlVisible("bnt_SysMax", !IsMaximised());
+        SetControlVisible("bnt_SysRestore", IsMaximised());
+    }
+}
+
+std::intptr_t CRoomUI::HandleMessage(const WindowMessage& m) {
+    if (m.msg == UM_HISTORY_ENTER_ROOM) {
+        actions_.EnterRoom(static_cast<std::uint32_t>(m.wParam));
+        return 1;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------- actions
+
+void CRoomUI::SendChat() {
+    if (!input_) return;
+    if (actions_.SendChat(*input_)) input_->Clear();
+    if (CControlUI* box = FindControl("Edit_SendChat")) box->setFocus();
+}
+
+void CRoomUI::ChoosePicture() {
+    if (!openPicture_) return;
+    const std::string path = openPicture_();
+    if (!path.empty()) actions_.SendPicture(path);
+}
+
+void CRoomUI::OpenHistory() {
+    const BUDDY_HANDLE buddy = actions_.Buddy();
+    CControlUI* button = FindControl("bnt_history");
+    if (!buddy || !button) return;
+    if (!history_) {
+        history_ = new CRoomHistoryDlg(GetHWND());
+        history_->Create();
+    }
+    history_->FillFromStore(buddy);
+    history_->ShowUnder(QRect(button->mapToGlobal(QPoint(0, 0)), button->size()));
+}
+
+void CRoomUI::SearchUser() {
+    const std::uint32_t id = ParseUserId(GetControlText("EditSearch"));
+    CRoomUserList* list = UserList();
+    if (id == 0 || !list || list->IndexOfUser(id) < 0) return;
+    SetControlVisible("ContainerListUser", true);
+    SetControlVisible("ContainerListSearch", false);
+    SetControlSelected("Option_userlist", true);
+    if (auto* tab = FindControl<CTabLayoutUI>("tabuser")) tab->SelectItem(0);
+    list->SelectUser(id);
+}
+
+void CRoomUI::CloseSearch() {
+    SetControlVisible("ContainerListUser", true);
+    SetControlVisible("ContainerListSearch", false);
+    SetControlVisible("bntsearchclose", false);
+    SetControlText("EditSearch", "");
+}
+
+// ---------------------------------------------------------------- menus
+
+void CRoomUI::OpenChatMenu(const std::string& view, QPoint screen) {
+    CChatView* chat = FindChat(view);
+    if (!chat || !chat->Control()) return;
+    if (menu_) menu_->close();
+    auto* menu = new CMenuWnd(this, kChatMenu);
+    if (!menu->IsLoaded()) {
+        delete menu;
+        return;
+    }
+    QTextEdit* e = chat->Editor();
+    menuView_ = view;
+    menuPicture_ = chat->PictureAt(e->viewport()->mapFromGlobal(screen));
+    menu->SetElementEnabled("Menu_Copy", chat->Control()->HasSelection());
+    menu->SetElementEnabled("Menu_SaveAs", !menuPicture_.empty());
+    for (const Zoom& z : kZooms) {
+        menu->SetElementAttribute(z.menu, "checkimg", kCheckImage);
+        menu->SetElementChecked(z.menu, z.quarters == chat->ZoomQuarters());
+    }
+    menu_ = menu;
+    menu->Popup(screen);
+}
+
+void CRoomUI::OpenUserMenu(std::uint32_t userId, QPoint screen) {
+    if (menu_) menu_->close();
+    auto* menu = new CMenuWnd(this, kUserMenu);
+    if (!menu->IsLoaded()) {
+        delete menu;
+        return;
+    }
+    menuUser_ = userId;
+    menuView_.clear();
+    menu_ = menu;
+    menu->Popup(screen);
+}
+
+void CRoomUI::OpenFaceMenu(QPoint screen) {
+    const CFaceTable* faces = actions_.Faces();
+    if (!faces || faces->Empty()) return;
+    if (menu_) menu_->close();
+    auto* menu = new CMenuWnd(this, kFaceMenu);
+    if (!menu->IsLoaded()) {
+        delete menu;
+        return;
+    }
+    for (const FaceEntry& f : faces->Entries()) {
+        if (f.imagePath.empty()) continue;
+        menu->AddElement(kFacePrefix + std::to_string(f.id), "<i file='" + f.file + "'><x 6>" + f.tip);
+    }
+    menuView_.clear();
+    menu_ = menu;
+    // Opens upwards from the button: the input box is at the bottom.
+    menu->Popup(screen);
+}
+
+void CRoomUI::OnMenuChoice(const std::string& element) {
+    if (element.rfind(kFacePrefix, 0) == 0) {
+        const CFaceTable* faces = actions_.Faces();
+        const std::uint32_t id = ParseUserId(element.substr(std::string(kFacePrefix).size()));
+        if (const FaceEntry* f = faces ? faces->FindById(static_cast<std::int32_t>(id)) : nullptr)
+            input_->InsertFace(*f);
+        return;
+    }
+    CChatView* chat = FindChat(menuView_);
+    if (!chat || !chat->Control()) return;
+    CRichEditUI* edit = chat->Control();
+    if (element == "Menu_Copy") {
+        if (edit->HasSelection()) edit->Edit()->copy();
+    } else if (element == "Menu_SelAll") {
+        edit->SelectAll();
+    } else if (element == "Menu_Clear") {
+        chat->Clear();
+        if (CChatView* gifts = FindChat("Edit_PrivateChat")) gifts->Clear();
+        actions_.ChatCleared();
+    } else if (element == "Menu_SaveAs") {
+        SaveChatPicture();
+    } else if (const int q = ZoomQuartersFor(element)) {
+        chat->SetZoomQuarters(q);
+    }
+}
+
+void CRoomUI::SaveChatPicture() {
+    if (menuPicture_.empty() || !savePicture_) return;
+    const QString source = QString::fromStdString(menuPicture_);
+    // The picture's own format is the default.
+    const QByteArray format = QImageReader::imageFormat(source);
+    std::string suffix = ".jpg", filter = "图像文件(*.jpg)";
+    if (format == "png") suffix = ".png", filter = "图像文件(*.png)";
+    else if (format == "gif") suffix = ".gif", filter = "图像文件(*.gif)";
+    const std::string suggested = QFileInfo(source).completeBaseName().toStdString() + suffix;
+    const std::string target = savePicture_(suggested, filter);
+    if (target.empty()) return;
+    const QString to = QString::fromStdString(target);
+    if (QFileInfo(to).absoluteFilePath() == QFileInfo(source).absoluteFilePath()) return;
+    if (QFile::exists(to)) QFile::remove(to);
+    if (!QFile::copy(source, to)) {
+        ShowTip("图片保存失败");
+        log_msg("save picture %s fail\r\n", target.c_str());
+    }
+}

@@ -1,0 +1,182 @@
+#pragma once
+// The room window: a skinned window over "RoomUI.xml" that shows the room
+// through IRoomView (by the names of its controls) and hands what the
+// person does to the room through IRoomActions.
+//
+// Use (app/):
+//   ui::UseDefaultSkinRoot();                 // once, before the first window
+//   CRoomUI window(actions);                  // actions: e.g. CRoomSessionActions
+//   window.Create();
+//   CRoomSession session(window, link, ...);  // the window is the session's view
+//   window.ShowWindow(true);                  // or let the session show it on entry
+// The window must outlive the session (the session keeps a reference to it
+// and to its user list observer).
+
+#include <QPointer>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "chat/chat_input.h"
+#include "chat/chat_sink.h"
+#include "platform/buddy/buddy.h"
+#include "platform/dui/menu.h"
+#include "platform/dui/window.h"
+#include "room/headless_view.h"
+#include "room/room_view.h"
+#include "ui/chat_input_box.h"
+#include "ui/chat_view.h"
+#include "ui/room_history.h"
+
+class CFaceTable;
+class CRoomUserList;
+
+// What the room window asks of the room. Called on the UI thread.
+class IRoomActions {
+public:
+    virtual ~IRoomActions() = default;
+    // A room chosen in the history drop-down (window message 1757).
+    virtual void EnterRoom(std::uint32_t roomId) = 0;
+    // The send button or Enter. True when the line was taken: the box is
+    // then emptied (a refused line stays for the person to change).
+    virtual bool SendChat(const IChatInput& input) = 0;
+    // A picture chosen with the picture button.
+    virtual void SendPicture(const std::string& path) = 0;
+    // The friends, history and favourites store; null while there is none
+    // (the history button then does nothing).
+    virtual BUDDY_HANDLE Buddy() const = 0;
+    // The room the window shows (0 outside a room).
+    virtual std::uint32_t RoomId() const = 0;
+    // The close button.
+    virtual void CloseWindow() = 0;
+    // A voice clip icon in a chat view was clicked.
+    virtual void PlayVoiceClip(ChatObjectKey key) = 0;
+    // "Clear" in a chat view's menu: the view is empty, drop the cached chat
+    // pictures.
+    virtual void ChatCleared() = 0;
+    // The faces the face button offers; null or empty: the button is disabled.
+    virtual const CFaceTable* Faces() const = 0;
+};
+
+class CRoomUI : public WindowImplBase, public IRoomView {
+public:
+    // Menu names of the chat views' zoom entries and their quarters.
+    static int ZoomQuartersFor(std::string_view menuName);
+
+    explicit CRoomUI(IRoomActions& actions);
+    ~CRoomUI() override;
+
+    std::string GetWindowClassName() const override;
+    std::string GetSkinFile() const override { return "RoomUI.xml"; }
+    CControlUI* CreateControl(std::string_view name) override;
+    void Notify(TNotifyUI& msg) override;
+
+    // ---- IRoomView ----
+    void SetText(const std::string& control, const std::string& text) override;
+    void SetVisible(const std::string& control, bool visible) override;
+    void SetEnabled(const std::string& control, bool enabled) override;
+    void SetImage(const std::string& control, const std::string& file) override;
+    void SetTooltip(const std::string& control, const std::string& text) override;
+    void ShowTip(const std::string& text) override;
+    void ShowNotice(const std::string& markup) override;
+    void MessageBox(const std::string& text, const std::string& caption, BoxIcon icon) override;
+    void SetTitle(const std::string& title) override;
+    void ShowWindow(bool shown) override;
+    IChatView& ChatView(const std::string& view) override;
+    void ClearChat(const std::string& view) override;
+    bool Minimised() const override;
+    IRoomShows& Shows() override { return shows_; }
+    IUserListObserver& UserListView() override;
+
+    // ---- parts, for the program and tests ----
+    CRoomUserList* UserList() const;
+    CChatView* FindChat(const std::string& view);
+    CChatInputBox& Input() { return *input_; }
+    CRoomHistoryDlg* History() const { return history_; }
+    CMenuWnd* OpenMenu() const { return menu_; }
+    // The chat view the open chat menu belongs to.
+    const std::string& MenuView() const { return menuView_; }
+    std::uint32_t MenuUser() const { return menuUser_; }
+    CHeadlessShows& QueuedShows() { return shows_; }
+
+    // Replaceable for tests: message boxes, and the file dialogs of the
+    // picture button and "save as" (they return the chosen path or "").
+    using BoxFn = std::function<void(const std::string& text, const std::string& caption, BoxIcon)>;
+    using OpenFn = std::function<std::string()>;
+    using SaveFn = std::function<std::string(const std::string& suggested, const std::string& filter)>;
+    void SetMessageBoxHandler(BoxFn f) { box_ = std::move(f); }
+    void SetOpenPictureDialog(OpenFn f) { openPicture_ = std::move(f); }
+    void SetSavePictureDialog(SaveFn f) { savePicture_ = std::move(f); }
+
+    // What the window does for a control; public so the program's hot keys
+    // (Ctrl+Q) and tests reach the same paths.
+    void SendChat();
+    void ChoosePicture();
+    void OpenHistory();
+    void SearchUser();
+    void CloseSearch();
+    // The chat menu for a view at a screen point (viewport point for the
+    // picture under it).
+    void OpenChatMenu(const std::string& view, QPoint screen);
+    void OpenUserMenu(std::uint32_t userId, QPoint screen);
+    void OnMenuChoice(const std::string& element);
+
+protected:
+    void InitWindow() override;
+    std::intptr_t HandleMessage(const WindowMessage& m) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    // Forwards the model's changes to the list control, which may not exist
+    // yet (or at all) when the room starts.
+    class UserListForward : public IUserListObserver {
+    public:
+        explicit UserListForward(CRoomUI& w) : w_(w) {}
+        void OnInserted(std::size_t i, const UserListItem& item) override;
+        void OnRemoved(std::size_t i) override;
+        void OnChanged(std::size_t i, const UserListItem& item) override;
+        void OnCleared() override;
+
+    private:
+        CRoomUI& w_;
+    };
+    // The view for names the window does not have: shows nothing.
+    class NoChat : public IChatView {
+    public:
+        void AppendText(std::string_view, const ChatTextFormat&) override {}
+        void AppendFace(const FaceEntry&) override {}
+        void AppendImage(const std::string&) override {}
+        void AppendPlaceholder(ChatObjectKey, const std::string&) override {}
+        void ReplacePlaceholder(ChatObjectKey, const std::string&) override {}
+        void FailPlaceholder(ChatObjectKey) override {}
+        void AppendVoiceClip(ChatObjectKey, const std::string&) override {}
+        void AppendLineBreak() override {}
+        std::size_t LineCount() const override { return 0; }
+        void DeleteFirstLines(std::size_t) override {}
+        void ScrollToEnd() override {}
+    };
+
+    void OnClick(const std::string& name, TNotifyUI& msg);
+    void OnSelect(const std::string& name);
+    void ShowMaximised(bool maximised);
+    void SaveChatPicture();
+    void OpenFaceMenu(QPoint screen);
+
+    IRoomActions& actions_;
+    UserListForward userForward_{*this};
+    NoChat noChat_;
+    CHeadlessShows shows_;
+    std::map<std::string, std::unique_ptr<CChatView>> chats_;
+    std::unique_ptr<CChatInputBox> input_;
+    QPointer<CRoomHistoryDlg> history_;
+    QPointer<CMenuWnd> menu_;
+    std::string menuView_;
+    std::string menuPicture_;  // the picture under the chat menu
+    std::uint32_t menuUser_ = 0;
+    BoxFn box_;
+    OpenFn openPicture_;
+    SaveFn savePicture_;
+};
