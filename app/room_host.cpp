@@ -1,6 +1,10 @@
 #include "app/room_host.h"
 
+#include "core/app_context.h"
+#include "core/log.h"
 #include "net/proxy_sinks.h"
+#include "platform/kitlib/kitlib.h"
+#include "room/chat_transfers.h"
 
 CRoomHost::CRoomHost(IRoomView& view, IRoomLink& link, IRoomAccount& account)
     : session_(std::make_unique<CRoomSession>(view, link, *this, clock_, account)) {}
@@ -23,12 +27,25 @@ std::intptr_t CRoomHost::OnMessage(const WindowMessage& m) {
                 s.OnProxyStatus(static_cast<std::uint32_t>(m.wParam), t->text);
             break;
         case UM_POWER_LIST:
-            if (auto* t = m.As<std::string>()) s.OnPowerList(*t);
+            // The HTTP helper's answer; without one the request failed.
+            if (auto* a = m.As<KitlibAnswer>())
+                s.OnPowerList(std::string(a->bytes.begin(), a->bytes.end()));
+            else
+                log_msg("power list request fail\r\n");
             break;
+        case UM_CHAT_PICTURE_DONE:
+        case UM_CHAT_UPLOAD_DONE:
+        case UM_GIFT_ICON_DONE:
+        case UM_CAR_ICON_DONE: s.OnFeatureMessage(m); break;
         case UM_ENTER_ROOM: s.EnterRoom(static_cast<std::uint32_t>(m.wParam)); break;
         case UM_EXIT_APPLICATION:
             s.ExitApplication();
+            // The exit path also ends the audio/video connection.
+            if (AppContext::instance().GetAVProxy()) ReleaseAVConnection();
             if (onExit_) onExit_();
+            break;
+        case UM_CONSOLE_LINE:
+            if (auto* t = m.As<std::string>(); t && onInput_) onInput_(*t);
             break;
         default: break;
     }

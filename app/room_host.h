@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "core/clock.h"
 #include "platform/winmsg/message_target.h"
@@ -13,6 +14,7 @@
 enum : unsigned {
     UM_EXIT_APPLICATION = 1738,
     UM_ENTER_ROOM = 1757,
+    UM_CONSOLE_LINE = 2001,  // a line typed on standard input (std::string payload)
 };
 
 class CRoomHost : public CMessageTarget {
@@ -22,6 +24,8 @@ public:
     CRoomSession& session() { return *session_; }
     // Called once the session has exited (the program then quits).
     void SetOnExit(std::function<void()> f) { onExit_ = std::move(f); }
+    // Lines typed on standard input (headless).
+    void SetOnInputLine(std::function<void(const std::string&)> f) { onInput_ = std::move(f); }
 
 protected:
     std::intptr_t OnMessage(const WindowMessage& m) override;
@@ -31,4 +35,5 @@ private:
     CSystemClock clock_;
     std::unique_ptr<CRoomSession> session_;
     std::function<void()> onExit_;
+    std::function<void(const std::string&)> onInput_;
 };

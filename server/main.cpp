@@ -1,5 +1,5 @@
-// zeri-server: the room relay on TCP 6666 with its state in one SQLite
-// database under the data folder.
+// zeri-server: the room relay on TCP 6666 and the account service on HTTP
+// 8080, with their state in one SQLite database under the data folder.
 
 #include <cstdio>
 #include <string>
@@ -39,8 +39,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     srv.StopOnSignals();
-    std::printf("zeri-server: room relay on %s:%u\n", options.listen.c_str(),
-                static_cast<unsigned>(srv.port()));
+    std::printf("zeri-server: room relay on %s:%u, account service on port %u\n",
+                options.listen.c_str(), static_cast<unsigned>(srv.port()),
+                static_cast<unsigned>(srv.accountPort()));
     std::fflush(stdout);
     srv.Wait();
     return 0;

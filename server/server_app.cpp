@@ -26,11 +26,13 @@ bool ParseNumber(const std::string& text, unsigned long max, unsigned long& out)
 }  // namespace
 
 const char* ServerUsage() {
-    return "usage: zeri-server [--data-dir DIR] [--listen ADDR] [--port N] [--threads N]\n"
+    return "usage: zeri-server [--data-dir DIR] [--listen ADDR] [--port N] [--account-port N]\n"
+           "                   [--threads N]\n"
            "                   [--seed-demo] [--issue-token USER [--token-days N]]\n"
            "  --data-dir DIR      folder of zeri-server.db and log/ (default: the data folder)\n"
            "  --listen ADDR       address of the room relay (default 0.0.0.0)\n"
            "  --port N            port of the room relay (default 6666; 0 = any)\n"
+           "  --account-port N    port of the account service (default 8080; 0 = any)\n"
            "  --threads N         I/O threads (default: one per core)\n"
            "  --seed-demo         add the demo users, rooms, roles and powers (idempotent)\n"
            "  --issue-token USER  print a new login token for USER and exit\n"
@@ -63,6 +65,10 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& out
             if (!value(v)) return false;
             if (!ParseNumber(v, 65535, n)) return error = "bad port '" + v + "'", false;
             out.port = static_cast<std::uint16_t>(n);
+        } else if (a == "--account-port") {
+            if (!value(v)) return false;
+            if (!ParseNumber(v, 65535, n)) return error = "bad port '" + v + "'", false;
+            out.accountPort = static_cast<std::uint16_t>(n);
         } else if (a == "--threads") {
             if (!value(v)) return false;
             if (!ParseNumber(v, 256, n) || n == 0)
@@ -133,10 +139,36 @@ bool CZeriServer::Start(std::string& error) {
         return false;
     }
     if (!OpenDatabase(options_, db_, dbPath_, error)) return false;
+    if (!accountStore_.Open(dbPath_, error)) {
+        db_.Close();
+        return false;
+    }
+    if (options_.seedDemo) {
+        std::vector<std::uint32_t> ids;
+        for (const DemoUser& u : DemoUsers()) ids.push_back(u.id);
+        if (!accountStore_.SeedDemo(ids, error)) {
+            error = "demo accounts: " + error;
+            accountStore_.Close();
+            db_.Close();
+            return false;
+        }
+    }
     rooms_ = std::make_unique<CRoomHandler>(db_, clock_, limits_);
     relay_ = std::make_unique<CRelayServer>(io_, *rooms_);
     if (!relay_->Listen(options_.listen, options_.port, error)) {
         relay_.reset();
+        accountStore_.Close();
+        db_.Close();
+        return false;
+    }
+    AccountOptions ao;
+    ao.listen = options_.listen;
+    ao.port = options_.port == 0 ? 0 : options_.accountPort;
+    account_ = std::make_unique<CAccountService>(db_, accountStore_, clock_, ao);
+    if (!account_->Start(error)) {
+        account_.reset();
+        relay_.reset();
+        accountStore_.Close();
         db_.Close();
         return false;
     }
@@ -192,6 +224,10 @@ void CZeriServer::Wait() {
     for (auto& t : threads_)
         if (t.joinable()) t.join();
     threads_.clear();
+    // Its requests read the database: it goes before the database closes.
+    if (account_) account_->Stop();
+    account_.reset();
+    accountStore_.Close();
     stopTimer_.reset();
     signals_.reset();
     relay_.reset();

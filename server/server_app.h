@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "core/clock.h"
+#include "server/account_service.h"
+#include "server/account_store.h"
 #include "server/database.h"
 #include "server/relay_server.h"
 #include "server/room_handler.h"
@@ -27,6 +29,8 @@ struct ServerOptions {
     std::string dataDir;              // empty: the program's data folder
     std::string listen = "0.0.0.0";   // every interface: clients come from other machines
     std::uint16_t port = kRelayPort;  // 0 = any free port (tests)
+    // The account service; with port 0 it takes any free port as well.
+    std::uint16_t accountPort = kAccountPort;
     unsigned threads = 0;             // I/O threads; 0 = one per core
     bool seedDemo = false;
     std::string issueTokenFor;        // user name: print a new token and exit
@@ -62,6 +66,7 @@ public:
     }
 
     std::uint16_t port() const { return relay_ ? relay_->port() : 0; }
+    std::uint16_t accountPort() const { return account_ ? account_->port() : 0; }
     CServerDb& db() { return db_; }
     CRoomHandler& rooms() { return *rooms_; }
     const std::string& databasePath() const { return dbPath_; }
@@ -75,6 +80,8 @@ private:
     IClock& clock_;
     std::string dbPath_;
     CServerDb db_;
+    CAccountStore accountStore_;
+    std::unique_ptr<CAccountService> account_;
     asio::io_context io_;
     std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work_;
     std::unique_ptr<CRoomHandler> rooms_;

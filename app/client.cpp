@@ -1,0 +1,267 @@
+#include "app/client.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QImageReader>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "app/account_callback.h"
+#include "core/log.h"
+#include "core/paths.h"
+#include "net/proxy_sinks.h"
+#include "platform/kitlib/kitlib.h"
+#include "platform/patron/patron.h"
+#include "platform/vcast/vcast.h"
+#include "platform/winmsg/message_target.h"
+
+namespace {
+
+void Step(const char* what) { log_msg("startup %s\r\n", what); }
+
+// Set by SIGINT/SIGTERM; the UI thread notices and runs the exit path, so
+// the account is signed out and the room left as on any other exit.
+std::atomic<bool> g_stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+extern "C" void OnStopSignal(int) { g_stopRequested = true; }
+
+// Reads standard input on its own thread; every line goes to the room
+// window, the end of input asks it to exit.
+class CConsoleReader {
+public:
+    void Start(int fd, HWND target) {
+        fd_ = fd;
+        target_ = target;
+        running_ = true;
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~CConsoleReader() {
+        running_ = false;
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    static constexpr std::size_t kMaxLine = 4096;
+
+    void Run() {
+        std::string line;
+        char buf[1024];
+        while (running_) {
+            pollfd p{fd_, POLLIN, 0};
+            const int r = ::poll(&p, 1, 100);  // wakes to notice the stop
+            if (r < 0 && errno == EINTR) continue;
+            if (r < 0) break;
+            if (r == 0) continue;
+            const ssize_t n = ::read(fd_, buf, sizeof buf);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+            if (n <= 0) break;
+            for (ssize_t i = 0; i < n; ++i) {
+                if (buf[i] == '\n') {
+                    if (!line.empty() && line.back() == '\r') line.pop_back();
+                    PostMessage(target_, UM_CONSOLE_LINE, 0, 0,
+                                std::make_unique<TMessageData<std::string>>(std::move(line)));
+                    line.clear();
+                } else if (line.size() < kMaxLine) {
+                    line.push_back(buf[i]);
+                }
+            }
+        }
+        if (running_) PostMessage(target_, UM_EXIT_APPLICATION, 0, 0);
+    }
+
+    int fd_ = 0;
+    HWND target_ = 0;
+    std::atomic<bool> running_{false};
+    std::thread thread_;
+};
+
+}  // namespace
+
+CRoomWindow::CRoomWindow(PATRON_HANDLE h, FILE* out)
+    : view(out), account(h), host(view, link, account) {}
+
+bool signIn(AppContext& ctx, FILE* out, std::unique_ptr<CRoomWindow>& window) {
+    const PATRON_HANDLE h = PATRON_Connect();
+    if (!h) {
+        KITLIB_ShowMessageBox("登陆接入失败！", "提示", KITLIB_MB_ERROR);
+        log_msg("PATRON_Connect fail ExitProcess \r\n");
+        return false;
+    }
+    PATRON_SetCallBack(h, AccountCallback, &ctx);
+    if (!PATRON_Login(h)) {
+        PATRON_Close(h);
+        return false;
+    }
+    window = std::make_unique<CRoomWindow>(h, out);
+    ctx.SetRoom(window.get());
+    window->view.SetTitle("zeri");
+    window->view.ShowWindow(true);
+    // The room window's start: who I am, the HTTP helper, then the session.
+    window->account.SetWindow(window->host.Handle());
+    ctx.SetHwnd(window->host.Handle());
+    std::uint32_t me = 0, expiry = 0;
+    PATRON_GetLoginInfo(h, &me, &expiry);
+    KITLIB_Init(me);
+    if (!window->host.session().Start()) {
+        // Without the friends store the window cannot run: its exit path at once.
+        PostMessage(window->host.Handle(), UM_EXIT_APPLICATION, 0, 0);
+    }
+    return true;
+}
+
+int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts& ports,
+              const ClientIo& io) {
+    AppContext& ctx = AppContext::instance();
+
+    // 1. The application object. Windows need a display; without one the
+    // process ends quietly, as when the object cannot be made.
+    if (!opt.headless && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+        !std::getenv("QT_QPA_PLATFORM")) {
+        std::fprintf(io.err, "zeri: no display; use --headless\n");
+        return 0;
+    }
+    std::unique_ptr<QCoreApplication> app;
+    if (opt.headless)
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    else
+        app = std::make_unique<QApplication>(argc, argv);
+    InstallQtMessageRouter();
+    Step("1 application");
+
+    // 2. Pictures inside rich text: the image readers are plugins.
+    if (!opt.headless)
+        log_msg("startup 2 image formats=%d\r\n",
+                static_cast<int>(QImageReader::supportedImageFormats().size()));
+    else
+        Step("2 image formats (no windows)");
+
+    // 3. Skins and other resources resolve against the executable's folder.
+    const std::string exe = paths::ExeFolder();
+    QDir::setSearchPaths("skin", {QString::fromStdString(exe + "skin")});
+    Step("3 resource path");
+
+    // 4. The configuration folder.
+    const std::string conf = paths::DataFolder() + "conf/";
+    if (!paths::DirExists(conf)) paths::MakeDirs(conf);
+    Step("4 conf folder");
+
+    // 5. Relative paths used later resolve against the executable's folder.
+    if (::chdir(exe.c_str()) != 0) log_msg("chdir %s fail\r\n", exe.c_str());
+    Step("5 current directory");
+
+    // 6. The connection library with the chat connection's hook.
+    CInit::instance().SetEndpoint(opt.server, ports.relay);
+    if (net_proxy_init(&CInit::instance()) != 0) log_msg("net_proxy_init fail\r\n");
+    Step("6 connection library");
+
+    // 7. The audio/video connection.
+    if (StartAVConnection(opt.server, ports.relay) != 0) log_msg("av connection fail\r\n");
+    Step("7 av connection");
+
+    // 8. The video library.
+    VCAST_Init();
+    Step("8 video library");
+
+    // 9. Sign-in and the room window.
+    KITLIB_SetHosts(opt.server + ":" + std::to_string(ports.pictures),
+                    opt.server + ":" + std::to_string(ports.services));
+    FILE* err = io.err;
+    if (opt.headless)
+        KITLIB_SetMessageBoxHandler([err](const std::string& text, const std::string& caption, int) {
+            std::fprintf(err, "%s: %s\n", caption.c_str(), text.c_str());
+            std::fflush(err);
+            return 0;
+        });
+    else
+        KITLIB_SetMessageBoxHandler([](const std::string& text, const std::string& caption,
+                                       int type) {
+            const QString t = QString::fromStdString(text), c = QString::fromStdString(caption);
+            if (type == KITLIB_MB_ERROR) QMessageBox::critical(nullptr, c, t);
+            else QMessageBox::information(nullptr, c, t);
+            return 0;
+        });
+    PATRON_SetServer(opt.server, ports.account);
+    PatronLoginOptions login;
+    login.user = opt.user;
+    login.password = opt.password;
+    login.headless = opt.headless;
+    login.confFolder = conf;
+    PATRON_SetLoginOptions(login);
+
+    std::unique_ptr<CRoomWindow> window;
+    std::unique_ptr<CConsoleReader> console;
+    if (signIn(ctx, io.out, window)) {
+        Step("9 signed in");
+        QCoreApplication* a = app.get();
+        window->host.SetOnExit([a] {
+            // Queued: the exit path may run before the loop has started.
+            QMetaObject::invokeMethod(a, [a] { a->quit(); }, Qt::QueuedConnection);
+        });
+        CHeadlessView* view = &window->view;
+        window->host.SetOnInputLine([view](const std::string& line) {
+            if (!line.empty()) view->Say("chat", "sending is not available yet");
+        });
+        if (opt.room) PostMessage(window->host.Handle(), UM_ENTER_ROOM, opt.room, 0);
+        if (opt.headless && io.in >= 0) {
+            console = std::make_unique<CConsoleReader>();
+            console->Start(io.in, window->host.Handle());
+        }
+        QTimer stopPoll;
+        if (io.stopOnSignals) {
+            g_stopRequested = false;
+            std::signal(SIGINT, OnStopSignal);
+            std::signal(SIGTERM, OnStopSignal);
+            const HWND host = window->host.Handle();
+            QObject::connect(&stopPoll, &QTimer::timeout, [host] {
+                if (g_stopRequested.exchange(false)) PostMessage(host, UM_EXIT_APPLICATION, 0, 0);
+            });
+            stopPoll.start(100);
+        }
+        // 10. The message loop.
+        Step("10 event loop");
+        app->exec();
+        if (io.stopOnSignals) {
+            // A second interrupt during teardown ends the process at once.
+            std::signal(SIGINT, SIG_DFL);
+            std::signal(SIGTERM, SIG_DFL);
+        }
+        Step("11 event loop ended");
+    } else {
+        Step("9 not signed in");
+    }
+
+    // Teardown in reverse. The room window goes before the connection
+    // library, so a connection thread waiting in a sent message wakes.
+    console.reset();
+    if (window) {
+        window->account.Close();
+        ctx.SetRoom(nullptr);
+        ctx.SetHwnd(0);
+        window.reset();
+    }
+    Step("teardown room window");
+    PATRON_Shutdown();
+    KITLIB_Release();
+    Step("teardown account");
+    VCAST_Release();
+    Step("teardown video library");
+    if (ctx.GetAVProxy()) ReleaseAVConnection();
+    net_proxy_shutdown();
+    CInit::instance().Reset();
+    Step("teardown connections");
+    KITLIB_SetMessageBoxHandler(nullptr);
+    app.reset();
+    Step("teardown application");
+    return 0;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The client's life: start-up in a fixed order (each step only after the one
+// before), sign-in, the event loop, teardown in reverse. main() runs it with
+// the default ports; tests run it in-process against a server on free ports.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "app/patron_account.h"
+#include "app/room_host.h"
+#include "core/app_context.h"
+#include "core/options.h"
+#include "net/room_link.h"
+#include "room/headless_view.h"
+
+struct ClientPorts {
+    std::uint16_t relay = 6666;
+    std::uint16_t account = 8080;
+    std::uint16_t pictures = 5000;  // room pictures, check-in (kitlib kind 0)
+    std::uint16_t services = 8080;  // power list and other "m=LB" requests (kind 1)
+};
+
+struct ClientIo {
+    FILE* out = stdout;  // what the headless view prints
+    FILE* err = stderr;  // message boxes without windows
+    int in = 0;          // lines typed here are chat (headless); -1 = none
+    bool stopOnSignals = false;  // SIGINT/SIGTERM run the exit path (main only)
+};
+
+// The room window: its view, its link to the channels, the account and the
+// message target that runs the room session.
+class CRoomWindow {
+public:
+    CRoomWindow(PATRON_HANDLE h, FILE* out);
+    CHeadlessView view;
+    CProxyLink link;
+    CPatronAccount account;
+    CRoomHost host;
+};
+
+// Connect, callback, login, the room window and its start. False when the
+// service cannot be reached (after the notice and the log line) or the user
+// did not sign in; `window` then stays empty.
+bool signIn(AppContext& ctx, FILE* out, std::unique_ptr<CRoomWindow>& window);
+
+// Returns the process's exit code.
+int RunClient(int argc, char** argv, const ClientOptions& options, const ClientPorts& ports = {},
+              const ClientIo& io = {});

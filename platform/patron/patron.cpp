@@ -1,0 +1,340 @@
+#include "platform/patron/patron.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "core/files.h"
+#include "core/log.h"
+#include "core/paths.h"
+#include "platform/patron/patron_session.h"
+#include "platform/patron/patron_windows.h"
+
+using patron::CSession;
+
+namespace {
+
+constexpr int kConnectWaitMs = 5000;
+
+struct Library {
+    std::mutex lock;
+    std::string host = "127.0.0.1";
+    std::uint16_t port = 8080;
+    PatronLoginOptions login;
+    PATRON_HANDLE next = 1;
+    std::map<PATRON_HANDLE, std::shared_ptr<CSession>> open;
+    std::vector<std::shared_ptr<CSession>> closed;  // signing out; joined at shutdown
+};
+
+Library& Lib() {
+    static auto* l = new Library;  // sessions may still run during static destruction
+    return *l;
+}
+
+std::shared_ptr<CSession> Find(PATRON_HANDLE h) {
+    Library& l = Lib();
+    std::lock_guard<std::mutex> g(l.lock);
+    auto it = l.open.find(h);
+    return it == l.open.end() ? nullptr : it->second;
+}
+
+std::string LastUserFile(const PatronLoginOptions& o) {
+    const std::string conf =
+        o.confFolder.empty() ? paths::DataFolder() + "conf/" : paths::WithSlash(o.confFolder);
+    return conf + "last_user";
+}
+
+std::string ReadLastUser(const PatronLoginOptions& o) {
+    std::string name;
+    if (!files::ReadFile(LastUserFile(o), name)) return {};
+    while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
+    return name.size() <= 64 ? name : std::string();
+}
+
+void RememberUser(const PatronLoginOptions& o, const std::string& name) {
+    const std::string file = LastUserFile(o);
+    paths::MakeDirs(file);
+    if (!files::WriteFileAtomic(file, name + "\n"))
+        log_msg("patron cannot remember the user name in %s\r\n", file.c_str());
+}
+
+// A window can be shown only under a widget application.
+bool HaveWindows() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+
+template <class F>
+int WithSession(PATRON_HANDLE h, F f) {
+    auto s = Find(h);
+    return s && s->signedIn() && f(*s) ? 1 : 0;
+}
+
+}  // namespace
+
+void PATRON_SetServer(const std::string& host, std::uint16_t port) {
+    Library& l = Lib();
+    std::lock_guard<std::mutex> g(l.lock);
+    l.host = host;
+    l.port = port;
+}
+
+void PATRON_SetLoginOptions(const PatronLoginOptions& options) {
+    Library& l = Lib();
+    std::lock_guard<std::mutex> g(l.lock);
+    l.login = options;
+}
+
+PATRON_HANDLE PATRON_Connect() {
+    Library& l = Lib();
+    std::string host;
+    std::uint16_t port;
+    {
+        std::lock_guard<std::mutex> g(l.lock);
+        host = l.host;
+        port = l.port;
+    }
+    auto s = std::make_shared<CSession>(host, port);
+    if (!s->Connect(kConnectWaitMs)) {
+        log_msg("patron cannot reach the account service at %s:%u\r\n", host.c_str(),
+                static_cast<unsigned>(port));
+        return 0;
+    }
+    std::lock_guard<std::mutex> g(l.lock);
+    const PATRON_HANDLE h = l.next++;
+    l.open[h] = std::move(s);
+    return h;
+}
+
+int PATRON_SetCallBack(PATRON_HANDLE h, PATRON_CALLBACK callback, void* context) {
+    auto s = Find(h);
+    if (!s) return 0;
+    s->SetCallback(callback, context);
+    return 1;
+}
+
+int PATRON_Login(PATRON_HANDLE h) {
+    auto s = Find(h);
+    if (!s) return 0;
+    if (s->signedIn()) return 1;
+    PatronLoginOptions o;
+    {
+        std::lock_guard<std::mutex> g(Lib().lock);
+        o = Lib().login;
+    }
+    const bool windows = !o.headless && HaveWindows();
+    std::string user = o.user;
+    std::string error;
+    if (!o.user.empty() && !o.password.empty()) {
+        const patron::SignInResult r = s->SignInAndWait(o.user, o.password);
+        if (r.ok) {
+            RememberUser(o, o.user);
+            return 1;
+        }
+        error = r.error;
+        // Refused flags fall back to the window where there is one.
+        if (!windows) {
+            std::fprintf(stderr, "zeri: sign-in refused: %s\n", error.c_str());
+            return 0;
+        }
+    } else if (!windows) {
+        std::fprintf(stderr, "zeri: without windows, sign-in needs --user and --password\n");
+        return 0;
+    }
+    if (user.empty()) user = ReadLastUser(o);
+    std::weak_ptr<CSession> weak = s;
+    patron::CLoginDialog dialog(user, error,
+                                [weak](const std::string& u, const std::string& p,
+                                       std::function<void(const patron::SignInResult&)> done) {
+                                    auto session = weak.lock();
+                                    return session && session->SignIn(u, p, std::move(done));
+                                });
+    if (dialog.exec() != QDialog::Accepted || !s->signedIn()) return 0;
+    RememberUser(o, dialog.user());
+    return 1;
+}
+
+void PATRON_Close(PATRON_HANDLE h) {
+    Library& l = Lib();
+    std::shared_ptr<CSession> s;
+    {
+        std::lock_guard<std::mutex> g(l.lock);
+        auto it = l.open.find(h);
+        if (it == l.open.end()) return;
+        s = std::move(it->second);
+        l.open.erase(it);
+        l.closed.push_back(s);
+    }
+    s->Close();
+}
+
+void PATRON_Shutdown() {
+    Library& l = Lib();
+    std::vector<std::shared_ptr<CSession>> all;
+    {
+        std::lock_guard<std::mutex> g(l.lock);
+        for (auto& [h, s] : l.open) all.push_back(std::move(s));
+        l.open.clear();
+        for (auto& s : l.closed) all.push_back(std::move(s));
+        l.closed.clear();
+    }
+    for (auto& s : all) {
+        s->Close();
+        s->Join();
+    }
+}
+
+int PATRON_GetLoginInfo(PATRON_HANDLE h, std::uint32_t* a, std::uint32_t* b) {
+    auto s = Find(h);
+    if (!s || !s->signedIn()) return 0;
+    if (a) *a = s->userId();
+    if (b) *b = s->expiry();
+    return 1;
+}
+
+int PATRON_GetMyDetailInfo(PATRON_HANDLE h, PatronUserDetail* record) {
+    auto s = Find(h);
+    if (!s || !s->signedIn() || !record) return 0;
+    *record = s->detail();
+    return 1;
+}
+
+int PATRON_ImHandle(PATRON_HANDLE h, void* buddy) {
+    auto s = Find(h);
+    if (!s) return 0;
+    s->SetBuddy(buddy);
+    return 1;
+}
+
+int PATRON_GetToken(PATRON_HANDLE h, char* buffer128) {
+    auto s = Find(h);
+    if (!s || !s->signedIn() || !buffer128) return 0;
+    const std::string t = s->token();
+    PatronCopyText(buffer128, 128, t.data(), t.size());
+    return 1;
+}
+
+int PATRON_GetBalance(PATRON_HANDLE h, std::uint32_t) {
+    return WithSession(h, [](CSession& s) { return s.GetBalance(); });
+}
+
+int PATRON_GetWealthGrade(PATRON_HANDLE h, std::uint32_t, std::uint32_t user) {
+    return WithSession(h, [user](CSession& s) { return s.GetWealthGrade(user ? user : s.userId()); });
+}
+
+int PATRON_GetMyCarList(PATRON_HANDLE h, std::uint32_t, std::uint32_t) {
+    return WithSession(h, [](CSession& s) { return s.GetCars(); });
+}
+
+int PATRON_GetMyVipList(PATRON_HANDLE h, std::uint32_t) {
+    return WithSession(h, [](CSession& s) { return s.GetVips(); });
+}
+
+int PATRON_GetMyPackList(PATRON_HANDLE h, std::uint32_t) {
+    return WithSession(h, [](CSession& s) { return s.GetPack(); });
+}
+
+int PATRON_GetUserLevel(PATRON_HANDLE h, std::uint32_t user) {
+    return WithSession(h, [user](CSession& s) { return s.GetUserLevel(user ? user : s.userId()); });
+}
+
+int PATRON_GetWealthBillBoard(PATRON_HANDLE h, std::uint32_t, std::uint32_t list,
+                              std::uint32_t start, std::uint32_t count) {
+    if (list > 3 || count == 0) return 0;
+    return WithSession(h, [=](CSession& s) { return s.GetBillboard(list, start, count); });
+}
+
+int PATRON_GetFlowerNum(PATRON_HANDLE h, std::uint32_t anchor) {
+    if (anchor == 0) return 0;
+    return WithSession(h, [anchor](CSession& s) { return s.GetFlowers(anchor); });
+}
+
+// --- purchases: not open yet, so every one fails through its event -------
+
+int PATRON_GiveFlower(PATRON_HANDLE h, std::uint32_t, std::uint32_t, std::uint32_t, const char*) {
+    return WithSession(h, [](CSession& s) {
+        return s.RunOnWorker([&s] { s.Emit(PATRON_EV_FLOWER_FAILED, 0, 0); });
+    });
+}
+
+int PATRON_GiveProp(PATRON_HANDLE h, const PatronPropRecord* record) {
+    if (!record) return 0;
+    const std::uint32_t entry = record->entryId;
+    return WithSession(h, [entry](CSession& s) {
+        return s.RunOnWorker([&s, entry] { s.Emit(PATRON_EV_PROP_USED, 0, entry); });
+    });
+}
+
+int PATRON_GiveGift(PATRON_HANDLE h, const PatronGiftRecord* gift, const PatronItemRecord* item,
+                    std::uint32_t count) {
+    if (!gift || !item) return 0;
+    PatronPurchaseResult r{};
+    r.status = 0;
+    r.kind = item->kind;
+    r.itemId = item->itemId;
+    r.count = count;
+    const std::string kind = std::to_string(item->kind);
+    PatronCopyText(r.kindText, kind.data(), kind.size());
+    PatronCopyText(r.error, kPatronPurchaseClosed, std::strlen(kPatronPurchaseClosed));
+    PatronCopyText(r.receiver, gift->receiverNick, strnlen(gift->receiverNick, sizeof gift->receiverNick));
+    PatronCopyText(r.itemName, item->name, strnlen(item->name, sizeof item->name));
+    return WithSession(h, [r](CSession& s) {
+        return s.RunOnWorker([&s, r] {
+            PatronPurchaseResult copy = r;
+            s.Emit(PATRON_EV_PURCHASE, 0, reinterpret_cast<std::intptr_t>(&copy));
+        });
+    });
+}
+
+int PATRON_ActivateCar(PATRON_HANDLE h, std::uint32_t, const char* carId) {
+    std::uint32_t id = 0;
+    if (carId) id = static_cast<std::uint32_t>(std::strtoul(carId, nullptr, 10));
+    return WithSession(h, [id](CSession& s) {
+        return s.RunOnWorker([&s, id] { s.Emit(PATRON_EV_CAR_ACTIVATED, 0, id); });
+    });
+}
+
+int PATRON_Recharge(PATRON_HANDLE h, std::uint32_t) {
+    return WithSession(h, [](CSession& s) {
+        return s.RunOnWorker([&s] { s.Emit(PATRON_EV_RECHARGE, 0, 0); });
+    });
+}
+
+int PATRON_ShowUserInfo(PATRON_HANDLE h, std::uint32_t user) {
+    if (user == 0) return 0;
+    bool headless;
+    {
+        std::lock_guard<std::mutex> g(Lib().lock);
+        headless = Lib().login.headless;
+    }
+    const bool windows = !headless && HaveWindows();
+    return WithSession(h, [user, windows](CSession& s) {
+        return s.GetUserDetail(user, [user, windows](bool ok, const PatronUserDetail& d,
+                                                     const std::string& error) {
+            if (!ok) {
+                log_msg("patron user info %u fail: %s\r\n", user, error.c_str());
+                if (!windows) std::printf("profile: %u %s\n", user, error.c_str());
+                std::fflush(stdout);
+                return;
+            }
+            if (!windows) {
+                std::printf("profile: %u %s %s(%u) VIP %u\n", d.userId, d.nickname, d.wealthText,
+                            d.wealthGrade, d.vipLevel);
+                std::fflush(stdout);
+                return;
+            }
+            QMetaObject::invokeMethod(qApp, [d] { patron::ShowProfileWindow(d); },
+                                      Qt::QueuedConnection);
+        });
+    });
+}
+
+int PATRON_LoginRoomNotify(PATRON_HANDLE h, std::uint32_t, std::uint32_t room, const char* text,
+                           const char*) {
+    if (room == 0) return 0;
+    const std::string t = text ? text : "";
+    return WithSession(h, [room, t](CSession& s) { return s.LoginRoomNotify(room, t); });
+}

@@ -1,0 +1,119 @@
+#pragma once
+// One account session: the worker thread, its HTTP client and what sign-in
+// learnt (user id, token, my detail record). Requests are jobs run in order
+// on the worker; their answers become events through the callback.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/patron/patron.h"
+
+namespace patron {
+
+struct SignInResult {
+    bool ok = false;
+    std::string error;  // the service's text, or why it could not be asked
+};
+
+// Texts the library shows on its own.
+inline constexpr const char* kNoService = "无法连接账号服务";
+inline constexpr const char* kBadAnswer = "账号服务的应答无法识别";
+
+class CSession {
+public:
+    CSession(std::string host, std::uint16_t port);
+    ~CSession();  // stops the worker (jobs not yet run are dropped)
+    CSession(const CSession&) = delete;
+    CSession& operator=(const CSession&) = delete;
+
+    // Starts the worker and waits (at most `waitMs`) for the service's greeting.
+    bool Connect(int waitMs);
+
+    void SetCallback(PATRON_CALLBACK cb, void* context);
+
+    // Signs in on the worker; `done` runs there afterwards.
+    bool SignIn(const std::string& user, const std::string& password,
+                std::function<void(const SignInResult&)> done);
+    // The same, waiting for the answer.
+    SignInResult SignInAndWait(const std::string& user, const std::string& password);
+
+    bool signedIn() const { return signedIn_; }
+    std::uint32_t userId() const { return userId_; }
+    std::uint32_t expiry() const { return expiry_; }
+    std::string token();
+    PatronUserDetail detail();
+    void SetBuddy(void* b) { buddy_ = b; }
+    void* buddy() const { return buddy_; }
+
+    // Requests (see patron.h); false when not queued.
+    bool GetBalance();
+    bool GetWealthGrade(std::uint32_t user);
+    bool GetCars();
+    bool GetVips();
+    bool GetPack();
+    bool GetUserLevel(std::uint32_t user);
+    bool GetBillboard(std::uint32_t list, std::uint32_t start, std::uint32_t count);
+    bool GetFlowers(std::uint32_t anchor);
+    bool LoginRoomNotify(std::uint32_t room, const std::string& text);
+    // A user's detail record for the profile window; `done` runs on the
+    // worker with ok = false and an error text when it failed.
+    bool GetUserDetail(std::uint32_t user,
+                       std::function<void(bool ok, const PatronUserDetail&, const std::string&)> done);
+    // Runs `job` on the worker after the requests before it (e.g. to answer
+    // a purchase that cannot be made with its failure event).
+    bool RunOnWorker(std::function<void()> job) { return Queue(std::move(job)); }
+    // Calls the callback (on the worker).
+    void Emit(int event, std::uintptr_t a, std::intptr_t b);
+
+    // Signs out and raises PATRON_EV_CLOSED; nothing is queued after it.
+    void Close();
+    // Waits for the worker to run out of jobs and end (after Close).
+    void Join();
+
+private:
+    struct Reply;
+    bool Queue(std::function<void()> job, bool internal = false);
+    void Work();
+    Reply Call(const char* path, const std::string& body, bool withToken);
+    // Emits the failure of a request; a refused token also ends the session.
+    void EmitFailure(int event, const Reply& r);
+    bool ParseDetail(const Reply& r, PatronUserDetail& out);
+
+    const std::string host_;
+    const std::uint16_t port_;
+
+    std::mutex jobLock_;
+    std::condition_variable jobCv_;
+    std::deque<std::function<void()>> jobs_;
+    bool closing_ = false;  // no more requests
+    bool stop_ = false;     // the worker ends when the queue is empty
+    std::thread worker_;
+
+    std::mutex cbLock_;
+    PATRON_CALLBACK callback_ = nullptr;
+    void* context_ = nullptr;
+
+    std::mutex stateLock_;
+    std::string token_;
+    PatronUserDetail detail_{};
+    std::atomic<bool> signedIn_{false};
+    std::atomic<std::uint32_t> userId_{0};
+    std::atomic<std::uint32_t> expiry_{0};
+    std::atomic<bool> lost_{false};
+    std::atomic<void*> buddy_{nullptr};
+
+    struct Http;
+    std::unique_ptr<Http> http_;  // used on the worker only
+};
+
+// The billboard's TLV body for an answer (exposed for tests).
+std::string BillboardBody(const std::string& answerJson, const char* error);
+
+}  // namespace patron

@@ -1,0 +1,43 @@
+#include "platform/vcast/vcast.h"
+
+extern "C" {
+#include <libavdevice/avdevice.h>
+#include <libavformat/avformat.h>
+}
+
+#include <mutex>
+
+#include "core/log.h"
+
+namespace {
+std::mutex g_lock;
+int g_users = 0;
+}  // namespace
+
+int VCAST_Init() {
+    std::lock_guard<std::mutex> g(g_lock);
+    if (g_users++ > 0) return 1;
+    avdevice_register_all();
+    const int rc = avformat_network_init();
+    if (rc < 0) log_msg("VCAST_Init network layer fail=%d\r\n", rc);
+    return 1;
+}
+
+void VCAST_Release() {
+    std::lock_guard<std::mutex> g(g_lock);
+    if (g_users == 0 || --g_users > 0) return;
+    avformat_network_deinit();
+}
+
+int VCAST_InputDeviceCount() {
+    std::lock_guard<std::mutex> g(g_lock);
+    if (g_users == 0) return 0;
+    int n = 0;
+    for (const AVInputFormat* f = av_input_video_device_next(nullptr); f;
+         f = av_input_video_device_next(f))
+        ++n;
+    for (const AVInputFormat* f = av_input_audio_device_next(nullptr); f;
+         f = av_input_audio_device_next(f))
+        ++n;
+    return n;
+}
