@@ -25,6 +25,7 @@
 #include "platform/patron/patron.h"
 #include "platform/vcast/vcast.h"
 #include "platform/winmsg/message_target.h"
+#include "ui/skin_root.h"
 
 namespace {
 
@@ -88,10 +89,11 @@ private:
 
 }  // namespace
 
-CRoomWindow::CRoomWindow(PATRON_HANDLE h, FILE* out)
-    : view(out), account(h), host(view, link, account) {}
+CRoomWindow::CRoomWindow(PATRON_HANDLE h, FILE* out, CRoomStack::Mode mode)
+    : account(h), stack(mode, out, link, account) {}
 
-bool signIn(AppContext& ctx, FILE* out, std::unique_ptr<CRoomWindow>& window) {
+bool signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode,
+            std::unique_ptr<CRoomWindow>& window) {
     const PATRON_HANDLE h = PATRON_Connect();
     if (!h) {
         KITLIB_ShowMessageBox("登陆接入失败！", "提示", KITLIB_MB_ERROR);
@@ -103,19 +105,19 @@ bool signIn(AppContext& ctx, FILE* out, std::unique_ptr<CRoomWindow>& window) {
         PATRON_Close(h);
         return false;
     }
-    window = std::make_unique<CRoomWindow>(h, out);
+    window = std::make_unique<CRoomWindow>(h, out, mode);
     ctx.SetRoom(window.get());
-    window->view.SetTitle("zeri");
-    window->view.ShowWindow(true);
+    window->stack.Open("zeri");
     // The room window's start: who I am, the HTTP helper, then the session.
-    window->account.SetWindow(window->host.Handle());
-    ctx.SetHwnd(window->host.Handle());
+    const HWND host = window->stack.host().Handle();
+    window->account.SetWindow(host);
+    ctx.SetHwnd(host);
     std::uint32_t me = 0, expiry = 0;
     PATRON_GetLoginInfo(h, &me, &expiry);
     KITLIB_Init(me);
-    if (!window->host.session().Start()) {
+    if (!window->stack.Start()) {
         // Without the friends store the window cannot run: its exit path at once.
-        PostMessage(window->host.Handle(), UM_EXIT_APPLICATION, 0, 0);
+        PostMessage(host, UM_EXIT_APPLICATION, 0, 0);
     }
     return true;
 }
@@ -137,6 +139,8 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
     else
         app = std::make_unique<QApplication>(argc, argv);
     InstallQtMessageRouter();
+    // Skins are read relative to this root; the window needs it set first.
+    if (!opt.headless) ui::UseDefaultSkinRoot();
     Step("1 application");
 
     // 2. Pictures inside rich text: the image readers are plugins.
@@ -201,28 +205,26 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
 
     std::unique_ptr<CRoomWindow> window;
     std::unique_ptr<CConsoleReader> console;
-    if (signIn(ctx, io.out, window)) {
+    const CRoomStack::Mode mode = opt.headless ? CRoomStack::Mode::headless : CRoomStack::Mode::window;
+    if (signIn(ctx, io.out, mode, window)) {
         Step("9 signed in");
         QCoreApplication* a = app.get();
-        window->host.SetOnExit([a] {
+        CRoomHost& roomHost = window->stack.host();
+        roomHost.SetOnExit([a] {
             // Queued: the exit path may run before the loop has started.
             QMetaObject::invokeMethod(a, [a] { a->quit(); }, Qt::QueuedConnection);
         });
-        CHeadlessView* view = &window->view;
-        window->host.SetOnInputLine([view](const std::string& line) {
-            if (!line.empty()) view->Say("chat", "sending is not available yet");
-        });
-        if (opt.room) PostMessage(window->host.Handle(), UM_ENTER_ROOM, opt.room, 0);
+        if (opt.room) PostMessage(roomHost.Handle(), UM_ENTER_ROOM, opt.room, 0);
         if (opt.headless && io.in >= 0) {
             console = std::make_unique<CConsoleReader>();
-            console->Start(io.in, window->host.Handle());
+            console->Start(io.in, roomHost.Handle());
         }
         QTimer stopPoll;
         if (io.stopOnSignals) {
             g_stopRequested = false;
             std::signal(SIGINT, OnStopSignal);
             std::signal(SIGTERM, OnStopSignal);
-            const HWND host = window->host.Handle();
+            const HWND host = roomHost.Handle();
             QObject::connect(&stopPoll, &QTimer::timeout, [host] {
                 if (g_stopRequested.exchange(false)) PostMessage(host, UM_EXIT_APPLICATION, 0, 0);
             });

@@ -12,7 +12,7 @@
 #include "core/app_context.h"
 #include "core/options.h"
 #include "net/room_link.h"
-#include "room/headless_view.h"
+#include "app/room_stack.h"
 
 struct ClientPorts {
     std::uint16_t relay = 6666;
@@ -28,21 +28,20 @@ struct ClientIo {
     bool stopOnSignals = false;  // SIGINT/SIGTERM run the exit path (main only)
 };
 
-// The room window: its view, its link to the channels, the account and the
-// message target that runs the room session.
+// The room window over the connection library and the account library:
+// the Qt room window, or the headless view (printing to `out`).
 class CRoomWindow {
 public:
-    CRoomWindow(PATRON_HANDLE h, FILE* out);
-    CHeadlessView view;
+    CRoomWindow(PATRON_HANDLE h, FILE* out, CRoomStack::Mode mode);
     CProxyLink link;
     CPatronAccount account;
-    CRoomHost host;
+    CRoomStack stack;
 };
 
 // Connect, callback, login, the room window and its start. False when the
 // service cannot be reached (after the notice and the log line) or the user
 // did not sign in; `window` then stays empty.
-bool signIn(AppContext& ctx, FILE* out, std::unique_ptr<CRoomWindow>& window);
+bool signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode, std::unique_ptr<CRoomWindow>& window);
 
 // Returns the process's exit code.
 int RunClient(int argc, char** argv, const ClientOptions& options, const ClientPorts& ports = {},

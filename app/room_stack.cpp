@@ -1,0 +1,82 @@
+#include "app/room_stack.h"
+
+#include "core/log.h"
+#include "ui/skin_root.h"
+
+namespace {
+IRoomView& ViewOf(CHeadlessView* headless, CRoomUI* window) {
+    if (window) return *window;
+    return *headless;
+}
+}  // namespace
+
+CRoomStack::CRoomStack(Mode mode, FILE* out, IRoomLink& link, IRoomAccount& account)
+    : account_(account),
+      headless_(mode == Mode::headless ? std::make_unique<CHeadlessView>(out) : nullptr),
+      window_(mode == Mode::window ? std::make_unique<CRoomUI>(forward_) : nullptr),
+      host_(ViewOf(headless_.get(), window_.get()), link, account),
+      // The close button runs the program's exit path, as the account's
+      // "exit" does: the room is left and the account signed out.
+      actions_(host_.session(), nullptr, &faces_,
+               [this] { PostMessage(host_.Handle(), UM_EXIT_APPLICATION, 0, 0); }) {
+    forward_.to = &actions_;
+    // Faces sit under the skin folder; the window's face button asks for
+    // them when it is created, the chat when lines are decoded.
+    if (!faces_.Load(ui::DefaultSkinRoot()))
+        log_msg("face table not loaded from %s\r\n", ui::DefaultSkinRoot().c_str());
+}
+
+void CRoomStack::CForwardActions::EnterRoom(std::uint32_t roomId) {
+    if (to) to->EnterRoom(roomId);
+}
+bool CRoomStack::CForwardActions::SendChat(const IChatInput& input) {
+    return to && to->SendChat(input);
+}
+void CRoomStack::CForwardActions::SendPicture(const std::string& path) {
+    if (to) to->SendPicture(path);
+}
+BUDDY_HANDLE CRoomStack::CForwardActions::Buddy() const { return to ? to->Buddy() : BUDDY_HANDLE{}; }
+std::uint32_t CRoomStack::CForwardActions::RoomId() const { return to ? to->RoomId() : 0; }
+void CRoomStack::CForwardActions::CloseWindow() {
+    if (to) to->CloseWindow();
+}
+void CRoomStack::CForwardActions::PlayVoiceClip(ChatObjectKey key) {
+    if (to) to->PlayVoiceClip(key);
+}
+void CRoomStack::CForwardActions::ChatCleared() {
+    if (to) to->ChatCleared();
+}
+const CFaceTable* CRoomStack::CForwardActions::Faces() const {
+    return to ? to->Faces() : nullptr;
+}
+
+CRoomStack::~CRoomStack() {
+    forward_.to = nullptr;
+    // The chat leaves the session before the session goes.
+    actions_.SetChat(nullptr);
+    host_.SetOnInputLine({});
+    chat_.reset();
+}
+
+IRoomView& CRoomStack::view() { return ViewOf(headless_.get(), window_.get()); }
+
+void CRoomStack::Open(const std::string& title) {
+    if (window_) window_->Create();
+    view().SetTitle(title);
+    view().ShowWindow(true);
+}
+
+bool CRoomStack::Start() {
+    if (!session().Start()) return false;
+    starter_ = std::make_unique<CKitlibStarter>(host_.Handle());
+    transfers_ = std::make_unique<CSerialTransfers>(*starter_);
+    RoomChatSetup setup;
+    setup.programFolder = ui::DefaultSkinRoot();
+    chat_ = std::make_unique<CRoomChat>(session(), account_, *transfers_, faces_, setup);
+    actions_.SetChat(chat_.get());
+    // Typed lines (headless): "/to ID text" is private, anything else public.
+    host_.SetOnInputLine([this](const std::string& line) {
+        if (chat_) chat_->SendLine(line);
+    });
+    return true;
+}

@@ -1,0 +1,74 @@
+#pragma once
+// The room window's parts, in the order they depend on each other: the view
+// (the Qt room window, or the headless view), the message target running
+// the room session, the window's actions, and, once the session has
+// started, the chat with its transfers over the HTTP helper. The program
+// builds one over the connection library; tests build several in-process,
+// each over its own connection and account.
+
+#include <cstdio>
+#include <memory>
+
+#include "app/room_host.h"
+#include "chat/face_table.h"
+#include "net/room_link.h"
+#include "room/chat_transfers.h"
+#include "room/headless_view.h"
+#include "room/room_account.h"
+#include "room/room_chat.h"
+#include "ui/room_actions.h"
+#include "ui/room_ui.h"
+
+class CRoomStack {
+public:
+    enum class Mode { headless, window };
+
+    // The window mode needs the QApplication and the skin root set.
+    CRoomStack(Mode mode, FILE* out, IRoomLink& link, IRoomAccount& account);
+    ~CRoomStack();
+    CRoomStack(const CRoomStack&) = delete;
+    CRoomStack& operator=(const CRoomStack&) = delete;
+
+    // Creates the window from its skin (window mode), titles and shows it.
+    void Open(const std::string& title);
+    // The session's start, then the chat. False when the session cannot run
+    // (no friends store); the caller then runs the exit path.
+    bool Start();
+
+    IRoomView& view();
+    CHeadlessView* headless() { return headless_.get(); }
+    CRoomUI* window() { return window_.get(); }
+    CRoomHost& host() { return host_; }
+    CRoomSession& session() { return host_.session(); }
+    CRoomChat* chat() { return chat_.get(); }
+    const CFaceTable& faces() const { return faces_; }
+
+private:
+    // The window needs its actions when it is made, the actions need the
+    // session, and the session needs the window: the window gets this
+    // forwarder, pointed at the actions once they exist.
+    class CForwardActions : public IRoomActions {
+    public:
+        IRoomActions* to = nullptr;
+        void EnterRoom(std::uint32_t roomId) override;
+        bool SendChat(const IChatInput& input) override;
+        void SendPicture(const std::string& path) override;
+        BUDDY_HANDLE Buddy() const override;
+        std::uint32_t RoomId() const override;
+        void CloseWindow() override;
+        void PlayVoiceClip(ChatObjectKey key) override;
+        void ChatCleared() override;
+        const CFaceTable* Faces() const override;
+    };
+
+    IRoomAccount& account_;
+    CForwardActions forward_;
+    std::unique_ptr<CHeadlessView> headless_;
+    std::unique_ptr<CRoomUI> window_;
+    CFaceTable faces_;
+    CRoomHost host_;
+    CRoomSessionActions actions_;
+    std::unique_ptr<CKitlibStarter> starter_;
+    std::unique_ptr<CSerialTransfers> transfers_;
+    std::unique_ptr<CRoomChat> chat_;
+};

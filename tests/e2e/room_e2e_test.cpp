@@ -1,0 +1,292 @@
+// Whole clients against an in-process zeri-server over real TCP: entering
+// and leaving a room, displacement by another sign-in, server restarts,
+// refused logins, the room history across client restarts, chat between
+// users, and the room window beside a headless client.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+
+#include <algorithm>
+#include <string>
+
+#include "core/paths.h"
+#include "platform/buddy/buddy.h"
+#include "tests/e2e/e2e_client.h"
+#include "ui/chat_view.h"
+#include "ui/room_user_list.h"
+
+using e2e::CTestClient;
+using e2e::WaitFor;
+using testsupport::kAlice;
+using testsupport::kBob;
+
+namespace {
+
+constexpr testsupport::DemoLogin kCarol{"carol", "carol-demo", 10003};
+constexpr std::uint32_t kHall = 1001;
+
+class RoomE2E : public ::testing::Test {
+protected:
+    void SetUp() override { paths::SetDataFolderOverride(data.path()); }
+    void TearDown() override { paths::SetDataFolderOverride(""); }
+
+    // The power list as the room service's "m=LB" answer carries it, from
+    // the server's own rules: the service is not served by zeri-server yet.
+    void GivePowers(CTestClient& c) {
+        std::string list = "[";
+        for (const auto& r : srv.db().PowerRules()) {
+            if (list.size() > 1) list += ",";
+            list += "{\\\"powerid\\\":" + std::to_string(r.powerId) + ",\\\"role\\\":" +
+                    std::to_string(r.role) + ",\\\"yes_no\\\":" + std::to_string(r.yesNo) +
+                    ",\\\"by_role\\\":" + std::to_string(r.byRole) + "}";
+        }
+        list += "]";
+        c.session().OnPowerList(R"({"CMD":31008,"CODE":0,"OBJ":{"power":")" + list + "\"}}");
+        ASSERT_FALSE(c.session().powers().Empty());
+    }
+
+    // Stops the server and starts it again on the same ports and database.
+    void RestartServer() {
+        server::ServerOptions o;
+        o.dataDir = srv.dir.path();
+        o.listen = "127.0.0.1";
+        o.port = srv.relayPort();
+        o.accountPort = srv.accountPort();
+        o.threads = 2;
+        srv.srv->Stop();
+        srv.srv.reset();
+        srv.srv = std::make_unique<server::CZeriServer>(o, server::RoomLimits{}, &srv.clock);
+        std::string err;
+        ASSERT_TRUE(srv.srv->Start(err)) << err;
+    }
+
+    static bool SeesUsers(CTestClient& c, std::size_t n) {
+        return WaitFor([&] { return c.session().loggedIn() && c.session().users().size() == n; });
+    }
+    // The people count and the list follow the users map; the list keeps
+    // the order: higher wealth grade first, then the lower role number.
+    static void ExpectListMatchesUsers(CTestClient& c) {
+        const auto& users = c.session().users();
+        const auto& items = c.session().userList().items();
+        EXPECT_EQ(c.view().Text("Lable_RoomPeople"), std::to_string(users.size()));
+        ASSERT_EQ(items.size(), users.size());
+        EXPECT_EQ(c.view().UserLines().size(), users.size());
+        for (const auto& item : items) EXPECT_EQ(users.count(item.userId), 1u) << item.userId;
+        for (std::size_t i = 1; i < items.size(); ++i) {
+            const auto& a = items[i - 1];
+            const auto& b = items[i];
+            EXPECT_TRUE(a.wealthGrade > b.wealthGrade ||
+                        (a.wealthGrade == b.wealthGrade && a.role <= b.role))
+                << a.userId << " before " << b.userId;
+        }
+    }
+    static bool Printed(CTestClient& c, const std::string& text) {
+        const auto& lines = c.view().Lines();
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    }
+    // Lines of a chat view holding `text`.
+    static int ChatLinesWith(CTestClient& c, const std::string& text,
+                             const std::string& view = "Edit_RecvChat") {
+        const CHeadlessChatView* v = c.view().FindChat(view);
+        if (!v) return 0;
+        return static_cast<int>(std::count_if(v->Lines().begin(), v->Lines().end(), [&](const std::string& l) {
+            return l.find(text) != std::string::npos;
+        }));
+    }
+    static std::string ChatText(CTestClient& c) {
+        std::string all;
+        if (const CHeadlessChatView* v = c.view().FindChat("Edit_RecvChat"))
+            for (const auto& l : v->Lines()) all += l + "\n";
+        return all;
+    }
+    // Typed on the client's standard input.
+    static void Type(CTestClient& c, const std::string& line) {
+        PostMessage(c.host(), UM_CONSOLE_LINE, 0, 0,
+                    std::make_unique<TMessageData<std::string>>(line));
+    }
+
+    testsupport::AccountServer srv;
+    testsupport::TempFolder data;
+};
+
+TEST_F(RoomE2E, UsersInOneRoomSeeEachOtherArriveLeaveAndComeBack) {
+    CTestClient alice(srv, kAlice), bob(srv, kBob);
+    alice.Enter(kHall);
+    ASSERT_TRUE(alice.InRoom(kHall));
+    EXPECT_TRUE(Printed(alice, "tip: 登录频道成功！"));
+    bob.Enter(kHall);
+    ASSERT_TRUE(SeesUsers(alice, 2));
+    ASSERT_TRUE(SeesUsers(bob, 2));
+    ExpectListMatchesUsers(alice);
+    ExpectListMatchesUsers(bob);
+    EXPECT_EQ(alice.session().users().count(kBob.id), 1u);
+    EXPECT_EQ(bob.session().users().count(kAlice.id), 1u);
+
+    // Bob leaves: Alice's list and count follow.
+    bob.session().LeaveRoom();
+    ASSERT_TRUE(SeesUsers(alice, 1));
+    ExpectListMatchesUsers(alice);
+    EXPECT_EQ(alice.session().users().count(kBob.id), 0u);
+
+    // Back in: both lists are whole again, without doubles.
+    bob.Enter(kHall);
+    ASSERT_TRUE(SeesUsers(alice, 2));
+    ASSERT_TRUE(SeesUsers(bob, 2));
+    ExpectListMatchesUsers(bob);
+
+    // Entering the room one is in rebuilds the list from the server's.
+    const int logins = alice.link().loginsSent();
+    alice.Enter(kHall);
+    ASSERT_TRUE(WaitFor([&] { return alice.link().loginsSent() > logins && alice.session().loggedIn() &&
+                                      alice.session().users().size() == 2; }));
+    ExpectListMatchesUsers(alice);
+}
+
+TEST_F(RoomE2E, SigningInElsewhereEndsTheFirstSessionForGood) {
+    auto first = std::make_unique<CTestClient>(srv, kAlice);
+    first->Enter(kHall);
+    ASSERT_TRUE(first->InRoom(kHall));
+    const int logins = first->link().loginsSent();
+    const int connects = first->link().connects();
+
+    CTestClient second(srv, kAlice);
+    second.Enter(kHall);
+    ASSERT_TRUE(second.InRoom(kHall));
+    ASSERT_TRUE(WaitFor([&] { return Printed(*first, "box: 提示: 此帐号在其他地区登录"); }));
+    EXPECT_FALSE(first->session().loggedIn());
+
+    // The server closed the first connection; once it is back, no login
+    // goes out and the second session keeps the room.
+    ASSERT_TRUE(WaitFor([&] { return first->link().connects() > connects; }));
+    QCoreApplication::processEvents();  // the connected message is handled
+    EXPECT_EQ(first->link().loginsSent(), logins);
+    EXPECT_TRUE(second.session().loggedIn());
+    EXPECT_FALSE(Printed(second, "此帐号在其他地区登录"));
+}
+
+TEST_F(RoomE2E, AServerRestartBringsEveryoneBackIntoTheRoom) {
+    CTestClient alice(srv, kAlice), bob(srv, kBob);
+    alice.Enter(kHall);
+    bob.Enter(kHall);
+    ASSERT_TRUE(SeesUsers(alice, 2));
+    ASSERT_TRUE(SeesUsers(bob, 2));
+    GivePowers(bob);
+    const int aliceLogins = alice.link().loginsSent(), bobLogins = bob.link().loginsSent();
+
+    RestartServer();
+    ASSERT_TRUE(WaitFor([&] {
+        return alice.link().loginsSent() > aliceLogins && bob.link().loginsSent() > bobLogins &&
+               alice.session().loggedIn() && bob.session().loggedIn();
+    }));
+    ASSERT_TRUE(SeesUsers(alice, 2));
+    ASSERT_TRUE(SeesUsers(bob, 2));
+    ExpectListMatchesUsers(alice);
+    // Both are members on the new server: a line from one reaches the other.
+    Type(bob, "back again");
+    EXPECT_TRUE(WaitFor([&] { return ChatLinesWith(alice, "back again") == 1; })) << ChatText(alice);
+}
+
+TEST_F(RoomE2E, ARefusedLoginShowsWhyAndIsNotRepeatedUntilTheUserEntersAgain) {
+    CTestClient alice(srv, kAlice);
+    alice.Enter(9999);  // no such room
+    ASSERT_TRUE(WaitFor([&] { return alice.session().loginRefused(); }));
+    EXPECT_EQ(alice.view().Text("Label_Fail"), "房间不存在(1003)");
+    const int logins = alice.link().loginsSent();
+    const int connects = alice.link().connects();
+
+    RestartServer();
+    ASSERT_TRUE(WaitFor([&] { return alice.link().connects() > connects; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(alice.link().loginsSent(), logins) << "a refused login came back after the reconnect";
+
+    alice.Enter(kHall);
+    ASSERT_TRUE(alice.InRoom(kHall));
+    EXPECT_FALSE(alice.session().loginRefused());
+}
+
+TEST_F(RoomE2E, RoomHistoryAndFavouritesOutliveTheClient) {
+    {
+        CTestClient alice(srv, kAlice);
+        alice.Enter(kHall);
+        ASSERT_TRUE(alice.InRoom(kHall));
+        ASSERT_TRUE(BUDDY_AddStore(alice.session().buddy(), kHall));
+        alice.session().ExitApplication();
+    }
+    CTestClient again(srv, kAlice);
+    const BUDDY_HANDLE buddy = again.session().buddy();
+    ASSERT_NE(buddy, nullptr);
+    EXPECT_TRUE(BUDDY_IsStore(buddy, kHall));
+    EXPECT_FALSE(BUDDY_IsStore(buddy, 1002));
+    BuddyRoomInfo* history = BUDDY_GetHistoryRoom(buddy);
+    ASSERT_NE(history, nullptr);
+    EXPECT_EQ(history->roomId, kHall);
+    EXPECT_EQ(history->name, "zeri 大厅");
+    BUDDY_DestoryRoomInfo(history);
+}
+
+TEST_F(RoomE2E, PublicLinesReachEveryOtherMemberOncePrivateLinesOnlyTheirReceiver) {
+    CTestClient alice(srv, kAlice), bob(srv, kBob), carol(srv, kCarol);
+    for (CTestClient* c : {&alice, &bob, &carol}) {
+        c->Enter(kHall);
+        GivePowers(*c);
+    }
+    for (CTestClient* c : {&alice, &bob, &carol}) ASSERT_TRUE(SeesUsers(*c, 3));
+
+    Type(alice, "hello everyone");
+    ASSERT_TRUE(WaitFor([&] {
+        return ChatLinesWith(bob, "hello everyone") > 0 && ChatLinesWith(carol, "hello everyone") > 0;
+    }));
+    // Bob privately to Carol; then Carol answers in public. Alice's
+    // connection delivers in order, so a leaked private line would be there
+    // before Carol's answer.
+    Type(bob, "/to 10003 just for you");
+    ASSERT_TRUE(WaitFor([&] { return ChatLinesWith(carol, "just for you") > 0; })) << ChatText(carol);
+    Type(carol, "thanks");
+    ASSERT_TRUE(WaitFor([&] { return ChatLinesWith(alice, "thanks") > 0; }));
+    ASSERT_TRUE(WaitFor([&] { return ChatLinesWith(bob, "thanks") > 0; }));
+
+    EXPECT_EQ(ChatLinesWith(bob, "hello everyone"), 1) << ChatText(bob);
+    EXPECT_EQ(ChatLinesWith(carol, "hello everyone"), 1) << ChatText(carol);
+    EXPECT_NE(ChatText(bob).find("爱丽丝(10001)"), std::string::npos) << ChatText(bob);
+    EXPECT_NE(ChatText(carol).find("鲍勃(10002)对卡萝(10003)"), std::string::npos) << ChatText(carol);
+    EXPECT_EQ(ChatLinesWith(carol, "just for you"), 1);
+    EXPECT_EQ(ChatLinesWith(alice, "just for you"), 0) << ChatText(alice);
+    // Bob sees his own private line once (his echo), never a relayed copy.
+    EXPECT_EQ(ChatLinesWith(bob, "just for you"), 1) << ChatText(bob);
+}
+
+TEST_F(RoomE2E, TheRoomWindowShowsTheRoomBesideAHeadlessClient) {
+    CTestClient alice(srv, kAlice, CRoomStack::Mode::window);
+    CRoomUI* window = alice.stack().window();
+    ASSERT_NE(window, nullptr);
+    window->SetMessageBoxHandler([](const std::string&, const std::string&, BoxIcon) {});
+    CTestClient bob(srv, kBob);
+    GivePowers(bob);
+    alice.Enter(kHall);
+    bob.Enter(kHall);
+    ASSERT_TRUE(WaitFor([&] { return alice.session().users().size() == 2; }));
+    ASSERT_TRUE(SeesUsers(bob, 2));
+
+    Type(bob, "hello from the console");
+    CChatView* recv = window->FindChat("Edit_RecvChat");
+    ASSERT_NE(recv, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return recv->PlainText().contains("hello from the console"); }))
+        << recv->PlainText().toStdString();
+    EXPECT_TRUE(recv->PlainText().contains(QString::fromUtf8("鲍勃(10002)")));
+    CRoomUserList* list = window->UserList();
+    ASSERT_NE(list, nullptr);
+    EXPECT_GE(list->IndexOfUser(kAlice.id), 0);
+    EXPECT_GE(list->IndexOfUser(kBob.id), 0);
+
+    window->resize(1180, 740);
+    WaitFor([] { return false; }, 200);  // let the window lay out and paint
+    const QImage shot = window->grab().toImage();
+    EXPECT_FALSE(shot.isNull());
+    const QString folder = QString::fromStdString(ZERI_ARTIFACTS_DIR);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(shot.save(folder + "room.png")) << folder.toStdString();
+}
+
+}  // namespace
