@@ -22,9 +22,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
+
+#include "ui/art/gif_writer.h"
 
 namespace {
 
@@ -135,116 +136,6 @@ void Gear(QPainter& p) {
 
 // ---- the waiting animation: a ring of dots, one bright dot going round ----
 
-// GIF with a proper LZW coder: 8-bit palette, transparent index 0.
-class GifWriter {
-public:
-    GifWriter(int w, int h, std::vector<QRgb> palette) : w_(w), h_(h), pal_(std::move(palette)) {
-        pal_.resize(256, qRgb(0, 0, 0));
-        Bytes("GIF89a");
-        U16(w);
-        U16(h);
-        out_.push_back(0xF7);  // global table of 256 colours
-        out_.push_back(0);
-        out_.push_back(0);
-        for (QRgb c : pal_) {
-            out_.push_back(static_cast<std::uint8_t>(qRed(c)));
-            out_.push_back(static_cast<std::uint8_t>(qGreen(c)));
-            out_.push_back(static_cast<std::uint8_t>(qBlue(c)));
-        }
-        // Loops for ever.
-        out_.insert(out_.end(), {0x21, 0xFF, 0x0B});
-        Bytes("NETSCAPE2.0");
-        out_.insert(out_.end(), {3, 1, 0, 0, 0});
-    }
-
-    void Frame(const std::vector<std::uint8_t>& indices, int delayHundredths) {
-        out_.insert(out_.end(), {0x21, 0xF9, 4, 0x09});  // restore to background, transparency
-        U16(delayHundredths);
-        out_.push_back(0);  // transparent index
-        out_.push_back(0);
-        out_.push_back(0x2C);
-        U16(0);
-        U16(0);
-        U16(w_);
-        U16(h_);
-        out_.push_back(0);
-        out_.push_back(8);  // minimum code size
-        const std::vector<std::uint8_t> data = Lzw(indices);
-        for (std::size_t i = 0; i < data.size(); i += 255) {
-            const std::size_t n = std::min<std::size_t>(255, data.size() - i);
-            out_.push_back(static_cast<std::uint8_t>(n));
-            out_.insert(out_.end(), data.begin() + static_cast<long>(i), data.begin() + static_cast<long>(i + n));
-        }
-        out_.push_back(0);
-    }
-
-    bool Save(const QString& path) {
-        out_.push_back(0x3B);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly)) return false;
-        return f.write(reinterpret_cast<const char*>(out_.data()), static_cast<qint64>(out_.size())) ==
-               static_cast<qint64>(out_.size());
-    }
-
-private:
-    static std::vector<std::uint8_t> Lzw(const std::vector<std::uint8_t>& in) {
-        const int clear = 256, end = 257;
-        std::vector<std::uint8_t> out;
-        std::uint32_t acc = 0;
-        int bits = 0, width = 9, next = 258;
-        std::map<std::pair<int, int>, int> dict;
-        auto put = [&](int code) {
-            acc |= static_cast<std::uint32_t>(code) << bits;
-            bits += width;
-            while (bits >= 8) {
-                out.push_back(static_cast<std::uint8_t>(acc & 0xFF));
-                acc >>= 8;
-                bits -= 8;
-            }
-        };
-        put(clear);
-        int prefix = -1;
-        for (std::uint8_t px : in) {
-            if (prefix < 0) {
-                prefix = px;
-                continue;
-            }
-            auto it = dict.find({prefix, px});
-            if (it != dict.end()) {
-                prefix = it->second;
-                continue;
-            }
-            put(prefix);
-            if (next < 4096) {
-                dict[{prefix, px}] = next++;
-                // The decoder widens one code later than the encoder adds.
-                if (next > (1 << width) && width < 12) ++width;
-            } else {
-                put(clear);
-                dict.clear();
-                next = 258;
-                width = 9;
-            }
-            prefix = px;
-        }
-        if (prefix >= 0) put(prefix);
-        put(end);
-        if (bits > 0) out.push_back(static_cast<std::uint8_t>(acc & 0xFF));
-        return out;
-    }
-    void Bytes(const char* s) {
-        while (*s) out_.push_back(static_cast<std::uint8_t>(*s++));
-    }
-    void U16(int v) {
-        out_.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        out_.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-    }
-
-    int w_, h_;
-    std::vector<QRgb> pal_;
-    std::vector<std::uint8_t> out_;
-};
-
 void WaitingAnimation() {
     const int size = 48, frames = 12, dots = 12;
     // Palette: 0 transparent, 1..16 shades from the panel colour to the accent.
@@ -256,7 +147,7 @@ void WaitingAnimation() {
                            static_cast<int>(dim.green() + (kAccent.green() - dim.green()) * t),
                            static_cast<int>(dim.blue() + (kAccent.blue() - dim.blue()) * t)));
     }
-    GifWriter gif(size, size, pal);
+    art::GifWriter gif(size, size, pal);
     for (int f = 0; f < frames; ++f) {
         // Drawn large without smoothing of the edges into the palette:
         // each dot gets one shade, its edge is cut at half coverage.
