@@ -23,4 +23,12 @@ std::string_view chat_line_text(wire::bytes line) {
     return std::string_view(s, nul ? static_cast<const char*>(nul) - s : line.size());
 }
 
+std::string push_data_text(int type, std::string_view payload) {
+    if (type < 0 || payload.find('\0') != std::string_view::npos) return {};
+    std::string out = std::to_string(type);
+    out += '|';
+    out += payload;
+    return out;
+}
+
 }  // namespace msg

@@ -64,4 +64,9 @@ struct Control_Push_Data_Notify : wire::status {
     }
 };
 
+// The text of a push's tag 1: the decimal msgType, "|" and the payload.
+// Empty for a negative type or a payload with a NUL, which the receiver
+// would cut short.
+std::string push_data_text(int type, std::string_view payload);
+
 }  // namespace msg

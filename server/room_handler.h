@@ -71,6 +71,10 @@ public:
     // Marks a member gagged or free to chat (moderation; room_chat.cpp).
     // False when the user is not in that room.
     bool SetGagged(std::uint32_t room, std::uint32_t user, bool gagged);
+    // Sends Control_Push_Data_Notify with "TYPE|PAYLOAD" to every member of
+    // the room (room_push.cpp). The number of members it went to; nothing
+    // when the text cannot travel (a NUL in the payload, a bad type).
+    std::optional<std::size_t> PushToRoom(std::uint32_t room, int type, std::string_view payload);
 
 private:
     enum class Kind { chat, av };

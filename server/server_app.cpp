@@ -1,6 +1,7 @@
 #include "server/server_app.h"
 
 #include <csignal>
+#include <filesystem>
 #include <ctime>
 
 #include "core/log.h"
@@ -27,13 +28,15 @@ bool ParseNumber(const std::string& text, unsigned long max, unsigned long& out)
 
 const char* ServerUsage() {
     return "usage: zeri-server [--data-dir DIR] [--listen ADDR] [--port N] [--account-port N]\n"
-           "                   [--threads N]\n"
+           "                   [--threads N] [--admin-secret S] [--picture-quota-mb N]\n"
            "                   [--seed-demo] [--issue-token USER [--token-days N]]\n"
            "  --data-dir DIR      folder of zeri-server.db and log/ (default: the data folder)\n"
            "  --listen ADDR       address of the room relay (default 0.0.0.0)\n"
            "  --port N            port of the room relay (default 6666; 0 = any)\n"
            "  --account-port N    port of the account service (default 8080; 0 = any)\n"
            "  --threads N         I/O threads (default: one per core)\n"
+"  --admin-secret S    lets its holder push texts and pictures to any room (16+ chars)\n"
+           "  --picture-quota-mb N  room for all stored chat pictures (default 1024)\n"
            "  --seed-demo         add the demo users, rooms, roles and powers (idempotent)\n"
            "  --issue-token USER  print a new login token for USER and exit\n"
            "  --token-days N      lifetime of that token (default 30)\n";
@@ -74,6 +77,15 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& out
             if (!ParseNumber(v, 256, n) || n == 0)
                 return error = "bad thread count '" + v + "'", false;
             out.threads = static_cast<unsigned>(n);
+        } else if (a == "--admin-secret") {
+            if (!value(out.adminSecret)) return false;
+            // A short secret could be guessed through the push endpoint.
+            if (out.adminSecret.size() < 16) return error = "--admin-secret needs 16 characters or more", false;
+        } else if (a == "--picture-quota-mb") {
+            if (!value(v)) return false;
+            if (!ParseNumber(v, 1u << 20, n) || n == 0)
+                return error = "bad picture quota '" + v + "'", false;
+            out.pictureQuotaMb = n;
         } else if (a == "--issue-token") {
             if (!value(out.issueTokenFor)) return false;
             if (out.issueTokenFor.empty()) return error = "--issue-token needs a user name", false;
@@ -165,8 +177,25 @@ bool CZeriServer::Start(std::string& error) {
     ao.listen = options_.listen;
     ao.port = options_.port == 0 ? 0 : options_.accountPort;
     account_ = std::make_unique<CAccountService>(db_, accountStore_, clock_, ao);
+    pictures_ = std::make_unique<CPictureStore>(
+        (std::filesystem::path(dbPath_).parent_path() / "pictures").string(), options_.pictureQuotaMb << 20);
+    if (!pictures_->Open(error)) {
+        account_.reset();
+        pictures_.reset();
+        relay_.reset();
+        accountStore_.Close();
+        db_.Close();
+        return false;
+    }
+    RoomServiceOptions so;
+    so.adminSecret = options_.adminSecret;
+    so.pictureQuotaBytes = options_.pictureQuotaMb << 20;
+    roomService_ = std::make_unique<CRoomService>(db_, *rooms_, *pictures_, clock_, so);
+    roomService_->Mount(account_->http());
     if (!account_->Start(error)) {
         account_.reset();
+        roomService_.reset();
+        pictures_.reset();
         relay_.reset();
         accountStore_.Close();
         db_.Close();
@@ -227,6 +256,8 @@ void CZeriServer::Wait() {
     // Its requests read the database: it goes before the database closes.
     if (account_) account_->Stop();
     account_.reset();
+    roomService_.reset();
+    pictures_.reset();
     accountStore_.Close();
     stopTimer_.reset();
     signals_.reset();

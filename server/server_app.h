@@ -18,7 +18,9 @@
 #include "server/account_store.h"
 #include "server/database.h"
 #include "server/relay_server.h"
+#include "server/picture_store.h"
 #include "server/room_handler.h"
+#include "server/room_service.h"
 
 namespace server {
 
@@ -33,6 +35,10 @@ struct ServerOptions {
     std::uint16_t accountPort = kAccountPort;
     unsigned threads = 0;             // I/O threads; 0 = one per core
     bool seedDemo = false;
+    // Lets the holder push system texts and pictures to any room; empty:
+    // only a room's managers may.
+    std::string adminSecret;
+    std::uint64_t pictureQuotaMb = 1024;  // all stored chat pictures together
     std::string issueTokenFor;        // user name: print a new token and exit
     unsigned tokenDays = 30;
     bool help = false;
@@ -82,6 +88,8 @@ private:
     CServerDb db_;
     CAccountStore accountStore_;
     std::unique_ptr<CAccountService> account_;
+    std::unique_ptr<CPictureStore> pictures_;
+    std::unique_ptr<CRoomService> roomService_;
     asio::io_context io_;
     std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work_;
     std::unique_ptr<CRoomHandler> rooms_;

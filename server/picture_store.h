@@ -1,0 +1,54 @@
+#pragma once
+// Chat pictures uploaded through the room service, kept as files under the
+// data folder. A picture is stored under an id this store makes up (32 hex
+// digits); nothing a client sends ever becomes part of a path. Only known
+// picture formats are kept, so the service cannot be used to host other
+// files, and the bytes kept in total are capped so uploads cannot fill the
+// disk.
+//
+// Thread-safe: the HTTP worker threads call it concurrently.
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace server {
+
+// The most one picture may hold; the client refuses larger files first.
+inline constexpr std::size_t kMaxPictureBytes = 4u << 20;
+
+class CPictureStore {
+public:
+    // `folder` is created on Open; `limitBytes` caps all pictures together.
+    CPictureStore(std::string folder, std::uint64_t limitBytes);
+
+    // Creates the folder and counts what it holds. False with a reason.
+    bool Open(std::string& error);
+
+    enum class Put { ok, empty, too_large, not_picture, full, io_error };
+    // Stores the bytes; `id` is set on ok.
+    Put Store(std::string_view bytes, std::string& id);
+    // The bytes of a stored picture; nothing for an unknown or malformed id.
+    std::optional<std::string> Load(std::string_view id);
+    bool Has(std::string_view id);
+
+    // The MIME type of a picture by its first bytes; nullptr when the bytes
+    // are no picture format this service keeps (PNG, JPEG, GIF, BMP, WebP).
+    static const char* PictureType(std::string_view bytes);
+    // Whether the text has the form of an id this store hands out.
+    static bool IsId(std::string_view id);
+
+    std::uint64_t usedBytes();
+
+private:
+    std::string PathOf(std::string_view id) const { return folder_ + std::string(id); }
+
+    std::string folder_;
+    const std::uint64_t limit_;
+    std::mutex lock_;
+    std::uint64_t used_ = 0;
+};
+
+}  // namespace server

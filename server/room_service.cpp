@@ -1,0 +1,332 @@
+#include "server/room_service.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+
+#include "core/log.h"
+#include "net/json.h"
+#include "net/power.h"
+#include "server/account_service.h"
+#include "server/password.h"
+
+namespace server {
+
+namespace {
+
+constexpr const char* kJson = "application/json; charset=utf-8";
+constexpr const char* kTooBig = "图片太大，不能超过4MB";
+
+void Answer(httplib::Response& res, int status, const json::value& body) {
+    res.status = status;
+    res.set_content(body.dump(), kJson);
+}
+
+// The plain services answer in lower case, as the account service does.
+void Fail(httplib::Response& res, int status, int code, const char* text) {
+    json::value v = json::value::object();
+    v.set("code", static_cast<std::int64_t>(code));
+    v.set("error", text);
+    Answer(res, status, v);
+}
+
+// The "m=LB" services answer {"CMD", "CODE", "ERROR"} in capitals.
+json::value LbAnswer(int cmd, int code, const char* error) {
+    json::value v = json::value::object();
+    v.set("CMD", static_cast<std::int64_t>(cmd));
+    v.set("CODE", static_cast<std::int64_t>(code));
+    if (error) v.set("ERROR", error);
+    return v;
+}
+
+std::uint32_t Id(const json::value& v, const char* name) {
+    const std::int64_t n = v.get_int(name);
+    return n > 0 && n <= 0xFFFFFFFFll ? static_cast<std::uint32_t>(n) : 0;
+}
+
+// The Host header when it looks like a host (and port): links in answers
+// point back to where the client reached us, never to text it made up.
+std::string HostPort(const httplib::Request& req) {
+    const std::string h = req.get_header_value("Host");
+    const bool plain = !h.empty() && h.size() <= 255 && std::all_of(h.begin(), h.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+    });
+    return plain ? h : "127.0.0.1:" + std::to_string(req.local_port);
+}
+
+std::uint32_t ColourValue(const std::string& text) {
+    if (text.size() < 2) return 0;
+    return static_cast<std::uint32_t>(std::strtoul(text.c_str() + 1, nullptr, 16)) & 0xFFFFFF;
+}
+
+// A picture reference a push may carry: our own stored id, or a web URL
+// that fits in a stored-picture code (no quote, no blank, at most 255).
+bool PushablePictureUrl(const std::string& s) {
+    if (s.size() > 255 || !(s.rfind("http://", 0) == 0 || s.rfind("https://", 0) == 0))
+        return false;
+    return std::all_of(s.begin(), s.end(), [](char c) { return c > 0x20 && c < 0x7f && c != '"'; });
+}
+
+void PutLe(std::string& out, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+}  // namespace
+
+std::string VestBadge(std::uint32_t rgb, bool woman) {
+    constexpr int kSide = 16;
+    constexpr std::uint32_t kRow = kSide * 3;  // a multiple of 4: no row padding
+    std::string out = "BM";
+    PutLe(out, 54 + kRow * kSide, 4);
+    PutLe(out, 0, 4);
+    PutLe(out, 54, 4);
+    PutLe(out, 40, 4);
+    PutLe(out, kSide, 4);
+    PutLe(out, kSide, 4);
+    PutLe(out, 1, 2);
+    PutLe(out, 24, 2);
+    PutLe(out, 0, 4);
+    PutLe(out, kRow * kSide, 4);
+    PutLe(out, 2835, 4);
+    PutLe(out, 2835, 4);
+    PutLe(out, 0, 4);
+    PutLe(out, 0, 4);
+    const auto pixel = [&](std::uint32_t c) {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>((c >> 8) & 0xFF);
+        out += static_cast<char>((c >> 16) & 0xFF);
+    };
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            const bool edge = x == 0 || y == 0 || x == kSide - 1 || y == kSide - 1;
+            const bool centre = x >= 5 && x <= 10 && y >= 5 && y <= 10;
+            pixel(edge ? 0x202020 : (woman && centre) ? 0xFFFFFF : rgb);
+        }
+    return out;
+}
+
+CRoomService::CRoomService(CServerDb& db, CRoomHandler& rooms, CPictureStore& pictures,
+                           IClock& clock, RoomServiceOptions options)
+    : db_(db),
+      rooms_(rooms),
+      pictures_(pictures),
+      clock_(clock),
+      options_(std::move(options)),
+      uploads_(options_.uploadsPerSecond, options_.uploadBurst) {}
+
+bool CRoomService::AllowUpload(const std::string& address) {
+    std::lock_guard<std::mutex> g(uploadLock_);
+    return uploads_.Allow(std::hash<std::string>{}(address), clock_.TickMs());
+}
+
+std::string CRoomService::PowerListAnswer(std::uint32_t user, const std::string& token) {
+    if (user == 0 || token.empty() ||
+        db_.CheckToken(user, token, clock_.Now()) != TokenCheck::ok)
+        return LbAnswer(kPowerListAnswer, account_error::bad_token, "登录已失效，请重新登录").dump();
+    json::value list = json::value::array();
+    for (const PowerRule& r : db_.PowerRules()) {
+        json::value e = json::value::object();
+        e.set("powerid", static_cast<std::int64_t>(r.powerId));
+        e.set("role", static_cast<std::int64_t>(r.role));
+        e.set("by_role", static_cast<std::int64_t>(r.byRole));
+        e.set("yes_no", static_cast<std::int64_t>(r.yesNo));
+        list.append(e);
+    }
+    json::value obj = json::value::object();
+    // The list travels as JSON text inside the answer, as clients read it.
+    obj.set("power", list.dump());
+    json::value v = LbAnswer(kPowerListAnswer, 0, nullptr);
+    v.set("OBJ", obj);
+    return v.dump();
+}
+
+std::string CRoomService::RolesAnswer(const std::string& hostPort) {
+    json::value roles = json::value::array();
+    for (const RoleRecord& r : db_.Roles()) {
+        const std::string base = "http://" + hostPort + "/vest/" + std::to_string(r.id);
+        json::value e = json::value::object();
+        e.set("role", static_cast<std::int64_t>(r.id));
+        e.set("role_name", r.name);
+        e.set("color", r.colour);
+        e.set("woman_icon", base + "_w.bmp");
+        e.set("man_icon", base + "_m.bmp");
+        roles.append(e);
+    }
+    json::value obj = json::value::object();
+    obj.set("xRole", roles);
+    json::value v = LbAnswer(kRolesAnswer, 0, nullptr);
+    v.set("OBJ", obj);
+    return v.dump();
+}
+
+void CRoomService::Mount(httplib::Server& s) {
+    // One limit for the whole port, so the picture upload sets it; every
+    // other route is held to the small one before its body is read.
+    s.set_payload_max_length(kMaxPictureBytes);
+    s.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (req.path == "/up") return httplib::Server::HandlerResponse::Unhandled;
+        const std::string length = req.get_header_value("Content-Length");
+        const bool chunked = req.has_header("Transfer-Encoding");
+        if (chunked || (!length.empty() && (length.size() > 9 ||
+                                            std::strtoull(length.c_str(), nullptr, 10) > kMaxServiceBody))) {
+            res.set_header("Connection", "close");
+            Fail(res, 413, service_error::too_large, "请求内容过长");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    // Errors the library answers by itself (no route, a body over the
+    // limit) get a body the client can show too.
+    s.set_error_handler(httplib::Server::HandlerWithResponse(
+        [](const httplib::Request& req, httplib::Response& res) {
+        if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+        if (res.status == 413)
+            Fail(res, 413, service_error::too_large, req.path == "/up" ? kTooBig : "请求内容过长");
+        else if (res.status == 404)
+            Fail(res, 404, service_error::not_found, "没有这个服务");
+        else
+            Fail(res, res.status, account_error::bad_request, "请求格式错误");
+        return httplib::Server::HandlerResponse::Handled;
+    }));
+
+    s.Post("/kampo", [this](const httplib::Request& req, httplib::Response& res) {
+        if (req.get_param_value("m") != "LB")
+            return Fail(res, 404, service_error::not_found, "没有这个服务");
+        const json::value body = json::value::parse(req.body);
+        if (!body.is_object())
+            return Fail(res, 400, account_error::bad_request, "请求格式错误");
+        const json::value obj = body.get_object("OBJ");
+        const std::int64_t cmd = body.get_int("CMD");
+        if (cmd == kPowerListRequest) {
+            res.set_content(PowerListAnswer(Id(obj, "userId"), obj.get_string("token")), kJson);
+        } else if (cmd == kRolesRequest) {
+            // Roles are the same for everyone and shown before sign-in
+            // completes, so this one asks for no token.
+            res.set_content(RolesAnswer(HostPort(req)), kJson);
+        } else {
+            return Answer(res, 400, LbAnswer(static_cast<int>(cmd) + 1000,
+                                             service_error::unknown_command, "未知命令"));
+        }
+    });
+
+    s.Get(R"(/vest/(\d{1,3})_([wm])\.bmp)", [this](const httplib::Request& req,
+                                                   httplib::Response& res) {
+        const unsigned long id = std::strtoul(req.matches[1].str().c_str(), nullptr, 10);
+        for (const RoleRecord& r : db_.Roles()) {
+            if (r.id != id) continue;
+            res.set_header("Cache-Control", "max-age=3600");
+            res.set_content(VestBadge(ColourValue(r.colour), req.matches[2] == "w"), "image/bmp");
+            return;
+        }
+        Fail(res, 404, service_error::not_found, "没有这个角色");
+    });
+
+    s.Post("/up", [this](const httplib::Request& req, httplib::Response& res) {
+        const std::string name = req.get_param_value("f");
+        if (name.empty() || name.size() > 255 || req.get_param_value("t") != "8")
+            return Fail(res, 400, account_error::bad_request, "上传参数错误");
+        if (!AllowUpload(req.remote_addr))
+            return Fail(res, 429, service_error::busy, "上传太频繁，请稍后再试");
+        std::string id;
+        switch (pictures_.Store(req.body, id)) {
+            case CPictureStore::Put::ok: {
+                json::value v = json::value::object();
+                v.set("code", std::int64_t{0});
+                v.set("file_id", id);
+                return Answer(res, 200, v);
+            }
+            case CPictureStore::Put::empty:
+                return Fail(res, 400, account_error::bad_request, "图片内容为空");
+            case CPictureStore::Put::too_large:
+                return Fail(res, 413, service_error::too_large, kTooBig);
+            case CPictureStore::Put::not_picture:
+                return Fail(res, 415, service_error::not_picture, "不支持的图片格式");
+            case CPictureStore::Put::full:
+                log_err("pictures: store full, upload of %zu bytes refused", req.body.size());
+                return Fail(res, 507, service_error::store_full, "图片空间已满");
+            case CPictureStore::Put::io_error:
+                break;
+        }
+        Fail(res, 500, account_error::internal, "服务器内部错误");
+    });
+
+    s.Get("/down", [this](const httplib::Request& req, httplib::Response& res) {
+        const std::string id = req.get_param_value("id");
+        if (!CPictureStore::IsId(id))
+            return Fail(res, 400, account_error::bad_request, "图片编号错误");
+        const auto bytes = pictures_.Load(id);
+        if (!bytes) return Fail(res, 404, service_error::not_found, "图片不存在");
+        const char* type = CPictureStore::PictureType(*bytes);
+        // Stored pictures never change under their id.
+        res.set_header("Cache-Control", "max-age=31536000, immutable");
+        res.set_header("X-Content-Type-Options", "nosniff");
+        res.set_content(*bytes, type ? type : "application/octet-stream");
+    });
+
+    s.Post("/admin/push", [this](const httplib::Request& req, httplib::Response& res) {
+        const json::value body = json::value::parse(req.body);
+        if (!body.is_object()) return Fail(res, 400, account_error::bad_request, "请求格式错误");
+        // The parser's texts end at a NUL, so "\u0000" would cut a text
+        // short without anyone noticing.
+        if (req.body.find("\\u0000") != std::string::npos)
+            return Fail(res, 400, account_error::bad_request, "推送内容格式错误");
+        const std::uint32_t room = Id(body, "room");
+        if (room == 0) return Fail(res, 400, account_error::bad_request, "请指定房间");
+
+        // Who is asking: the holder of the admin secret, or a signed-in
+        // manager (or higher) of that very room.
+        const std::string secret = req.get_header_value("X-Zeri-Admin");
+        if (!secret.empty()) {
+            if (options_.adminSecret.empty() || !SameSecret(secret, options_.adminSecret)) {
+                log_msg("push: wrong admin secret from %s", req.remote_addr.c_str());
+                return Fail(res, 401, account_error::bad_token, "管理密钥错误");
+            }
+        } else {
+            const std::string idText = req.get_header_value("X-Zeri-User");
+            const std::string auth = req.get_header_value("Authorization");
+            unsigned long long v = 0;
+            if (!idText.empty() && idText.size() <= 10 &&
+                std::all_of(idText.begin(), idText.end(), [](char c) { return c >= '0' && c <= '9'; }))
+                v = std::strtoull(idText.c_str(), nullptr, 10);
+            if (v == 0 || v > 0xFFFFFFFFull || auth.rfind("Bearer ", 0) != 0 ||
+                db_.CheckToken(static_cast<std::uint32_t>(v), auth.substr(7), clock_.Now()) !=
+                    TokenCheck::ok)
+                return Fail(res, 401, account_error::bad_token, "登录已失效，请重新登录");
+            if (db_.RoomRole(room, static_cast<std::uint32_t>(v), clock_.Now()) > kRoleManager)
+                return Fail(res, 403, service_error::forbidden, "无权限!");
+        }
+        if (!db_.RoomById(room)) return Fail(res, 404, service_error::no_room, "房间不存在");
+
+        const json::value type = body.get("type");
+        std::string payload;
+        int pushType = -1;
+        if (type.is_number() && type.as_int() == 0) {
+            pushType = 0;
+            payload = body.get_string("text");
+            if (payload.empty()) return Fail(res, 400, account_error::bad_request, "推送内容不能为空");
+            if (payload.size() > kMaxPushText)
+                return Fail(res, 413, service_error::too_large, "推送内容过长");
+            if (payload.find('\0') != std::string::npos)
+                return Fail(res, 400, account_error::bad_request, "推送内容格式错误");
+        } else if (type.is_number() && type.as_int() == 1) {
+            pushType = 1;
+            payload = body.get_string("picture");
+            if (!pictures_.Has(payload) && !PushablePictureUrl(payload))
+                return Fail(res, 404, service_error::not_found, "图片不存在");
+        } else {
+            // The other kinds (gifts, cars, flowers, props) come from purchases.
+            return Fail(res, 400, account_error::bad_request, "只能推送系统消息(0)或图片(1)");
+        }
+        const auto sent = rooms_.PushToRoom(room, pushType, payload);
+        if (!sent) return Fail(res, 400, account_error::bad_request, "推送内容格式错误");
+        json::value v = json::value::object();
+        v.set("code", std::int64_t{0});
+        v.set("delivered", static_cast<std::int64_t>(*sent));
+        Answer(res, 200, v);
+    });
+}
+
+}  // namespace server
