@@ -17,7 +17,9 @@
 struct ClientPorts {
     std::uint16_t relay = 6666;
     std::uint16_t account = 8080;
-    std::uint16_t pictures = 5000;  // room pictures, check-in (kitlib kind 0)
+    // Chat picture upload and download (kitlib kind 0): served with the other
+    // HTTP services on one port.
+    std::uint16_t pictures = 8080;
     std::uint16_t services = 8080;  // power list and other "m=LB" requests (kind 1)
 };
 

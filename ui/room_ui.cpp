@@ -460,3 +460,5 @@ void CRoomUI::SaveChatPicture() {
         log_msg("save picture %s fail\r\n", target.c_str());
     }
 }
+
+void CRoomUI::OnEscape() { actions_.CloseWindow(); }

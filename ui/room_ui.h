@@ -128,6 +128,9 @@ protected:
     void InitWindow() override;
     std::intptr_t HandleMessage(const WindowMessage& m) override;
     void changeEvent(QEvent* e) override;
+    // Escape does what the close button does, so leaving the room and
+    // signing out run instead of the window just vanishing.
+    void OnEscape() override;
 
 private:
     // Forwards the model's changes to the list control, which may not exist

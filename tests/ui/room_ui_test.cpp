@@ -5,6 +5,7 @@
 
 #include <QClipboard>
 #include <QDir>
+#include <QKeyEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -149,6 +150,10 @@ TEST_F(RoomWindow, AClickSendsTheComposedLineAndEmptiesTheBoxOnlyWhenTaken) {
 
     Click(w.FindControl("bnt_SysClose"));
     EXPECT_EQ(actions.closes, 1);
+    // Escape takes the same way out instead of only hiding the window.
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &esc);
+    EXPECT_EQ(actions.closes, 2);
 }
 
 TEST_F(RoomWindow, OptionsSwitchTheirTabs) {
