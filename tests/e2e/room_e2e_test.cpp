@@ -12,6 +12,7 @@
 
 #include "core/paths.h"
 #include "platform/buddy/buddy.h"
+#include "platform/kitlib/kitlib.h"
 #include "tests/e2e/e2e_client.h"
 #include "ui/chat_view.h"
 #include "ui/room_user_list.h"
@@ -290,3 +291,36 @@ TEST_F(RoomE2E, TheRoomWindowShowsTheRoomBesideAHeadlessClient) {
 }
 
 }  // namespace
+
+TEST_F(RoomE2E, APictureSentByOneUserAppearsAtTheOtherAfterItsDownload) {
+    // The HTTP helper serves the whole process: point it at this server.
+    const std::string http = "127.0.0.1:" + std::to_string(srv.accountPort());
+    KITLIB_Init(0);
+    KITLIB_SetHosts(http, http);
+    CTestClient alice(srv, kAlice), bob(srv, kBob);
+    for (CTestClient* c : {&alice, &bob}) {
+        c->Enter(kHall);
+        GivePowers(*c);
+    }
+    ASSERT_TRUE(SeesUsers(alice, 2));
+    ASSERT_TRUE(SeesUsers(bob, 2));
+
+    QImage picture(12, 9, QImage::Format_RGB32);
+    picture.fill(qRgb(200, 40, 90));
+    const std::string file = data.path() + "snap.png";
+    ASSERT_TRUE(picture.save(QString::fromStdString(file), "PNG"));
+    ASSERT_EQ(alice.stack().chat()->SendPicture(file), CRoomChat::SendResult::sent);
+
+    // Bob's line shows the waiting picture first, then the downloaded file.
+    ASSERT_TRUE(WaitFor([&] { return Printed(bob, "picture ready: "); })) << ChatText(bob);
+    std::string ready;
+    for (const auto& l : bob.view().Lines())
+        if (auto at = l.find("picture ready: "); at != std::string::npos)
+            ready = l.substr(at + std::string("picture ready: ").size());
+    QImage got(QString::fromStdString(ready));
+    ASSERT_FALSE(got.isNull()) << ready;
+    EXPECT_EQ(got.size(), picture.size());
+    EXPECT_EQ(got.pixel(3, 3), picture.pixel(3, 3));
+    EXPECT_EQ(ChatLinesWith(bob, "[图片]"), 1) << ChatText(bob);
+    KITLIB_Release();
+}
