@@ -95,26 +95,32 @@ int CProxyStatus::OnError(std::uint32_t code, const char* text) {
 
 // ---- channel sinks ----
 
-int CChatRoom::OnJoin(std::uint32_t) { return std::printf("chatroom onJoin\r\n"), 0; }
-int CChatRoom::OnLeave(std::uint32_t) { return std::printf("chatroom onLeave\r\n"), 0; }
+int CChannelSink::OnJoin(std::uint32_t) { return std::printf("%s onJoin\r\n", name_), 0; }
+int CChannelSink::OnLeave(std::uint32_t) { return std::printf("%s onLeave\r\n", name_), 0; }
+
+int CChannelSink::OnConnect() {
+    PostMessage(AppContext::instance().GetHwnd(), connectedMessage_, 0, 0);
+    std::printf("%s proxy connect\r\n", name_);
+    std::fflush(stdout);
+    return 0;
+}
+
+int CChannelSink::OnDisconnect() { return std::printf("%s proxy disconnect\r\n", name_), 0; }
+
+int CChannelSink::OnError(std::uint32_t code, const char* text) {
+    std::printf("%s proxy error code:%u error:%s\r\n", name_, code, text ? text : "");
+    return 0;
+}
+
+CChatRoom::CChatRoom() : CChannelSink("chatroom", UM_CHAT_PROXY_CONNECTED) {}
+CAVTran::CAVTran() : CChannelSink("avtran", UM_AVTRAN_CONNECTED) {}
+CMServer::CMServer() : CChannelSink("mserver", UM_MSERVER_CONNECTED) {}
+
 int CChatRoom::OnPacket(std::uint32_t, pkinfo* packet) {
     ForwardToRoom(packet);
     return 0;
 }
-int CChatRoom::OnConnect() {
-    PostMessage(AppContext::instance().GetHwnd(), UM_CHAT_PROXY_CONNECTED, 0, 0);
-    std::printf("chatroom proxy connect\r\n");
-    std::fflush(stdout);
-    return 0;
-}
-int CChatRoom::OnDisconnect() { return std::printf("chatroom proxy disconnect\r\n"), 0; }
-int CChatRoom::OnError(std::uint32_t code, const char* text) {
-    std::printf("chatroom proxy error code:%u error:%s\r\n", code, text ? text : "");
-    return 0;
-}
 
-int CAVTran::OnJoin(std::uint32_t) { return std::printf("avtran onJoin\r\n"), 0; }
-int CAVTran::OnLeave(std::uint32_t) { return std::printf("avtran onLeave\r\n"), 0; }
 int CAVTran::OnPacket(std::uint32_t, pkinfo* packet) {
     if (!packet) return 0;
     if (packet->cmd == cmd::Video_Data_Notify)
@@ -123,20 +129,7 @@ int CAVTran::OnPacket(std::uint32_t, pkinfo* packet) {
         ForwardToRoom(packet);
     return 0;
 }
-int CAVTran::OnConnect() {
-    PostMessage(AppContext::instance().GetHwnd(), UM_AVTRAN_CONNECTED, 0, 0);
-    std::printf("avtran proxy connect\r\n");
-    std::fflush(stdout);
-    return 0;
-}
-int CAVTran::OnDisconnect() { return std::printf("avtran proxy disconnect\r\n"), 0; }
-int CAVTran::OnError(std::uint32_t code, const char* text) {
-    std::printf("avtran proxy error code:%u error:%s\r\n", code, text ? text : "");
-    return 0;
-}
 
-int CMServer::OnJoin(std::uint32_t) { return std::printf("mserver onJoin\r\n"), 0; }
-int CMServer::OnLeave(std::uint32_t) { return std::printf("mserver onLeave\r\n"), 0; }
 int CMServer::OnPacket(std::uint32_t, pkinfo* packet) {
     if (!packet) return 0;
     switch (packet->cmd) {
@@ -149,17 +142,6 @@ int CMServer::OnPacket(std::uint32_t, pkinfo* packet) {
         default:
             ForwardToRoom(packet);
     }
-    return 0;
-}
-int CMServer::OnConnect() {
-    PostMessage(AppContext::instance().GetHwnd(), UM_MSERVER_CONNECTED, 0, 0);
-    std::printf("mserver proxy connect\r\n");
-    std::fflush(stdout);
-    return 0;
-}
-int CMServer::OnDisconnect() { return std::printf("mserver proxy disconnect\r\n"), 0; }
-int CMServer::OnError(std::uint32_t code, const char* text) {
-    std::printf("mserver proxy error code:%u error:%s\r\n", code, text ? text : "");
     return 0;
 }
 

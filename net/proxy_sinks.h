@@ -44,49 +44,56 @@ private:
     std::atomic<bool> connected_{false};
 };
 
-class CChatRoom : public IServerSink, public c_leaky_singleton<CChatRoom> {
+// What the three channel sinks share: the lines they print and the message
+// that tells the room window their channel is up.
+class CChannelSink : public IServerSink {
+public:
+    int OnJoin(std::uint32_t id) override;
+    int OnLeave(std::uint32_t id) override;
+    int OnConnect() override;
+    int OnDisconnect() override;
+    int OnError(std::uint32_t code, const char* text) override;
+
+protected:
+    CChannelSink(const char* name, unsigned connectedMessage)
+        : name_(name), connectedMessage_(connectedMessage) {}
+
+private:
+    const char* name_;  // "chatroom", "avtran", "mserver"
+    unsigned connectedMessage_;
+};
+
+// Chat channel: every packet goes to the room window.
+class CChatRoom : public CChannelSink, public c_leaky_singleton<CChatRoom> {
     friend class c_leaky_singleton<CChatRoom>;
 
 public:
-    int OnJoin(std::uint32_t id) override;
-    int OnLeave(std::uint32_t id) override;
     int OnPacket(std::uint32_t id, pkinfo* packet) override;
-    int OnConnect() override;
-    int OnDisconnect() override;
-    int OnError(std::uint32_t code, const char* text) override;
 
 private:
-    CChatRoom() = default;
+    CChatRoom();
 };
 
-class CAVTran : public IServerSink, public c_leaky_singleton<CAVTran> {
+// Video transfer: frames to the video path, everything else to the window.
+class CAVTran : public CChannelSink, public c_leaky_singleton<CAVTran> {
     friend class c_leaky_singleton<CAVTran>;
 
 public:
-    int OnJoin(std::uint32_t id) override;
-    int OnLeave(std::uint32_t id) override;
     int OnPacket(std::uint32_t id, pkinfo* packet) override;
-    int OnConnect() override;
-    int OnDisconnect() override;
-    int OnError(std::uint32_t code, const char* text) override;
 
 private:
-    CAVTran() = default;
+    CAVTran();
 };
 
-class CMServer : public IServerSink, public c_leaky_singleton<CMServer> {
+// Media server: voice to the voice path, everything else to the window.
+class CMServer : public CChannelSink, public c_leaky_singleton<CMServer> {
     friend class c_leaky_singleton<CMServer>;
 
 public:
-    int OnJoin(std::uint32_t id) override;
-    int OnLeave(std::uint32_t id) override;
     int OnPacket(std::uint32_t id, pkinfo* packet) override;
-    int OnConnect() override;
-    int OnDisconnect() override;
-    int OnError(std::uint32_t code, const char* text) override;
 
 private:
-    CMServer() = default;
+    CMServer();
 };
 
 // Decoding of media packets on the connection thread (also used by tests).
