@@ -36,6 +36,10 @@ std::string PercentEncode(std::string_view s) {
 
 }  // namespace
 
+std::string PictureDownloadUrl(std::string_view host, std::string_view fileId) {
+    return "http://" + std::string(host) + "/down?id=" + PercentEncode(fileId);
+}
+
 std::string PictureUploadUrl(std::string_view host, std::string_view filePath) {
     const std::size_t cut = filePath.find_last_of("/\\");
     const std::string_view name = cut == std::string_view::npos ? filePath : filePath.substr(cut + 1);

@@ -28,6 +28,8 @@ inline constexpr std::size_t kMaxPictureUploadBytes = 4u << 20;
 // percent-encoded so that blanks, "&", "#" or non-ASCII names reach the
 // service as they are.
 std::string PictureUploadUrl(std::string_view host, std::string_view filePath);
+// "http://HOST/down?id=ID": where a stored picture is fetched by its id.
+std::string PictureDownloadUrl(std::string_view host, std::string_view fileId);
 
 class CPictureSender {
 public:

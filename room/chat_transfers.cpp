@@ -2,26 +2,10 @@
 
 #include <cstdio>
 
+#include "chat/picture_send.h"
 #include "platform/kitlib/kitlib.h"
 
 namespace {
-
-std::string PercentEncode(const std::string& s) {
-    static const char* const hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : s) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == '~';
-        if (plain) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
 
 TransferDone Failed(unsigned message, const std::string& source, const std::string& destination,
                     std::uint64_t ticket) {
@@ -34,10 +18,6 @@ TransferDone Failed(unsigned message, const std::string& source, const std::stri
 }
 
 }  // namespace
-
-std::string PictureDownloadUrl(const std::string& host, const std::string& fileId) {
-    return "http://" + host + "/down?id=" + PercentEncode(fileId);
-}
 
 bool CKitlibStarter::Download(unsigned message, const std::string& url,
                               const std::string& destination) {

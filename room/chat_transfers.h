@@ -114,6 +114,3 @@ private:
     IHttpStarter& starter_;
     Line pictures_, uploads_, gifts_, cars_;
 };
-
-// The download address of a picture-service file id.
-std::string PictureDownloadUrl(const std::string& host, const std::string& fileId);
