@@ -1,4 +1,5 @@
 #include "server/account_store.h"
+#include "server/sqlite_stmt.h"
 
 #include <sqlite3.h>
 
@@ -94,35 +95,6 @@ CREATE TABLE IF NOT EXISTS account_profiles (
 );
 )sql";
 
-class Stmt {
-public:
-    Stmt(sqlite3* db, const char* sql) {
-        if (!db || sqlite3_prepare_v2(db, sql, -1, &st_, nullptr) != SQLITE_OK) st_ = nullptr;
-    }
-    ~Stmt() { sqlite3_finalize(st_); }
-    Stmt(const Stmt&) = delete;
-    Stmt& operator=(const Stmt&) = delete;
-    Stmt& bind(int i, std::int64_t v) {
-        if (st_) sqlite3_bind_int64(st_, i, v);
-        return *this;
-    }
-    Stmt& bind(int i, const std::string& v) {
-        if (st_) sqlite3_bind_text(st_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    bool row() { return st_ && sqlite3_step(st_) == SQLITE_ROW; }
-    bool run() { return st_ && sqlite3_step(st_) == SQLITE_DONE; }
-    std::int64_t i64(int col) const { return sqlite3_column_int64(st_, col); }
-    std::string text(int col) const {
-        const auto* p = sqlite3_column_text(st_, col);
-        return p ? std::string(reinterpret_cast<const char*>(p),
-                               static_cast<std::size_t>(sqlite3_column_bytes(st_, col)))
-                 : std::string();
-    }
-
-private:
-    sqlite3_stmt* st_ = nullptr;
-};
 
 std::int64_t Clamp(std::uint64_t v) {
     constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
