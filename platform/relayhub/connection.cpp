@@ -22,6 +22,7 @@ CRelayConnection::CRelayConnection(asio::io_context& io, std::string name, IProx
 
 void CRelayConnection::Connect(const std::string& host, std::uint16_t port) {
     asio::post(io_, [self = shared_from_this(), host, port] {
+        if (self->retired_) return;
         self->host_ = host;
         self->port_ = port;
         self->closed_ = false;
@@ -39,6 +40,12 @@ void CRelayConnection::Close() {
         self->retryTimer_.cancel();
         self->Fail(0, std::string(), false);
     });
+}
+
+void CRelayConnection::Retire() {
+    retired_ = true;
+    DetachAll();
+    Close();
 }
 
 void CRelayConnection::DetachAll() {

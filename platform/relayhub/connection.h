@@ -38,6 +38,8 @@ public:
     void Close();
     // Forgets every sink and the status object: no more calls reach them.
     void DetachAll();
+    // For good: detaches, closes, and ignores any later Connect.
+    void Retire();
     void Attach(std::uint8_t channel, IServerSink* sink);
     bool Send(std::uint8_t channel, std::uint32_t command, const void* body, std::size_t length);
 
@@ -88,6 +90,7 @@ private:
     std::uint16_t port_ = 0;
     std::uint64_t gen_ = 0;       // bumps with every attempt; stale handlers bail out
     bool closed_ = false;
+    std::atomic<bool> retired_{false};
     bool greeted_ = false;
     bool outageReported_ = false;
     std::uint32_t pingSeq_ = 0;

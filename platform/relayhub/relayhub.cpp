@@ -86,10 +86,7 @@ public:
         return ch ? conn_->Pending(static_cast<std::uint8_t>(ch)) : 0;
     }
     std::uint32_t received() override { return conn_->TakeReceived(); }
-    void shutdown() {
-        conn_->DetachAll();
-        conn_->Close();
-    }
+    void shutdown() { conn_->Retire(); }
     std::uint32_t sent() override { return conn_->TakeSent(); }
 
 private:
@@ -109,6 +106,7 @@ struct Library {
     // Released proxies stay alive until shutdown: other threads may still hold them.
     std::vector<std::unique_ptr<CAVProxy>> released;
     Timing timing;
+    bool stopping = false;  // no new connections while the library shuts down
 };
 
 Library& Lib() {
@@ -149,6 +147,7 @@ using namespace relay;
 int net_proxy_init(IInit* init) {
     Library& lib = Lib();
     std::lock_guard<std::mutex> g(lib.lock);
+    if (lib.stopping) return -1;
     asio::io_context& io = EnsureStarted(lib);
     if (init) asio::post(io, [init] { init->OnInit(); });
     return 0;
@@ -158,6 +157,7 @@ IChatProxy* net_proxy_register(const char* name, IProxyStatus* status, int queue
     if (!name || !*name) return nullptr;
     Library& lib = Lib();
     std::lock_guard<std::mutex> g(lib.lock);
+    if (lib.stopping) return nullptr;
     auto& slot = lib.named[name];
     if (!slot) {
         asio::io_context& io = EnsureStarted(lib);
@@ -172,6 +172,7 @@ IChatProxy* net_proxy_generate(const char* name) { return Find(name); }
 IAVProxy* net_avproxy_init(int queue) {
     Library& lib = Lib();
     std::lock_guard<std::mutex> g(lib.lock);
+    if (lib.stopping) return nullptr;
     if (!lib.av) {
         asio::io_context& io = EnsureStarted(lib);
         lib.av = std::make_unique<CAVProxy>(std::make_shared<CRelayConnection>(
@@ -207,13 +208,16 @@ void net_proxy_shutdown() {
     Library& lib = Lib();
     std::unique_lock<std::mutex> g(lib.lock);
     if (!lib.io) return;
+    lib.stopping = true;
+    // Close on the I/O thread, after whatever is queued there already — the
+    // init callback may still be about to register the chat connection.
     // Sinks may be gone by now: nothing is reported during shutdown.
-    for (auto& [name, proxy] : lib.named) {
-        proxy->conn().DetachAll();
-        proxy->conn().Close();
-    }
-    if (lib.av) lib.released.push_back(std::move(lib.av));
-    for (auto& p : lib.released) p->shutdown();
+    asio::post(*lib.io, [&lib] {
+        std::lock_guard<std::mutex> inner(lib.lock);
+        for (auto& [name, proxy] : lib.named) proxy->conn().Retire();
+        if (lib.av) lib.released.push_back(std::move(lib.av));
+        for (auto& p : lib.released) p->shutdown();
+    });
     lib.work.reset();
     std::thread t = std::move(lib.thread);
     g.unlock();
@@ -224,4 +228,5 @@ void net_proxy_shutdown() {
     lib.av.reset();
     lib.released.clear();
     lib.io.reset();
+    lib.stopping = false;
 }

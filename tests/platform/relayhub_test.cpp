@@ -267,3 +267,44 @@ TEST_F(RelayHub, ServerDropsGarbageAndSlowReadersButKeepsServingOthers) {
         return !e.packets.empty() && e.packets.back().second == "still here";
     }));
 }
+
+namespace {
+// Registers and connects the chat connection from the library's thread, as
+// the program's init object does.
+class ConnectingInit : public IInit {
+public:
+    explicit ConnectingInit(std::uint16_t port) : port_(port) {}
+    int OnInit() override {
+        if (IChatProxy* chat = net_proxy_register("pc_chat", nullptr, 200))
+            chat->connect("127.0.0.1", port_);
+        return 0;
+    }
+
+private:
+    std::uint16_t port_;
+};
+}  // namespace
+
+TEST_F(RelayHub, ShutdownRightAfterInitStopsEvenWhenInitRunsLate) {
+    // The init callback may run after shutdown has begun; the connection it
+    // registers must not keep the library's thread alive (the join would hang).
+    EchoServer srv;
+    ConnectingInit init(srv.port());
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_EQ(net_proxy_init(&init), 0);
+        net_proxy_shutdown();
+    }
+    // And the library starts again afterwards.
+    Events ev;
+    Sink sink(ev);
+    ASSERT_EQ(net_proxy_init(&init), 0);
+    IChatProxy* chat = nullptr;
+    for (int i = 0; i < 500 && !chat; ++i) {
+        chat = net_proxy_generate("pc_chat");
+        if (!chat) std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_NE(chat, nullptr);
+    chat->attach(1, &sink);
+    ASSERT_TRUE(ev.Wait([](Events& e) { return e.connects == 1; }));
+    net_proxy_shutdown();
+}
