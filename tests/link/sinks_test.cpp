@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -92,16 +93,18 @@ protected:
     RoomWindow& window = *windowHolder;
 };
 
+// Called on the connection thread: the fields are read only after `frames`
+// (released last) says the call is complete.
 struct CountingEngine : IAudioPacketSink {
-    int frames = 0;
+    std::atomic<int> frames{0};
     std::uint32_t stamp = 0;
     std::string bytes;
     int kind = -1;
     void OnAudioPacket(int k, std::uint32_t s, const unsigned char* p, std::size_t n) override {
-        ++frames;
         kind = k;
         stamp = s;
         bytes.assign(reinterpret_cast<const char*>(p), n);
+        frames.fetch_add(1, std::memory_order_release);
     }
 };
 
@@ -160,9 +163,11 @@ TEST_F(Sinks, VoiceFromTheMediaChannelMovesSpeakersAndReachesTheEngine) {
     CProxyLink link;
     // The echo sends our voice body back as if the server relayed it.
     ASSERT_TRUE(link.sendMediaServer(cmd::Audio_Aac_Notify, Voice(501, 0)));
-    ASSERT_TRUE(Pump([&] { return window.Count(UM_SPEAKER_STATE) == 1; }));
+    // The speaker is announced before the frame reaches the engine.
+    ASSERT_TRUE(Pump([&] {
+        return window.Count(UM_SPEAKER_STATE) == 1 && engine.frames.load(std::memory_order_acquire) == 1;
+    }));
     EXPECT_EQ(window.got.back().w, 501u);
-    EXPECT_EQ(engine.frames, 1);
     EXPECT_EQ(engine.kind, 1);
     EXPECT_EQ(engine.stamp, 1234u);
     EXPECT_EQ(engine.bytes, "aacframe");
