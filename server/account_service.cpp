@@ -134,7 +134,11 @@ bool CAccountService::Start(std::string& error) {
         return false;
     }
     port_ = static_cast<std::uint16_t>(port);
-    thread_ = std::thread([this] { http_->listen_after_bind(); });
+    listenDone_ = false;
+    thread_ = std::thread([this] {
+        http_->listen_after_bind();
+        listenDone_ = true;
+    });
     // stop() is lost on a server that has not started running yet.
     for (int i = 0; i < 500 && !http_->is_running(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -145,7 +149,12 @@ bool CAccountService::Start(std::string& error) {
 
 void CAccountService::Stop() {
     if (!thread_.joinable()) return;
-    http_->stop();
+    // A stop that comes before the server runs is lost: repeat it until the
+    // listening thread has returned.
+    while (!listenDone_) {
+        http_->stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     thread_.join();
 }
 

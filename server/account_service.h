@@ -8,6 +8,7 @@
 // waits for both. Other services on the same port add their routes through
 // http() before Start().
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -74,6 +75,7 @@ private:
     AccountOptions options_;
     std::unique_ptr<httplib::Server> http_;
     std::thread thread_;
+    std::atomic<bool> listenDone_{true};
     std::uint16_t port_ = 0;
 
     struct Failures {

@@ -59,6 +59,8 @@ protected:
         });
         port = server.bind_to_any_port("127.0.0.1");
         thread = std::thread([this] { server.listen_after_bind(); });
+        // A stop before the server listens would leave it listening for ever.
+        while (!server.is_running()) std::this_thread::sleep_for(1ms);
         KITLIB_Init(1);
         dir = fs::temp_directory_path() / ("zeri-kitlib-" + std::to_string(::getpid()));
         fs::remove_all(dir);
