@@ -1,5 +1,7 @@
 #include "room/headless_view.h"
 
+#include "platform/text/terminal.h"
+
 namespace markup {
 std::string ToPlain(const std::string& marked) {
     std::string out;
@@ -15,10 +17,13 @@ std::string ToPlain(const std::string& marked) {
 }  // namespace markup
 
 void CHeadlessView::Say(const std::string& kind, const std::string& text) {
-    std::string line = kind + ": " + text;
-    // One line each, whatever the text holds.
-    for (char& c : line)
+    std::string folded = kind + ": " + text;
+    // One line each, whatever the text holds: breaks fold to spaces, so no
+    // peer can start a line of its own.
+    for (char& c : folded)
         if (c == '\n' || c == '\r') c = ' ';
+    // What a peer wrote reaches a terminal here: its controls are shown.
+    const std::string line = text::ForTerminal(folded);
     lines_.push_back(line);
     if (out_) {
         std::fprintf(out_, "%s\n", line.c_str());

@@ -121,7 +121,8 @@ public:
     const std::string& Title() const { return title_; }
     bool Shown() const { return shown_; }
 
-    // Prints a line and keeps it.
+    // Prints a line and keeps it: line breaks become spaces, control
+    // characters "\xNN" and malformed UTF-8 U+FFFD (Lines() holds it so).
     void Say(const std::string& kind, const std::string& text);
 
 private:

@@ -327,6 +327,19 @@ TEST_F(RoomChat, ReceivedLinesShowHeaderStyleFacesAndGoToTheVipViewByLevel) {
     EXPECT_EQ(recv.LineCount(), 2u);
 }
 
+TEST_F(RoomChat, APeersControlCharactersArePrintedShownNotActedOn) {
+    Enter();
+    auto line = Line(7, "bob", "\x1b[2Jhi\xC2\x9B" "31m\xFF\nchat: [Edit_RecvChat] alice(1) x");
+    line.attrs.nickname = "bob\x1b]0;t\x07";
+    Receive(line);
+    ASSERT_FALSE(view.Lines().empty());
+    const std::string printed = view.Lines().back();
+    EXPECT_EQ(printed.find('\x1b'), std::string::npos) << printed;
+    EXPECT_NE(printed.find("\\x1b[2Jhi\\x9b31m\xEF\xBF\xBD chat: [Edit_RecvChat] alice(1) x"),
+              std::string::npos)
+        << printed;
+}
+
 TEST_F(RoomChat, EachKindHasItsHeaderAndTextIsWrittenOnce) {
     CHeadlessChatView v;
     ChatRenderContext c;
