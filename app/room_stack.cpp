@@ -74,7 +74,8 @@ bool CRoomStack::Start() {
     setup.programFolder = ui::DefaultSkinRoot();
     chat_ = std::make_unique<CRoomChat>(session(), account_, *transfers_, faces_, setup);
     actions_.SetChat(chat_.get());
-    // Typed lines (headless): "/to ID text" is private, anything else public.
+    // Typed lines (headless): "/to ID text" is private, another "/to" is
+    // refused with its usage, anything else public.
     host_.SetOnInputLine([this](const std::string& line) {
         if (chat_) chat_->SendLine(line);
     });

@@ -45,6 +45,35 @@ std::string StripLeadingSpaces(const std::string& s) {
     return s.substr(i);
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view SkipBlanks(std::string_view s, std::size_t from) {
+    while (from < s.size() && IsBlank(s[from])) ++from;
+    return s.substr(from);
+}
+
+// "/to" as a word of its own: "/tomato" is text.
+bool IsToCommand(std::string_view typed) {
+    return typed.substr(0, 3) == "/to" && (typed.size() == 3 || IsBlank(typed[3]));
+}
+
+// "/to ID text": a user id (1 to 2^32-1), blanks, then a text that is not empty.
+bool ParseTo(std::string_view typed, std::uint32_t& receiver, std::string_view& text) {
+    const std::string_view after = SkipBlanks(typed, 3);
+    std::size_t digits = 0;
+    std::uint64_t id = 0;
+    for (; digits < after.size() && after[digits] >= '0' && after[digits] <= '9'; ++digits) {
+        id = id * 10 + static_cast<std::uint64_t>(after[digits] - '0');
+        if (id > 0xFFFFFFFFu) return false;
+    }
+    if (digits == 0 || id == 0 || digits == after.size() || !IsBlank(after[digits])) return false;
+    const std::string_view rest = SkipBlanks(after, digits);
+    if (rest.empty()) return false;
+    receiver = static_cast<std::uint32_t>(id);
+    text = rest;
+    return true;
+}
+
 }  // namespace
 
 CRoomChat::CRoomChat(CRoomSession& session, IRoomAccount& account, IChatTransfers& transfers,
@@ -145,6 +174,9 @@ CRoomChat::SendResult CRoomChat::Refuse(SendResult r) {
         case SendResult::not_sent:
             tip = "网络未连接，发送失败";
             break;
+        case SendResult::usage:
+            tip = "usage: /to ID text";
+            break;
         case SendResult::sent:
         case SendResult::too_soon:
             break;
@@ -180,18 +212,10 @@ CRoomChat::SendResult CRoomChat::SendInput(const IChatInput& input, std::uint32_
 CRoomChat::SendResult CRoomChat::SendLine(const std::string& typed) {
     std::uint32_t receiver = 0;
     std::string_view rest = typed;
-    if (rest.substr(0, 4) == "/to ") {
-        std::string_view after = rest.substr(4);
-        std::size_t digits = 0;
-        std::uint64_t id = 0;
-        while (digits < after.size() && digits < 10 && after[digits] >= '0' && after[digits] <= '9')
-            id = id * 10 + static_cast<std::uint64_t>(after[digits++] - '0');
-        // Only "/to ID " with a real id is an address; anything else is text.
-        if (digits > 0 && id > 0 && id <= 0xFFFFFFFFu && digits < after.size() &&
-            after[digits] == ' ') {
-            receiver = static_cast<std::uint32_t>(id);
-            rest = after.substr(digits + 1);
-        }
+    if (const std::string_view command = SkipBlanks(typed, 0); IsToCommand(command)) {
+        // Sending a mistyped private line publicly would show it to the
+        // whole room: it is refused instead.
+        if (!ParseTo(command, receiver, rest)) return Refuse(SendResult::usage);
     }
     CChatInputBuffer input;
     input.Text(rest);

@@ -51,11 +51,13 @@ public:
         not_in_room,  // tip "请先进入房间"
         no_receiver,  // tip "对方不在房间"
         not_sent,     // the chat connection refused it
+        usage,        // a typed "/to" without an id and a text: tip "usage: /to ID text"
     };
     // The composed input as a public line, or a private one to `receiverId`.
     SendResult SendInput(const IChatInput& input, std::uint32_t receiverId = 0);
     // Typed text as a line (the headless input): "/to ID text" is a private
-    // line to ID, anything else a public line.
+    // line to ID, any other "/to" is refused with `usage` and sends nothing,
+    // anything else is a public line.
     SendResult SendLine(const std::string& typed);
     // The picture button: checks, the echo and the upload; the line itself
     // goes once the picture service has answered.

@@ -251,11 +251,42 @@ TEST_F(RoomChat, PrivateLinesNameTheirReceiver) {
     clock.AdvanceMs(3000);
     EXPECT_EQ(chat->SendLine("/to 99 psst"), R::no_receiver);
     EXPECT_EQ(view.Text("text_tip"), "对方不在房间");
-    // Not an address: sent as the text it is.
-    ASSERT_EQ(chat->SendLine("/to bob hi"), R::sent);
+    // Blanks around the id are allowed; the largest id is still an id.
+    ASSERT_EQ(chat->SendLine("  /to\t7   psst again"), R::sent);
+    EXPECT_EQ(link.Last<msg::Control_Send_Chat_Req>().receiver_id, 7u);
+    EXPECT_EQ(link.Last<msg::Control_Send_Chat_Req>().line, "psst again");
+    clock.AdvanceMs(3000);
+    EXPECT_EQ(chat->SendLine("/to 4294967295 psst"), R::no_receiver);
+    // A word that only begins with "/to" is ordinary text.
+    ASSERT_EQ(chat->SendLine("/tomato soup"), R::sent);
     req = link.Last<msg::Control_Send_Chat_Req>();
     EXPECT_EQ(req.kind, 0);
-    EXPECT_EQ(req.line, "//to bob hi");
+    EXPECT_EQ(req.receiver_id, 0u);
+    EXPECT_EQ(req.line, "//tomato soup");
+}
+
+TEST_F(RoomChat, AMalformedPrivateLineSendsNothingAndShowsTheUsage) {
+    // Refused before anything else is checked, in a room or not.
+    EXPECT_EQ(chat->SendLine("/to"), R::usage);
+    EXPECT_EQ(view.Lines().back(), "tip: usage: /to ID text");
+    Enter();
+    Grant({power_id::chat});
+    const char* const malformed[] = {
+        "/to",           "/to ",           "/to 7",       "/to 7   ",      "/to abc secret",
+        "/to bob hi",    "/to 0 secret",   "/to -7 x",    "/to 7x secret", "/to 4294967296 secret",
+        "/to 99999999999999999999 secret", " /to 7",      "/to\t",
+    };
+    for (const char* line : malformed) {
+        view.ShowTip("");
+        EXPECT_EQ(chat->SendLine(line), R::usage) << line;
+        EXPECT_EQ(view.Text("text_tip"), "usage: /to ID text") << line;
+        EXPECT_EQ(view.Lines().back(), "tip: usage: /to ID text") << line;
+    }
+    EXPECT_EQ(ChatRequests(), 0);
+    EXPECT_EQ(Chat("Edit_RecvChat").LineCount(), 0u);  // nothing echoed as sent
+    // A refusal is not a line: the chat interval has not started.
+    EXPECT_EQ(chat->SendLine("/to 7 now"), R::sent);
+    EXPECT_EQ(ChatRequests(), 1);
 }
 
 TEST_F(RoomChat, APictureIsEchoedUploadedAndThenSentAsItsStoredCode) {
