@@ -115,6 +115,9 @@ bool signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode,
     std::uint32_t me = 0, expiry = 0;
     PATRON_GetLoginInfo(h, &me, &expiry);
     KITLIB_Init(me);
+    char token[128] = {};
+    PATRON_GetToken(h, token);
+    KITLIB_SetCredentials(me, token);
     if (!window->stack.Start()) {
         // Without the friends store the window cannot run: its exit path at once.
         PostMessage(host, UM_EXIT_APPLICATION, 0, 0);
@@ -254,6 +257,7 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
     }
     Step("teardown room window");
     PATRON_Shutdown();
+    KITLIB_SetCredentials(0, std::string());
     KITLIB_Release();
     Step("teardown account");
     VCAST_Release();

@@ -1,10 +1,7 @@
 #include "server/account_service.h"
 
-#include <httplib.h>
-
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 
 #include "core/log.h"
 #include "net/json.h"
@@ -22,12 +19,12 @@ constexpr std::int64_t kMaxBillboard = 100;
 constexpr const char* kPeriods[] = {"DAY", "WEEK", "MONTH", "ALL"};
 constexpr std::int64_t kPeriodSeconds[] = {86400, 7 * 86400, 30 * 86400, 0};
 
-void Answer(httplib::Response& res, int status, const json::value& body) {
+void Answer(HttpResponse& res, int status, const json::value& body) {
     res.status = status;
-    res.set_content(body.dump(), "application/json; charset=utf-8");
+    res.SetContent(body.dump(), "application/json; charset=utf-8");
 }
 
-void Fail(httplib::Response& res, int status, int code, const char* text) {
+void Fail(HttpResponse& res, int status, int code, const char* text) {
     json::value v = json::value::object();
     v.set("code", static_cast<std::int64_t>(code));
     v.set("error", text);
@@ -41,7 +38,7 @@ json::value Ok() {
 }
 
 // The body as a JSON object; an empty body counts as {}.
-bool ParseBody(const httplib::Request& req, httplib::Response& res, json::value& out) {
+bool ParseBody(const HttpRequest& req, HttpResponse& res, json::value& out) {
     if (req.body.empty()) {
         out = json::value::object();
         return true;
@@ -66,8 +63,8 @@ std::uint32_t IdMember(const json::value& v, const char* name) {
 }
 
 // Host part of the Host header, for links to the picture service.
-std::string RequestHost(const httplib::Request& req) {
-    std::string h = req.get_header_value("Host");
+std::string RequestHost(const HttpRequest& req) {
+    std::string h = req.Header("Host");
     if (h.empty()) return "127.0.0.1";
     if (h.front() == '[') {
         const auto end = h.find(']');
@@ -103,162 +100,103 @@ CAccountService::CAccountService(CServerDb& db, CAccountStore& store, IClock& cl
       store_(store),
       clock_(clock),
       options_(std::move(options)),
-      http_(std::make_unique<httplib::Server>()) {
-    http_->set_payload_max_length(kMaxBody);
-    http_->set_read_timeout(10);
-    http_->set_write_timeout(10);
-    http_->set_exception_handler(
-        [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-            Fail(res, 500, account_error::internal, "服务器内部错误");
-        });
-    Routes();
-}
+      accountFailures_(options_.perAccount),
+      addressFailures_(options_.perAddress) {}
 
-CAccountService::~CAccountService() { Stop(); }
-
-bool CAccountService::Start(std::string& error) {
-    if (thread_.joinable()) {
-        error = "already running";
-        return false;
+std::uint32_t AuthorisedUser(CServerDb& db, IClock& clock, const HttpRequest& req,
+                             HttpResponse& res) {
+    const std::string idText = req.Header("X-Zeri-User");
+    const std::string auth = req.Header("Authorization");
+    static constexpr const char kBearer[] = "Bearer ";
+    std::uint32_t user = 0;
+    if (!idText.empty() && idText.size() <= 10 &&
+        std::all_of(idText.begin(), idText.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        const unsigned long long v = std::stoull(idText);
+        if (v <= 0xFFFFFFFFull) user = static_cast<std::uint32_t>(v);
     }
-    int port = options_.port;
-    if (port == 0) {
-        port = http_->bind_to_any_port(options_.listen);
-        if (port <= 0) {
-            error = "account service: cannot listen on " + options_.listen;
-            return false;
-        }
-    } else if (!http_->bind_to_port(options_.listen, port)) {
-        error = "account service: cannot listen on " + options_.listen + ":" +
-                std::to_string(port);
-        return false;
+    if (user == 0 || auth.rfind(kBearer, 0) != 0) {
+        Fail(res, 401, account_error::bad_token, "登录已失效，请重新登录");
+        return 0;
     }
-    port_ = static_cast<std::uint16_t>(port);
-    listenDone_ = false;
-    thread_ = std::thread([this] {
-        http_->listen_after_bind();
-        listenDone_ = true;
-    });
-    // stop() is lost on a server that has not started running yet.
-    for (int i = 0; i < 500 && !http_->is_running(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    log_msg("zeri-server: account service on %s:%u", options_.listen.c_str(),
-            static_cast<unsigned>(port_));
-    return true;
-}
-
-void CAccountService::Stop() {
-    if (!thread_.joinable()) return;
-    // A stop that comes before the server runs is lost: repeat it until the
-    // listening thread has returned.
-    while (!listenDone_) {
-        http_->stop();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    thread_.join();
-}
-
-bool CAccountService::MayTry(const std::string& name, std::int64_t now) {
-    std::lock_guard<std::mutex> g(failLock_);
-    auto it = failures_.find(name);
-    if (it == failures_.end()) return true;
-    if (now - it->second.since >= options_.failureWindowSeconds) {
-        failures_.erase(it);
-        return true;
-    }
-    return it->second.count < options_.maxFailures;
-}
-
-void CAccountService::CountFailure(const std::string& name, std::int64_t now) {
-    std::lock_guard<std::mutex> g(failLock_);
-    // Old entries go first so guessing many names cannot grow the map for long.
-    if (failures_.size() > 4096)
-        std::erase_if(failures_, [&](const auto& kv) {
-            return now - kv.second.since >= options_.failureWindowSeconds;
-        });
-    Failures& f = failures_[name];
-    if (f.count == 0) f.since = now;
-    ++f.count;
-}
-
-void CAccountService::Routes() {
-    httplib::Server& s = *http_;
-
-    // Checks the token of a call; the user id, or 0 with the answer written.
-    auto authorise = [this](const httplib::Request& req, httplib::Response& res) -> std::uint32_t {
-        const std::string idText = req.get_header_value("X-Zeri-User");
-        const std::string auth = req.get_header_value("Authorization");
-        static constexpr const char kBearer[] = "Bearer ";
-        std::uint32_t user = 0;
-        if (!idText.empty() && idText.size() <= 10 &&
-            std::all_of(idText.begin(), idText.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-            const unsigned long long v = std::stoull(idText);
-            if (v <= 0xFFFFFFFFull) user = static_cast<std::uint32_t>(v);
-        }
-        if (user == 0 || auth.rfind(kBearer, 0) != 0) {
+    switch (db.CheckToken(user, auth.substr(sizeof kBearer - 1), clock.Now())) {
+        case TokenCheck::ok: return user;
+        case TokenCheck::expired:
+            Fail(res, 401, account_error::bad_token, "登录已过期，请重新登录");
+            return 0;
+        default:
             Fail(res, 401, account_error::bad_token, "登录已失效，请重新登录");
             return 0;
-        }
-        switch (db_.CheckToken(user, auth.substr(sizeof kBearer - 1), clock_.Now())) {
-            case TokenCheck::ok: return user;
-            case TokenCheck::expired:
-                Fail(res, 401, account_error::bad_token, "登录已过期，请重新登录");
-                return 0;
-            default:
-                Fail(res, 401, account_error::bad_token, "登录已失效，请重新登录");
-                return 0;
-        }
+    }
+}
+
+void CAccountService::Login(const HttpRequest& req, HttpResponse& res) {
+    json::value body;
+    if (!ParseBody(req, res, body)) return;
+    const std::string name = body.get_string("name");
+    const std::string password = body.get_string("password");
+    if (name.empty() || password.empty() || name.size() > kMaxName ||
+        password.size() > kMaxPassword)
+        return Fail(res, 400, account_error::bad_request, "请输入用户名和密码");
+    const std::int64_t now = clock_.Now();
+    // Guesses are counted per account and address, so that nobody elsewhere
+    // can lock the owner out, and per address across accounts.
+    const std::string accountKey = Lower(name) + '\n' + req.remoteAddress;
+    const std::string& addressKey = req.remoteAddress;
+    std::int64_t wait = 0;
+    if (!addressFailures_.Begin(addressKey, now, &wait)) {
+        res.SetHeader("Retry-After", std::to_string(wait));
+        return Fail(res, 429, account_error::too_many_attempts, "尝试次数过多，请稍后再试");
+    }
+    if (!accountFailures_.Begin(accountKey, now, &wait)) {
+        addressFailures_.End(addressKey, now, false);
+        res.SetHeader("Retry-After", std::to_string(wait));
+        return Fail(res, 429, account_error::too_many_attempts, "尝试次数过多，请稍后再试");
+    }
+    const auto id = db_.CheckPassword(name, password);
+    accountFailures_.End(accountKey, now, !id);
+    addressFailures_.End(addressKey, now, !id);
+    if (!id) {
+        log_msg("account: sign-in refused for '%s' from %s", name.c_str(),
+                req.remoteAddress.c_str());
+        return Fail(res, 401, account_error::wrong_password, "用户名或密码错误");
+    }
+    const std::string token = db_.IssueToken(*id, now, options_.tokenSeconds);
+    const auto user = db_.UserById(*id);
+    if (token.empty() || !user) return Fail(res, 500, account_error::internal, "服务器内部错误");
+    json::value v = Ok();
+    v.set("id", static_cast<std::int64_t>(*id));
+    v.set("token", token);
+    v.set("expires", now + options_.tokenSeconds);
+    v.set("nickname", user->nickname);
+    Answer(res, 200, v);
+}
+
+void CAccountService::Mount(CHttpServer& s) {
+
+    auto authorise = [this](const HttpRequest& req, HttpResponse& res) {
+        return AuthorisedUser(db_, clock_, req, res);
     };
 
-    s.Post("/account/hello", [](const httplib::Request&, httplib::Response& res) {
+    s.Route("POST", "/account/hello", [](const HttpRequest&, HttpResponse& res) {
         json::value v = Ok();
         v.set("service", "zeri-account");
         v.set("version", std::int64_t{1});
         Answer(res, 200, v);
     });
 
-    s.Post("/account/login", [this](const httplib::Request& req, httplib::Response& res) {
-        json::value body;
-        if (!ParseBody(req, res, body)) return;
-        const std::string name = body.get_string("name");
-        const std::string password = body.get_string("password");
-        if (name.empty() || password.empty() || name.size() > kMaxName ||
-            password.size() > kMaxPassword)
-            return Fail(res, 400, account_error::bad_request, "请输入用户名和密码");
-        const std::int64_t now = clock_.Now();
-        const std::string key = Lower(name);
-        if (!MayTry(key, now))
-            return Fail(res, 429, account_error::too_many_attempts, "尝试次数过多，请稍后再试");
-        const auto id = db_.CheckPassword(name, password);
-        if (!id) {
-            CountFailure(key, now);
-            log_msg("account: sign-in refused for '%s'", name.c_str());
-            return Fail(res, 401, account_error::wrong_password, "用户名或密码错误");
-        }
-        const std::string token = db_.IssueToken(*id, now, options_.tokenSeconds);
-        const auto user = db_.UserById(*id);
-        if (token.empty() || !user)
-            return Fail(res, 500, account_error::internal, "服务器内部错误");
-        {
-            std::lock_guard<std::mutex> g(failLock_);
-            failures_.erase(key);
-        }
-        json::value v = Ok();
-        v.set("id", static_cast<std::int64_t>(*id));
-        v.set("token", token);
-        v.set("expires", now + options_.tokenSeconds);
-        v.set("nickname", user->nickname);
-        Answer(res, 200, v);
-    });
+    s.Route("POST", "/account/login",
+            [this](const HttpRequest& req, HttpResponse& res) { Login(req, res); });
 
-    s.Post("/account/logout", [this, authorise](const httplib::Request& req, httplib::Response& res) {
+    s.Route("POST", "/account/logout", [this, authorise](const HttpRequest& req, HttpResponse& res) {
         const std::uint32_t me = authorise(req, res);
         if (!me) return;
         if (!db_.RevokeToken(me)) return Fail(res, 500, account_error::internal, "服务器内部错误");
+        // The relay sessions opened with the token end with it.
+        if (options_.onSignOut) options_.onSignOut(me);
         Answer(res, 200, Ok());
     });
 
-    s.Post("/account/detail", [this, authorise](const httplib::Request& req, httplib::Response& res) {
+    s.Route("POST", "/account/detail", [this, authorise](const HttpRequest& req, HttpResponse& res) {
         const std::uint32_t me = authorise(req, res);
         json::value body;
         if (!me || !ParseBody(req, res, body)) return;
@@ -277,7 +215,7 @@ void CAccountService::Routes() {
         Answer(res, 200, v);
     });
 
-    s.Post("/account/balance", [this, authorise](const httplib::Request& req, httplib::Response& res) {
+    s.Route("POST", "/account/balance", [this, authorise](const HttpRequest& req, HttpResponse& res) {
         const std::uint32_t me = authorise(req, res);
         if (!me) return;
         const Wallet w = store_.GetWallet(me);
@@ -288,7 +226,7 @@ void CAccountService::Routes() {
         Answer(res, 200, v);
     });
 
-    s.Post("/account/wealth", [this, authorise](const httplib::Request& req, httplib::Response& res) {
+    s.Route("POST", "/account/wealth", [this, authorise](const HttpRequest& req, HttpResponse& res) {
         const std::uint32_t me = authorise(req, res);
         json::value body;
         if (!me || !ParseBody(req, res, body)) return;
@@ -300,7 +238,7 @@ void CAccountService::Routes() {
         Answer(res, 200, v);
     });
 
-    s.Post("/account/cars", [this, authorise](const httplib::Request& req, httplib::Response& res) {
+    s.Route("POST", "/account/cars", [this, authorise](const HttpRequest& req, HttpResponse& res) {
         const std::uint32_t me = authorise(req, res);
         if (!me) return;
         json::value list = json::value::array();
@@ -318,7 +256,7 @@ void CAccountService::Routes() {
         Answer(res, 200, v);
     });
 
-    s.Post("/account/vips", [this, authorise](const httplib::Request& req, httplib::Response& res) {
+    s.Route("POST", "/account/vips", [this, authorise](const HttpRequest& req, HttpResponse& res) {
         const std::uint32_t me = authorise(req, res);
         if (!me) return;
         json::value list = json::value::array();
@@ -339,7 +277,7 @@ void CAccountService::Routes() {
         Answer(res, 200, v);
     });
 
-    s.Post("/account/pack", [this, authorise](const httplib::Request& req, httplib::Response& res) {
+    s.Route("POST", "/account/pack", [this, authorise](const HttpRequest& req, HttpResponse& res) {
         const std::uint32_t me = authorise(req, res);
         if (!me) return;
         json::value list = json::value::array();
@@ -358,7 +296,7 @@ void CAccountService::Routes() {
         Answer(res, 200, v);
     });
 
-    s.Post("/account/level", [this, authorise](const httplib::Request& req, httplib::Response& res) {
+    s.Route("POST", "/account/level", [this, authorise](const HttpRequest& req, HttpResponse& res) {
         const std::uint32_t me = authorise(req, res);
         json::value body;
         if (!me || !ParseBody(req, res, body)) return;
@@ -375,7 +313,7 @@ void CAccountService::Routes() {
         Answer(res, 200, v);
     });
 
-    s.Post("/account/billboard", [this, authorise](const httplib::Request& req, httplib::Response& res) {
+    s.Route("POST", "/account/billboard", [this, authorise](const HttpRequest& req, HttpResponse& res) {
         const std::uint32_t me = authorise(req, res);
         json::value body;
         if (!me || !ParseBody(req, res, body)) return;
@@ -407,7 +345,7 @@ void CAccountService::Routes() {
         Answer(res, 200, v);
     });
 
-    s.Post("/account/flowers", [this, authorise](const httplib::Request& req, httplib::Response& res) {
+    s.Route("POST", "/account/flowers", [this, authorise](const HttpRequest& req, HttpResponse& res) {
         const std::uint32_t me = authorise(req, res);
         json::value body;
         if (!me || !ParseBody(req, res, body)) return;
@@ -419,12 +357,13 @@ void CAccountService::Routes() {
         Answer(res, 200, v);
     });
 
-    s.Post("/account/room-login", [this, authorise](const httplib::Request& req, httplib::Response& res) {
+    s.Route("POST", "/account/room-login", [this, authorise](const HttpRequest& req, HttpResponse& res) {
         const std::uint32_t me = authorise(req, res);
         json::value body;
         if (!me || !ParseBody(req, res, body)) return;
         const std::uint32_t room = IdMember(body, "room");
         if (!room) return Fail(res, 400, account_error::bad_request, "请求格式错误");
+        if (!db_.RoomById(room)) return Fail(res, 400, account_error::no_room, "房间不存在");
         if (!store_.SetLastRoom(me, room)) return Fail(res, 500, account_error::internal, "服务器内部错误");
         Answer(res, 200, Ok());
     });

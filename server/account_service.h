@@ -4,25 +4,18 @@
 // relay checks; every other call needs that token. Answers are read from
 // the users table (CServerDb) and the account tables (CAccountStore).
 //
-// It runs its own listening thread and cpp-httplib's worker pool; Stop()
-// waits for both. Other services on the same port add their routes through
-// http() before Start().
+// Its routes are mounted on the server's HTTP port (server/http/), beside
+// the room service's.
 
-#include <atomic>
 #include <cstdint>
-#include <map>
-#include <memory>
-#include <mutex>
+#include <functional>
 #include <string>
-#include <thread>
 
 #include "core/clock.h"
 #include "server/account_store.h"
 #include "server/database.h"
-
-namespace httplib {
-class Server;
-}
+#include "server/failure_throttle.h"
+#include "server/http/http_server.h"
 
 namespace server {
 
@@ -36,54 +29,43 @@ inline constexpr int bad_token = 1003;
 inline constexpr int no_user = 1004;
 inline constexpr int too_many_attempts = 1005;
 inline constexpr int internal = 1006;
+inline constexpr int no_room = 1008;  // the same number as the room service uses
 }  // namespace account_error
 
 struct AccountOptions {
-    std::string listen = "0.0.0.0";
-    std::uint16_t port = kAccountPort;  // 0 = any free port (tests)
     std::int64_t tokenSeconds = 7 * 86400;
-    // Wrong passwords for one user name within the window before sign-in
-    // is refused for the rest of it.
-    unsigned maxFailures = 5;
-    std::int64_t failureWindowSeconds = 300;
+    // Wrong passwords for one account from one address before each further
+    // attempt must wait (docs/account-api.md).
+    CFailureThrottle::Policy perAccount{5, 2, 300, 900};
+    // Wrong passwords from one address, whatever the account.
+    CFailureThrottle::Policy perAddress{50, 2, 300, 900};
+    // Told of every sign-out, so that the sessions opened with the token end.
+    std::function<void(std::uint32_t user)> onSignOut;
 };
 
 class CAccountService {
 public:
     CAccountService(CServerDb& db, CAccountStore& store, IClock& clock, AccountOptions options);
-    ~CAccountService();
     CAccountService(const CAccountService&) = delete;
     CAccountService& operator=(const CAccountService&) = delete;
 
-    httplib::Server& http() { return *http_; }
-
-    // Binds and starts serving. False with a reason (port taken…).
-    bool Start(std::string& error);
-    // Idempotent; waits for the requests in flight.
-    void Stop();
-    std::uint16_t port() const { return port_; }
+    // Adds the account routes; the object must outlive the serving.
+    void Mount(CHttpServer& http);
 
 private:
-    void Routes();
-    // False when the user name is locked out now.
-    bool MayTry(const std::string& name, std::int64_t now);
-    void CountFailure(const std::string& name, std::int64_t now);
+    void Login(const HttpRequest& req, HttpResponse& res);
 
     CServerDb& db_;
     CAccountStore& store_;
     IClock& clock_;
     AccountOptions options_;
-    std::unique_ptr<httplib::Server> http_;
-    std::thread thread_;
-    std::atomic<bool> listenDone_{true};
-    std::uint16_t port_ = 0;
-
-    struct Failures {
-        unsigned count = 0;
-        std::int64_t since = 0;
-    };
-    std::mutex failLock_;
-    std::map<std::string, Failures> failures_;
+    CFailureThrottle accountFailures_;
+    CFailureThrottle addressFailures_;
 };
+
+// The user whose token the request carries (X-Zeri-User and
+// "Authorization: Bearer"), or 0 with the 401 answer written.
+std::uint32_t AuthorisedUser(CServerDb& db, IClock& clock, const HttpRequest& req,
+                             HttpResponse& res);
 
 }  // namespace server

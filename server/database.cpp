@@ -51,6 +51,15 @@ CREATE TABLE power_rules (
   PRIMARY KEY (powerid, role, by_role)
 );
 )sql"},
+        {2, "owners of chat pictures", R"sql(
+CREATE TABLE pictures (
+  id            TEXT PRIMARY KEY,
+  user_id       INTEGER NOT NULL,
+  bytes         INTEGER NOT NULL CHECK (bytes >= 0),
+  stored_at     INTEGER NOT NULL
+);
+CREATE INDEX pictures_by_user ON pictures(user_id);
+)sql"},
     };
     return list;
 }
@@ -247,15 +256,26 @@ std::optional<std::uint32_t> CServerDb::CheckPassword(const std::string& name,
         if (!db_) return std::nullopt;
         Stmt st(db_, "SELECT id, pw_hash, pw_salt, pw_iterations FROM users WHERE name = ?1;");
         st.bind(1, name);
-        if (st.step() != SQLITE_ROW) return std::nullopt;
-        id = static_cast<std::uint32_t>(st.i64(0));
-        stored.hash = st.blob(1);
-        stored.salt = st.blob(2);
-        const auto it = st.i64(3);
-        stored.iterations = it > 0 && it <= INT_MAX ? static_cast<std::uint32_t>(it) : 0;
+        if (st.step() == SQLITE_ROW) {
+            id = static_cast<std::uint32_t>(st.i64(0));
+            stored.hash = st.blob(1);
+            stored.salt = st.blob(2);
+            const auto it = st.i64(3);
+            stored.iterations = it > 0 && it <= INT_MAX ? static_cast<std::uint32_t>(it) : 0;
+        } else {
+            // An unknown name costs the same derivation as a known one, so
+            // the answer's timing does not tell which names exist.
+            Stmt cost(db_, "SELECT pw_iterations FROM users ORDER BY id DESC LIMIT 1;");
+            const auto it = cost.step() == SQLITE_ROW ? cost.i64(0) : 0;
+            stored.iterations = it > 0 && it <= INT_MAX ? static_cast<std::uint32_t>(it)
+                                                        : kPbkdf2Iterations;
+            stored.salt.assign(kSaltBytes, 0x5a);
+            stored.hash.assign(kHashBytes, 0);
+        }
     }
     // The slow derivation runs without the lock so logins do not queue on it.
-    if (!VerifyPassword(password, stored)) return std::nullopt;
+    const bool match = VerifyPassword(password, stored);
+    if (!match || id == 0) return std::nullopt;
     return id;
 }
 
@@ -270,7 +290,8 @@ std::string CServerDb::IssueToken(std::uint32_t userId, std::int64_t now, std::i
     return token;
 }
 
-TokenCheck CServerDb::CheckToken(std::uint32_t userId, std::string_view token, std::int64_t now) {
+TokenCheck CServerDb::CheckToken(std::uint32_t userId, std::string_view token, std::int64_t now,
+                                 std::int64_t* expiresAt) {
     if (token.empty() || token.size() > kMaxTokenLength) return TokenCheck::mismatch;
     std::string digest;
     std::int64_t expiry = 0;
@@ -284,6 +305,7 @@ TokenCheck CServerDb::CheckToken(std::uint32_t userId, std::string_view token, s
         expiry = st.i64(1);
     }
     if (!SameSecret(TokenDigest(token), digest)) return TokenCheck::mismatch;
+    if (expiresAt) *expiresAt = expiry;
     if (expiry <= now) return TokenCheck::expired;
     return TokenCheck::ok;
 }
@@ -431,7 +453,8 @@ std::vector<PowerRule> CServerDb::PowerRules() {
 }
 
 std::int64_t CServerDb::CountRows(std::string_view table) {
-    static const char* const known[] = {"users", "rooms", "roles", "room_roles", "power_rules"};
+    static const char* const known[] = {"users", "rooms", "roles", "room_roles", "power_rules",
+                                        "pictures"};
     for (const char* t : known) {
         if (table != t) continue;
         std::lock_guard<std::recursive_mutex> g(lock_);
@@ -441,6 +464,26 @@ std::int64_t CServerDb::CountRows(std::string_view table) {
         return st.step() == SQLITE_ROW ? st.i64(0) : -1;
     }
     return -1;
+}
+
+bool CServerDb::AddPicture(const std::string& id, std::uint32_t user, std::uint64_t bytes,
+                           std::int64_t now) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    Stmt st(db_, "INSERT INTO pictures (id, user_id, bytes, stored_at) VALUES (?1, ?2, ?3, ?4);");
+    st.bind(1, id).bind(2, static_cast<std::int64_t>(user))
+        .bind(3, static_cast<std::int64_t>(bytes)).bind(4, now);
+    return st.run();
+}
+
+std::uint64_t CServerDb::PictureBytesOf(std::uint32_t user) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return 0;
+    Stmt st(db_, "SELECT COALESCE(SUM(bytes), 0) FROM pictures WHERE user_id = ?1;");
+    st.bind(1, static_cast<std::int64_t>(user));
+    if (st.step() != SQLITE_ROW) return 0;
+    const std::int64_t n = st.i64(0);
+    return n > 0 ? static_cast<std::uint64_t>(n) : 0;
 }
 
 }  // namespace server

@@ -100,7 +100,10 @@ public:
     // One live token per user: issuing replaces (and so revokes) the last.
     // Empty when the user does not exist.
     std::string IssueToken(std::uint32_t userId, std::int64_t now, std::int64_t ttlSeconds);
-    TokenCheck CheckToken(std::uint32_t userId, std::string_view token, std::int64_t now);
+    // `expiry`, when given, receives the token's expiry (seconds since 1970)
+    // once the token is found to be the user's.
+    TokenCheck CheckToken(std::uint32_t userId, std::string_view token, std::int64_t now,
+                          std::int64_t* expiry = nullptr);
     bool RevokeToken(std::uint32_t userId);
 
     // --- rooms, roles, powers -------------------------------------------
@@ -119,6 +122,12 @@ public:
     std::vector<RoleRecord> Roles();
     bool PutPowerRule(const PowerRule& rule, bool replace);
     std::vector<PowerRule> PowerRules();
+
+    // --- chat pictures ----------------------------------------------------
+    // Who uploaded which picture, for the per-user quota.
+    bool AddPicture(const std::string& id, std::uint32_t user, std::uint64_t bytes,
+                    std::int64_t now);
+    std::uint64_t PictureBytesOf(std::uint32_t user);
 
     // Rows of one of the tables above; -1 for another name.
     std::int64_t CountRows(std::string_view table);

@@ -5,6 +5,7 @@
 #include <openssl/rand.h>
 #include <openssl/sha.h>
 
+#include <atomic>
 #include <climits>
 
 namespace server {
@@ -22,17 +23,22 @@ std::string ToHex(const unsigned char* bytes, std::size_t n) {
 
 namespace {
 
+std::atomic<std::uint64_t> g_iterationsDone{0};
+
 bool Derive(std::string_view password, const std::vector<unsigned char>& salt,
             std::uint32_t iterations, unsigned char* out) {
     if (salt.empty() || iterations == 0 || iterations > INT_MAX ||
         password.size() > INT_MAX || salt.size() > INT_MAX)
         return false;
+    g_iterationsDone += iterations;
     return PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), salt.data(),
                              static_cast<int>(salt.size()), static_cast<int>(iterations),
                              EVP_sha256(), static_cast<int>(kHashBytes), out) == 1;
 }
 
 }  // namespace
+
+std::uint64_t PasswordIterationsDone() { return g_iterationsDone; }
 
 bool HashPassword(std::string_view password, std::uint32_t iterations, PasswordHash& out) {
     out.salt.assign(kSaltBytes, 0);

@@ -37,6 +37,10 @@ std::string TokenDigest(std::string_view token);
 // Constant-time comparison of two equal-length texts (false otherwise).
 bool SameSecret(std::string_view a, std::string_view b);
 
+// Derivation rounds done by this process so far: what a sign-in costs,
+// counted rather than timed (tests).
+std::uint64_t PasswordIterationsDone();
+
 std::string ToHex(const unsigned char* bytes, std::size_t n);
 
 }  // namespace server

@@ -1,6 +1,7 @@
 #include "server/picture_store.h"
 
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "core/files.h"
@@ -102,6 +103,17 @@ std::optional<std::string> CPictureStore::Load(std::string_view id) {
 bool CPictureStore::Has(std::string_view id) {
     std::error_code ec;
     return IsId(id) && std::filesystem::is_regular_file(PathOf(id), ec);
+}
+
+std::optional<CPictureStore::Stored> CPictureStore::Find(std::string_view id) {
+    if (!IsId(id)) return std::nullopt;
+    Stored out;
+    out.path = PathOf(id);
+    std::ifstream in(out.path, std::ios::binary);
+    char head[32] = {};
+    if (!in.read(head, sizeof head) && in.gcount() <= 0) return std::nullopt;
+    out.type = PictureType(std::string_view(head, static_cast<std::size_t>(in.gcount())));
+    return out;
 }
 
 std::uint64_t CPictureStore::usedBytes() {

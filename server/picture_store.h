@@ -33,6 +33,14 @@ public:
     // The bytes of a stored picture; nothing for an unknown or malformed id.
     std::optional<std::string> Load(std::string_view id);
     bool Has(std::string_view id);
+    // Where a stored picture's file is, with its MIME type from its first
+    // bytes; nothing for an unknown or malformed id. For answers streamed
+    // from the file rather than loaded.
+    struct Stored {
+        std::string path;
+        const char* type = nullptr;
+    };
+    std::optional<Stored> Find(std::string_view id);
 
     // The MIME type of a picture by its first bytes; nullptr when the bytes
     // are no picture format this service keeps (PNG, JPEG, GIF, BMP, WebP).

@@ -1,70 +1,179 @@
 #include "server/relay_server.h"
 
+#include <boost/asio.hpp>
+
+#include <chrono>
+#include <deque>
+#include <mutex>
+
+#include "platform/relayhub/frame.h"
+#include "server/accept_loop.h"
+
 namespace server {
 
 using relay::EncodeFrame;
 using relay::FrameHeader;
 
-CRelaySession::CRelaySession(asio::ip::tcp::socket socket, IRelayHandler& handler,
-                             std::uint64_t id)
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Bytes read per wake-up, on the I/O thread's stack: idle sessions own none.
+constexpr std::size_t kReadChunk = 16 * 1024;
+
+}  // namespace
+
+// A session over a socket.
+class CRelayConnection final : public CRelaySession,
+                               public std::enable_shared_from_this<CRelayConnection> {
+public:
+    static constexpr std::size_t kMaxOutputBytes = kRelayMaxOutputBytes;
+    static constexpr std::uint32_t kLingerMs = kRelayLingerMs;
+
+    CRelayConnection(tcp::socket socket, IRelayHandler& handler, std::uint64_t id,
+                     RelayLimits limits);
+
+    void Start();
+    bool Send(std::uint8_t channel, std::uint32_t command, std::string_view body) override;
+    void CloseWithError(std::uint32_t code, const std::string& text) override;
+    void Close() override;
+    void CloseAfterSending() override;
+
+    std::uint64_t id() const override { return id_; }
+    const std::string& name() const override { return name_; }
+    const std::string& remoteAddress() const override { return remote_; }
+    bool closed() const override { return closed_; }
+    std::size_t queuedBytes() const override { return queuedBytes_; }
+
+private:
+    void ReadMore();
+    void OnFrame(const relay::FrameHeader& h, const unsigned char* payload, std::size_t size);
+    void Enqueue(std::string frame);
+    void WriteNext();
+    void ArmDeadline();
+    // When the silence, hello or frame deadline passes, whichever is first.
+    std::chrono::steady_clock::time_point NextDeadline() const;
+    void Linger();
+    void NotifyClosed();
+    void DoClose();
+
+    tcp::socket socket_;
+    net::strand<net::any_io_executor> strand_;
+    net::steady_timer deadline_;
+    net::steady_timer linger_;
+    IRelayHandler& handler_;
+    const std::uint64_t id_;
+    const RelayLimits limits_;
+    std::string name_;
+    std::string remote_;
+    bool greeted_ = false;
+    relay::FrameDecoder decoder_;
+
+    std::mutex lock_;
+    std::deque<std::string> out_;
+    bool writing_ = false;
+    std::atomic<std::size_t> queuedBytes_{0};
+    std::atomic<bool> closed_{false};
+    bool closeAfterWrite_ = false;
+    std::atomic<bool> lingering_{false};  // error sent: nothing more goes out
+    bool notified_ = false;  // OnClosed has run
+    std::chrono::steady_clock::time_point started_;
+    std::chrono::steady_clock::time_point lastRecv_;
+    std::chrono::steady_clock::time_point frameStarted_;  // of the frame in flight
+    bool inFrame_ = false;
+    std::chrono::steady_clock::time_point armedFor_;  // the deadline timer's expiry
+};
+
+
+CRelayConnection::CRelayConnection(tcp::socket socket, IRelayHandler& handler, std::uint64_t id,
+                                   RelayLimits limits)
     : socket_(std::move(socket)),
-      strand_(asio::make_strand(socket_.get_executor())),
-      idle_(strand_),
+      strand_(net::make_strand(socket_.get_executor())),
+      deadline_(strand_),
       linger_(strand_),
       handler_(handler),
       id_(id),
+      limits_(limits),
       decoder_([this](const FrameHeader& h, const unsigned char* p, std::size_t n) {
           OnFrame(h, p, n);
       }) {
-    asio::error_code ec;
+    boost::system::error_code ec;
     const auto peer = socket_.remote_endpoint(ec);
     if (!ec) remote_ = peer.address().to_string();
 }
 
-void CRelaySession::Start() {
-    asio::dispatch(strand_, [self = shared_from_this()] {
-        asio::error_code ignore;
-        self->socket_.set_option(asio::ip::tcp::no_delay(true), ignore);
-        self->lastRecv_ = std::chrono::steady_clock::now();
-        self->ArmIdle();
+void CRelayConnection::Start() {
+    net::dispatch(strand_, [self = shared_from_this()] {
+        boost::system::error_code ignore;
+        self->socket_.set_option(tcp::no_delay(true), ignore);
+        self->socket_.non_blocking(true, ignore);
+        self->started_ = self->lastRecv_ = Clock::now();
+        self->ArmDeadline();
         self->ReadMore();
     });
 }
 
-void CRelaySession::ArmIdle() {
-    idle_.expires_after(std::chrono::milliseconds(kIdleMs / 2));
-    idle_.async_wait([self = shared_from_this()](const asio::error_code& ec) {
-        if (ec || self->closed_) return;
-        if (std::chrono::steady_clock::now() - self->lastRecv_ >
-            std::chrono::milliseconds(kIdleMs)) {
+Clock::time_point CRelayConnection::NextDeadline() const {
+    auto at = lastRecv_ + std::chrono::milliseconds(limits_.idleMs);
+    if (!greeted_) at = std::min(at, started_ + std::chrono::milliseconds(limits_.helloMs));
+    if (inFrame_) at = std::min(at, frameStarted_ + std::chrono::milliseconds(limits_.frameMs));
+    return at;
+}
+
+void CRelayConnection::ArmDeadline() {
+    armedFor_ = NextDeadline();
+    deadline_.expires_at(armedFor_);
+    deadline_.async_wait([self = shared_from_this()](const boost::system::error_code& ec) {
+        if (ec || self->closed_ || self->lingering_) return;
+        if (Clock::now() >= self->NextDeadline()) {
+            // Silent, never greeted, or a frame that does not come to its
+            // end: the slot goes to someone who uses it.
             self->DoClose();
             return;
         }
-        self->ArmIdle();
+        self->ArmDeadline();
     });
 }
 
-void CRelaySession::ReadMore() {
-    socket_.async_read_some(
-        asio::buffer(readBuf_),
-        asio::bind_executor(strand_, [self = shared_from_this()](const asio::error_code& ec,
-                                                                   std::size_t n) {
+void CRelayConnection::ReadMore() {
+    socket_.async_wait(
+        tcp::socket::wait_read,
+        net::bind_executor(strand_, [self = shared_from_this()](const boost::system::error_code& ec) {
             if (self->closed_) return;
             if (ec) {
                 self->DoClose();
                 return;
             }
-            self->lastRecv_ = std::chrono::steady_clock::now();
+            unsigned char buf[kReadChunk];
+            boost::system::error_code rec;
+            const std::size_t n = self->socket_.read_some(net::buffer(buf), rec);
+            if (rec == net::error::would_block) {
+                self->ReadMore();
+                return;
+            }
+            if (rec) {
+                self->DoClose();
+                return;
+            }
+            self->lastRecv_ = Clock::now();
             // Once an error frame is on its way, input is only drained.
-            if (!self->closeAfterWrite_ && !self->decoder_.Feed(self->readBuf_.data(), n)) {
-                // A peer that breaks the framing is told why and dropped.
-                self->CloseWithError(1, self->decoder_.error());
+            if (!self->closeAfterWrite_) {
+                if (!self->decoder_.Feed(buf, n)) {
+                    // A peer that breaks the framing is told why and dropped.
+                    self->CloseWithError(1, self->decoder_.error());
+                } else if (self->decoder_.midFrame() != self->inFrame_) {
+                    self->inFrame_ = !self->inFrame_;
+                    if (self->inFrame_) {
+                        self->frameStarted_ = self->lastRecv_;
+                        if (self->NextDeadline() < self->armedFor_) self->ArmDeadline();
+                    }
+                }
             }
             if (!self->closed_) self->ReadMore();
         }));
 }
 
-void CRelaySession::OnFrame(const FrameHeader& h, const unsigned char* payload,
+void CRelayConnection::OnFrame(const FrameHeader& h, const unsigned char* payload,
                             std::size_t size) {
     if (closed_ || closeAfterWrite_) return;
     if (!greeted_) {
@@ -94,11 +203,11 @@ void CRelaySession::OnFrame(const FrameHeader& h, const unsigned char* payload,
     }
 }
 
-bool CRelaySession::Send(std::uint8_t channel, std::uint32_t command, std::string_view body) {
+bool CRelayConnection::Send(std::uint8_t channel, std::uint32_t command, std::string_view body) {
     if (closed_ || lingering_ || body.size() > relay::kMaxFramePayload) return false;
     if (queuedBytes_ + body.size() > kMaxOutputBytes) {
         // The client stopped reading: drop it rather than grow without bound.
-        asio::post(strand_, [self = shared_from_this()] { self->DoClose(); });
+        net::post(strand_, [self = shared_from_this()] { self->DoClose(); });
         closed_ = true;
         return false;
     }
@@ -106,7 +215,7 @@ bool CRelaySession::Send(std::uint8_t channel, std::uint32_t command, std::strin
     return true;
 }
 
-void CRelaySession::Enqueue(std::string frame) {
+void CRelayConnection::Enqueue(std::string frame) {
     queuedBytes_ += frame.size();
     bool start = false;
     {
@@ -114,10 +223,10 @@ void CRelaySession::Enqueue(std::string frame) {
         out_.push_back(std::move(frame));
         if (!writing_) writing_ = start = true;
     }
-    if (start) asio::dispatch(strand_, [self = shared_from_this()] { self->WriteNext(); });
+    if (start) net::dispatch(strand_, [self = shared_from_this()] { self->WriteNext(); });
 }
 
-void CRelaySession::WriteNext() {
+void CRelayConnection::WriteNext() {
     std::string* front = nullptr;
     {
         std::lock_guard<std::mutex> g(lock_);
@@ -128,9 +237,9 @@ void CRelaySession::WriteNext() {
         if (closeAfterWrite_) Linger();
         return;
     }
-    asio::async_write(
-        socket_, asio::buffer(*front),
-        asio::bind_executor(strand_, [self = shared_from_this()](const asio::error_code& ec,
+    net::async_write(
+        socket_, net::buffer(*front),
+        net::bind_executor(strand_, [self = shared_from_this()](const boost::system::error_code& ec,
                                                                    std::size_t n) {
             {
                 std::lock_guard<std::mutex> g(self->lock_);
@@ -145,35 +254,35 @@ void CRelaySession::WriteNext() {
         }));
 }
 
-void CRelaySession::CloseWithError(std::uint32_t code, const std::string& text) {
-    asio::dispatch(strand_, [self = shared_from_this(), code, text] {
+void CRelayConnection::CloseWithError(std::uint32_t code, const std::string& text) {
+    net::dispatch(strand_, [self = shared_from_this(), code, text] {
         if (self->closed_ || self->closeAfterWrite_) return;
         self->Enqueue(EncodeFrame(relay::kFrameError, 0, code, text));
         self->closeAfterWrite_ = true;
     });
 }
 
-void CRelaySession::Linger() {
+void CRelayConnection::Linger() {
     if (lingering_ || closed_) return;
     lingering_ = true;
     // The peer reads the error frame, then end of stream; whatever it still
     // sends is read and dropped until it closes or the time is up.
-    asio::error_code ignore;
-    socket_.shutdown(asio::ip::tcp::socket::shutdown_send, ignore);
+    boost::system::error_code ignore;
+    socket_.shutdown(net::ip::tcp::socket::shutdown_send, ignore);
     linger_.expires_after(std::chrono::milliseconds(kLingerMs));
-    linger_.async_wait([self = shared_from_this()](const asio::error_code&) { self->DoClose(); });
+    linger_.async_wait([self = shared_from_this()](const boost::system::error_code&) { self->DoClose(); });
     // For the handler the session ends now.
     NotifyClosed();
 }
 
-void CRelaySession::NotifyClosed() {
+void CRelayConnection::NotifyClosed() {
     if (notified_) return;
     notified_ = true;
     handler_.OnClosed(shared_from_this());
 }
 
-void CRelaySession::CloseAfterSending() {
-    asio::post(strand_, [self = shared_from_this()] {
+void CRelayConnection::CloseAfterSending() {
+    net::post(strand_, [self = shared_from_this()] {
         if (self->closed_ || self->closeAfterWrite_) return;
         self->closeAfterWrite_ = true;
         bool idle;
@@ -185,62 +294,37 @@ void CRelaySession::CloseAfterSending() {
     });
 }
 
-void CRelaySession::Close() {
-    asio::post(strand_, [self = shared_from_this()] { self->DoClose(); });
+void CRelayConnection::Close() {
+    net::post(strand_, [self = shared_from_this()] { self->DoClose(); });
 }
 
-void CRelaySession::DoClose() {
+void CRelayConnection::DoClose() {
     const bool wasOpen = socket_.is_open();
     closed_ = true;
-    asio::error_code ignore;
-    idle_.cancel();
+    boost::system::error_code ignore;
+    deadline_.cancel();
     linger_.cancel();
-    socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignore);
+    socket_.shutdown(net::ip::tcp::socket::shutdown_both, ignore);
     socket_.close(ignore);
     if (wasOpen) NotifyClosed();
 }
 
-CRelayServer::CRelayServer(asio::io_context& io, IRelayHandler& handler)
-    : io_(io), acceptor_(io), handler_(handler) {}
+CRelayServer::CRelayServer(net::io_context& io, IRelayHandler& handler, RelayLimits limits)
+    : handler_(handler),
+      limits_(limits),
+      accept_(std::make_unique<CAcceptLoop>(io, "relay", [this](tcp::socket socket) {
+          std::make_shared<CRelayConnection>(std::move(socket), handler_, nextId_++, limits_)
+              ->Start();
+      })) {}
+
+CRelayServer::~CRelayServer() = default;
 
 bool CRelayServer::Listen(const std::string& address, std::uint16_t port, std::string& error) {
-    asio::error_code ec;
-    const auto addr = asio::ip::make_address(address, ec);
-    if (ec) {
-        error = "bad listen address '" + address + "'";
-        return false;
-    }
-    const asio::ip::tcp::endpoint ep(addr, port);
-    acceptor_.open(ep.protocol(), ec);
-    if (!ec) acceptor_.set_option(asio::ip::tcp::acceptor::reuse_address(true), ec);
-    if (!ec) acceptor_.bind(ep, ec);
-    if (!ec) acceptor_.listen(asio::socket_base::max_listen_connections, ec);
-    if (ec) {
-        error = "cannot listen on " + address + ":" + std::to_string(port) + ": " + ec.message();
-        asio::error_code ignore;
-        acceptor_.close(ignore);
-        return false;
-    }
-    port_ = acceptor_.local_endpoint().port();
-    Accept();
-    return true;
+    return accept_->Listen(address, port, error);
 }
 
-void CRelayServer::Accept() {
-    acceptor_.async_accept(asio::make_strand(io_), [this](const asio::error_code& ec,
-                                                          asio::ip::tcp::socket socket) {
-        if (ec == asio::error::operation_aborted || !acceptor_.is_open()) return;
-        if (!ec)
-            std::make_shared<CRelaySession>(std::move(socket), handler_, nextId_++)->Start();
-        Accept();
-    });
-}
-
-void CRelayServer::Stop() {
-    asio::post(io_, [this] {
-        asio::error_code ignore;
-        acceptor_.close(ignore);
-    });
-}
+std::uint16_t CRelayServer::port() const { return accept_->port(); }
+void CRelayServer::Stop() { accept_->Stop(); }
+unsigned CRelayServer::starvedEpisodes() const { return accept_->starvedEpisodes(); }
 
 }  // namespace server

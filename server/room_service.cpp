@@ -1,7 +1,5 @@
 #include "server/room_service.h"
 
-#include <httplib.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
@@ -19,13 +17,13 @@ namespace {
 constexpr const char* kJson = "application/json; charset=utf-8";
 constexpr const char* kTooBig = "图片太大，不能超过4MB";
 
-void Answer(httplib::Response& res, int status, const json::value& body) {
+void Answer(HttpResponse& res, int status, const json::value& body) {
     res.status = status;
-    res.set_content(body.dump(), kJson);
+    res.SetContent(body.dump(), kJson);
 }
 
 // The plain services answer in lower case, as the account service does.
-void Fail(httplib::Response& res, int status, int code, const char* text) {
+void Fail(HttpResponse& res, int status, int code, const char* text) {
     json::value v = json::value::object();
     v.set("code", static_cast<std::int64_t>(code));
     v.set("error", text);
@@ -48,13 +46,13 @@ std::uint32_t Id(const json::value& v, const char* name) {
 
 // The Host header when it looks like a host (and port): links in answers
 // point back to where the client reached us, never to text it made up.
-std::string HostPort(const httplib::Request& req) {
-    const std::string h = req.get_header_value("Host");
+std::string HostPort(const HttpRequest& req) {
+    const std::string h = req.Header("Host");
     const bool plain = !h.empty() && h.size() <= 255 && std::all_of(h.begin(), h.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
     });
-    return plain ? h : "127.0.0.1:" + std::to_string(req.local_port);
+    return plain ? h : "127.0.0.1:" + std::to_string(req.localPort);
 }
 
 std::uint32_t ColourValue(const std::string& text) {
@@ -115,7 +113,8 @@ CRoomService::CRoomService(CServerDb& db, CRoomHandler& rooms, CPictureStore& pi
       pictures_(pictures),
       clock_(clock),
       options_(std::move(options)),
-      uploads_(options_.uploadsPerSecond, options_.uploadBurst) {}
+      uploads_(options_.uploadsPerSecond, options_.uploadBurst),
+      adminFailures_(CFailureThrottle::Policy{5, 2, 300, 900}) {}
 
 bool CRoomService::AllowUpload(const std::string& address) {
     std::lock_guard<std::mutex> g(uploadLock_);
@@ -162,38 +161,181 @@ std::string CRoomService::RolesAnswer(const std::string& hostPort) {
     return v.dump();
 }
 
-void CRoomService::Mount(httplib::Server& s) {
-    // One limit for the whole port, so the picture upload sets it; every
-    // other route is held to the small one before its body is read.
-    s.set_payload_max_length(kMaxPictureBytes);
-    s.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-        if (req.path == "/up") return httplib::Server::HandlerResponse::Unhandled;
-        const std::string length = req.get_header_value("Content-Length");
-        const bool chunked = req.has_header("Transfer-Encoding");
-        if (chunked || (!length.empty() && (length.size() > 9 ||
-                                            std::strtoull(length.c_str(), nullptr, 10) > kMaxServiceBody))) {
-            res.set_header("Connection", "close");
-            Fail(res, 413, service_error::too_large, "请求内容过长");
-            return httplib::Server::HandlerResponse::Handled;
-        }
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
-    // Errors the library answers by itself (no route, a body over the
-    // limit) get a body the client can show too.
-    s.set_error_handler(httplib::Server::HandlerWithResponse(
-        [](const httplib::Request& req, httplib::Response& res) {
-        if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-        if (res.status == 413)
-            Fail(res, 413, service_error::too_large, req.path == "/up" ? kTooBig : "请求内容过长");
-        else if (res.status == 404)
-            Fail(res, 404, service_error::not_found, "没有这个服务");
-        else
-            Fail(res, res.status, account_error::bad_request, "请求格式错误");
-        return httplib::Server::HandlerResponse::Handled;
-    }));
+bool CRoomService::ReserveShare(std::uint32_t user, std::uint64_t bytes) {
+    std::lock_guard<std::mutex> g(uploadLock_);
+    std::uint64_t& inFlight = uploading_[user];
+    const std::uint64_t used = db_.PictureBytesOf(user) + inFlight;
+    if (used + bytes > options_.userPictureQuotaBytes) {
+        if (inFlight == 0) uploading_.erase(user);
+        return false;
+    }
+    inFlight += bytes;
+    return true;
+}
 
-    s.Post("/kampo", [this](const httplib::Request& req, httplib::Response& res) {
-        if (req.get_param_value("m") != "LB")
+void CRoomService::ReleaseShare(std::uint32_t user, std::uint64_t bytes) {
+    std::lock_guard<std::mutex> g(uploadLock_);
+    auto it = uploading_.find(user);
+    if (it == uploading_.end()) return;
+    it->second -= std::min(it->second, bytes);
+    if (it->second == 0) uploading_.erase(it);
+}
+
+bool CRoomService::AdmitUpload(const HttpRequest& req, HttpResponse& res) {
+    const std::string name = req.Param("f");
+    if (name.empty() || name.size() > 255 || req.Param("t") != "8") {
+        Fail(res, 400, account_error::bad_request, "上传参数错误");
+        return false;
+    }
+    const std::uint32_t user = AuthorisedUser(db_, clock_, req, res);
+    if (!user) return false;
+    if (!AllowUpload(req.remoteAddress)) {
+        Fail(res, 429, service_error::busy, "上传太频繁，请稍后再试");
+        return false;
+    }
+    // A declared length is checked against the share before a byte is read.
+    const std::string length = req.Header("Content-Length");
+    const std::uint64_t declared = length.empty() ? 0 : std::strtoull(length.c_str(), nullptr, 10);
+    if (declared > 0 && db_.PictureBytesOf(user) + declared > options_.userPictureQuotaBytes) {
+        Fail(res, 507, service_error::user_quota, "你的图片空间已满");
+        return false;
+    }
+    return true;
+}
+
+void CRoomService::Upload(const HttpRequest& req, HttpResponse& res) {
+    // The token was checked when the head came; it is read again for the id.
+    const std::uint32_t user = AuthorisedUser(db_, clock_, req, res);
+    if (!user) return;
+    if (!ReserveShare(user, req.body.size()))
+        return Fail(res, 507, service_error::user_quota, "你的图片空间已满");
+    std::string id;
+    const CPictureStore::Put put = pictures_.Store(req.body, id);
+    if (put == CPictureStore::Put::ok && !db_.AddPicture(id, user, req.body.size(), clock_.Now()))
+        log_err("pictures: owner of %s not recorded", id.c_str());
+    ReleaseShare(user, req.body.size());
+    switch (put) {
+        case CPictureStore::Put::ok: {
+            json::value v = json::value::object();
+            v.set("code", std::int64_t{0});
+            v.set("file_id", id);
+            return Answer(res, 200, v);
+        }
+        case CPictureStore::Put::empty:
+            return Fail(res, 400, account_error::bad_request, "图片内容为空");
+        case CPictureStore::Put::too_large:
+            return Fail(res, 413, service_error::too_large, kTooBig);
+        case CPictureStore::Put::not_picture:
+            return Fail(res, 415, service_error::not_picture, "不支持的图片格式");
+        case CPictureStore::Put::full:
+            log_err("pictures: store full, upload of %zu bytes refused", req.body.size());
+            return Fail(res, 507, service_error::store_full, "图片空间已满");
+        case CPictureStore::Put::io_error:
+            break;
+    }
+    Fail(res, 500, account_error::internal, "服务器内部错误");
+}
+
+void CRoomService::Push(const HttpRequest& req, HttpResponse& res) {
+    const json::value body = json::value::parse(req.body);
+    if (!body.is_object()) return Fail(res, 400, account_error::bad_request, "请求格式错误");
+    // The parser's texts end at a NUL, so "\u0000" would cut a text
+    // short without anyone noticing.
+    if (req.body.find("\\u0000") != std::string::npos)
+        return Fail(res, 400, account_error::bad_request, "推送内容格式错误");
+    const std::uint32_t room = Id(body, "room");
+    if (room == 0) return Fail(res, 400, account_error::bad_request, "请指定房间");
+
+    // Who is asking: the holder of the admin secret, or a signed-in
+    // manager (or higher) of that very room.
+    const std::string secret = req.Header("X-Zeri-Admin");
+    if (!secret.empty()) {
+        const std::int64_t now = clock_.Now();
+        std::int64_t wait = 0;
+        // Wrong secrets slow their sender down, so the secret cannot be
+        // guessed at network speed.
+        if (!adminFailures_.Begin(req.remoteAddress, now, &wait)) {
+            res.SetHeader("Retry-After", std::to_string(wait));
+            return Fail(res, 429, account_error::too_many_attempts, "尝试次数过多，请稍后再试");
+        }
+        const bool good = !options_.adminSecret.empty() && SameSecret(secret, options_.adminSecret);
+        adminFailures_.End(req.remoteAddress, now, !good);
+        if (!good) {
+            log_msg("push: wrong admin secret from %s", req.remoteAddress.c_str());
+            return Fail(res, 401, account_error::bad_token, "管理密钥错误");
+        }
+    } else {
+        const std::uint32_t user = AuthorisedUser(db_, clock_, req, res);
+        if (!user) return;
+        if (db_.RoomRole(room, user, clock_.Now()) > kRoleManager)
+            return Fail(res, 403, service_error::forbidden, "无权限!");
+    }
+    if (!db_.RoomById(room)) return Fail(res, 404, service_error::no_room, "房间不存在");
+
+    const json::value type = body.get("type");
+    std::string payload;
+    int pushType = -1;
+    if (type.is_number() && type.as_int() == 0) {
+        pushType = 0;
+        payload = body.get_string("text");
+        if (payload.empty()) return Fail(res, 400, account_error::bad_request, "推送内容不能为空");
+        if (payload.size() > kMaxPushText)
+            return Fail(res, 413, service_error::too_large, "推送内容过长");
+        if (payload.find('\0') != std::string::npos)
+            return Fail(res, 400, account_error::bad_request, "推送内容格式错误");
+    } else if (type.is_number() && type.as_int() == 1) {
+        pushType = 1;
+        payload = body.get_string("picture");
+        if (!pictures_.Has(payload) && !PushablePictureUrl(payload))
+            return Fail(res, 404, service_error::not_found, "图片不存在");
+    } else {
+        // The other kinds (gifts, cars, flowers, props) come from purchases.
+        return Fail(res, 400, account_error::bad_request, "只能推送系统消息(0)或图片(1)");
+    }
+    const auto sent = rooms_.PushToRoom(room, pushType, payload);
+    if (!sent) return Fail(res, 400, account_error::bad_request, "推送内容格式错误");
+    json::value v = json::value::object();
+    v.set("code", std::int64_t{0});
+    v.set("delivered", static_cast<std::int64_t>(*sent));
+    Answer(res, 200, v);
+}
+
+namespace {
+
+// "/vest/ID_w.bmp" -> (ID, woman); false for any other form.
+bool ParseVestPath(const std::string& path, unsigned long& id, bool& woman) {
+    static constexpr std::string_view kPrefix = "/vest/";
+    std::string_view rest = std::string_view(path).substr(kPrefix.size());
+    std::size_t digits = 0;
+    while (digits < rest.size() && digits < 4 && rest[digits] >= '0' && rest[digits] <= '9')
+        ++digits;
+    if (digits == 0 || digits > 3 || rest.substr(digits) != "_w.bmp" && rest.substr(digits) != "_m.bmp")
+        return false;
+    id = std::strtoul(std::string(rest.substr(0, digits)).c_str(), nullptr, 10);
+    woman = rest[digits + 1] == 'w';
+    return true;
+}
+
+}  // namespace
+
+void CRoomService::Mount(CHttpServer& s) {
+    // Errors the server answers by itself (no route, a body or head over
+    // the limit) get a body the client can show too.
+    s.SetErrorAnswer([](int status, const HttpRequest& req, HttpResponse& res) {
+        if (status == 413)
+            Fail(res, 413, service_error::too_large, req.path == "/up" ? kTooBig : "请求内容过长");
+        else if (status == 431)
+            Fail(res, 431, service_error::head_too_large, "请求头过长");
+        else if (status == 404)
+            Fail(res, 404, service_error::not_found, "没有这个服务");
+        else if (status >= 500)
+            Fail(res, status, account_error::internal, "服务器内部错误");
+        else
+            Fail(res, status, account_error::bad_request, "请求格式错误");
+    });
+
+    s.Route("POST", "/kampo", [this](const HttpRequest& req, HttpResponse& res) {
+        if (req.Param("m") != "LB")
             return Fail(res, 404, service_error::not_found, "没有这个服务");
         const json::value body = json::value::parse(req.body);
         if (!body.is_object())
@@ -201,132 +343,53 @@ void CRoomService::Mount(httplib::Server& s) {
         const json::value obj = body.get_object("OBJ");
         const std::int64_t cmd = body.get_int("CMD");
         if (cmd == kPowerListRequest) {
-            res.set_content(PowerListAnswer(Id(obj, "userId"), obj.get_string("token")), kJson);
+            res.SetContent(PowerListAnswer(Id(obj, "userId"), obj.get_string("token")), kJson);
         } else if (cmd == kRolesRequest) {
             // Roles are the same for everyone and shown before sign-in
             // completes, so this one asks for no token.
-            res.set_content(RolesAnswer(HostPort(req)), kJson);
+            res.SetContent(RolesAnswer(HostPort(req)), kJson);
         } else {
             return Answer(res, 400, LbAnswer(static_cast<int>(cmd) + 1000,
                                              service_error::unknown_command, "未知命令"));
         }
     });
 
-    s.Get(R"(/vest/(\d{1,3})_([wm])\.bmp)", [this](const httplib::Request& req,
-                                                   httplib::Response& res) {
-        const unsigned long id = std::strtoul(req.matches[1].str().c_str(), nullptr, 10);
+    s.RoutePrefix("GET", "/vest/", [this](const HttpRequest& req, HttpResponse& res) {
+        unsigned long id = 0;
+        bool woman = false;
+        if (!ParseVestPath(req.path, id, woman))
+            return Fail(res, 404, service_error::not_found, "没有这个服务");
         for (const RoleRecord& r : db_.Roles()) {
             if (r.id != id) continue;
-            res.set_header("Cache-Control", "max-age=3600");
-            res.set_content(VestBadge(ColourValue(r.colour), req.matches[2] == "w"), "image/bmp");
+            res.SetHeader("Cache-Control", "max-age=3600");
+            res.SetContent(VestBadge(ColourValue(r.colour), woman), "image/bmp");
             return;
         }
         Fail(res, 404, service_error::not_found, "没有这个角色");
     });
 
-    s.Post("/up", [this](const httplib::Request& req, httplib::Response& res) {
-        const std::string name = req.get_param_value("f");
-        if (name.empty() || name.size() > 255 || req.get_param_value("t") != "8")
-            return Fail(res, 400, account_error::bad_request, "上传参数错误");
-        if (!AllowUpload(req.remote_addr))
-            return Fail(res, 429, service_error::busy, "上传太频繁，请稍后再试");
-        std::string id;
-        switch (pictures_.Store(req.body, id)) {
-            case CPictureStore::Put::ok: {
-                json::value v = json::value::object();
-                v.set("code", std::int64_t{0});
-                v.set("file_id", id);
-                return Answer(res, 200, v);
-            }
-            case CPictureStore::Put::empty:
-                return Fail(res, 400, account_error::bad_request, "图片内容为空");
-            case CPictureStore::Put::too_large:
-                return Fail(res, 413, service_error::too_large, kTooBig);
-            case CPictureStore::Put::not_picture:
-                return Fail(res, 415, service_error::not_picture, "不支持的图片格式");
-            case CPictureStore::Put::full:
-                log_err("pictures: store full, upload of %zu bytes refused", req.body.size());
-                return Fail(res, 507, service_error::store_full, "图片空间已满");
-            case CPictureStore::Put::io_error:
-                break;
-        }
-        Fail(res, 500, account_error::internal, "服务器内部错误");
-    });
+    HttpRouteOptions upload;
+    upload.maxBody = kMaxPictureBytes;
+    upload.bodyDeadline = options_.uploadDeadline;
+    upload.admit = [this](const HttpRequest& req, HttpResponse& res) { return AdmitUpload(req, res); };
+    s.Route("POST", "/up", [this](const HttpRequest& req, HttpResponse& res) { Upload(req, res); },
+            upload);
 
-    s.Get("/down", [this](const httplib::Request& req, httplib::Response& res) {
-        const std::string id = req.get_param_value("id");
+    s.Route("GET", "/down", [this](const HttpRequest& req, HttpResponse& res) {
+        const std::string id = req.Param("id");
         if (!CPictureStore::IsId(id))
             return Fail(res, 400, account_error::bad_request, "图片编号错误");
-        const auto bytes = pictures_.Load(id);
-        if (!bytes) return Fail(res, 404, service_error::not_found, "图片不存在");
-        const char* type = CPictureStore::PictureType(*bytes);
-        // Stored pictures never change under their id.
-        res.set_header("Cache-Control", "max-age=31536000, immutable");
-        res.set_header("X-Content-Type-Options", "nosniff");
-        res.set_content(*bytes, type ? type : "application/octet-stream");
+        const auto stored = pictures_.Find(id);
+        if (!stored) return Fail(res, 404, service_error::not_found, "图片不存在");
+        // Stored pictures never change under their id. Ranges are not
+        // served: the whole picture is streamed from its file.
+        res.SetHeader("Cache-Control", "max-age=31536000, immutable");
+        res.SetHeader("X-Content-Type-Options", "nosniff");
+        res.contentType = stored->type ? stored->type : "application/octet-stream";
+        res.file = stored->path;
     });
 
-    s.Post("/admin/push", [this](const httplib::Request& req, httplib::Response& res) {
-        const json::value body = json::value::parse(req.body);
-        if (!body.is_object()) return Fail(res, 400, account_error::bad_request, "请求格式错误");
-        // The parser's texts end at a NUL, so "\u0000" would cut a text
-        // short without anyone noticing.
-        if (req.body.find("\\u0000") != std::string::npos)
-            return Fail(res, 400, account_error::bad_request, "推送内容格式错误");
-        const std::uint32_t room = Id(body, "room");
-        if (room == 0) return Fail(res, 400, account_error::bad_request, "请指定房间");
-
-        // Who is asking: the holder of the admin secret, or a signed-in
-        // manager (or higher) of that very room.
-        const std::string secret = req.get_header_value("X-Zeri-Admin");
-        if (!secret.empty()) {
-            if (options_.adminSecret.empty() || !SameSecret(secret, options_.adminSecret)) {
-                log_msg("push: wrong admin secret from %s", req.remote_addr.c_str());
-                return Fail(res, 401, account_error::bad_token, "管理密钥错误");
-            }
-        } else {
-            const std::string idText = req.get_header_value("X-Zeri-User");
-            const std::string auth = req.get_header_value("Authorization");
-            unsigned long long v = 0;
-            if (!idText.empty() && idText.size() <= 10 &&
-                std::all_of(idText.begin(), idText.end(), [](char c) { return c >= '0' && c <= '9'; }))
-                v = std::strtoull(idText.c_str(), nullptr, 10);
-            if (v == 0 || v > 0xFFFFFFFFull || auth.rfind("Bearer ", 0) != 0 ||
-                db_.CheckToken(static_cast<std::uint32_t>(v), auth.substr(7), clock_.Now()) !=
-                    TokenCheck::ok)
-                return Fail(res, 401, account_error::bad_token, "登录已失效，请重新登录");
-            if (db_.RoomRole(room, static_cast<std::uint32_t>(v), clock_.Now()) > kRoleManager)
-                return Fail(res, 403, service_error::forbidden, "无权限!");
-        }
-        if (!db_.RoomById(room)) return Fail(res, 404, service_error::no_room, "房间不存在");
-
-        const json::value type = body.get("type");
-        std::string payload;
-        int pushType = -1;
-        if (type.is_number() && type.as_int() == 0) {
-            pushType = 0;
-            payload = body.get_string("text");
-            if (payload.empty()) return Fail(res, 400, account_error::bad_request, "推送内容不能为空");
-            if (payload.size() > kMaxPushText)
-                return Fail(res, 413, service_error::too_large, "推送内容过长");
-            if (payload.find('\0') != std::string::npos)
-                return Fail(res, 400, account_error::bad_request, "推送内容格式错误");
-        } else if (type.is_number() && type.as_int() == 1) {
-            pushType = 1;
-            payload = body.get_string("picture");
-            if (!pictures_.Has(payload) && !PushablePictureUrl(payload))
-                return Fail(res, 404, service_error::not_found, "图片不存在");
-        } else {
-            // The other kinds (gifts, cars, flowers, props) come from purchases.
-            return Fail(res, 400, account_error::bad_request, "只能推送系统消息(0)或图片(1)");
-        }
-        const auto sent = rooms_.PushToRoom(room, pushType, payload);
-        if (!sent) return Fail(res, 400, account_error::bad_request, "推送内容格式错误");
-        json::value v = json::value::object();
-        v.set("code", std::int64_t{0});
-        v.set("delivered", static_cast<std::int64_t>(*sent));
-        Answer(res, 200, v);
-    });
+    s.Route("POST", "/admin/push", [this](const HttpRequest& req, HttpResponse& res) { Push(req, res); });
 }
 
 }  // namespace server

@@ -12,16 +12,15 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "core/clock.h"
 #include "server/database.h"
+#include "server/failure_throttle.h"
+#include "server/http/http_server.h"
 #include "server/picture_store.h"
 #include "server/rate_limit.h"
 #include "server/room_handler.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace server {
 
@@ -38,6 +37,8 @@ inline constexpr int not_picture = 1011;    // bytes of no known picture format
 inline constexpr int busy = 1012;           // upload rate limit
 inline constexpr int store_full = 1013;
 inline constexpr int unknown_command = 1014;
+inline constexpr int user_quota = 1015;     // the uploader's own pictures fill their share
+inline constexpr int head_too_large = 1016; // request head over its limit
 }  // namespace service_error
 
 // Bodies of every other route on the port stay this small.
@@ -48,6 +49,10 @@ inline constexpr std::size_t kMaxPushText = 4096;
 struct RoomServiceOptions {
     std::string adminSecret;                   // empty: only managers may push
     std::uint64_t pictureQuotaBytes = 1ull << 30;
+    // What one user's pictures may take of it.
+    std::uint64_t userPictureQuotaBytes = 64ull << 20;
+    // How long an upload's body may take once its head is admitted.
+    std::chrono::milliseconds uploadDeadline{60000};
     double uploadsPerSecond = 1;               // per client address
     double uploadBurst = 10;
 };
@@ -62,12 +67,21 @@ public:
     // Adds the routes, the body limits and the error answers to `http`
     // (before it starts). The handlers use this object: it must outlive
     // the server's serving.
-    void Mount(httplib::Server& http);
+    void Mount(CHttpServer& http);
 
 private:
     std::string PowerListAnswer(std::uint32_t user, const std::string& token);
     std::string RolesAnswer(const std::string& hostPort);
     bool AllowUpload(const std::string& address);
+    // Before an upload's body is read: who sends it, at what pace, and
+    // whether it can fit their share.
+    bool AdmitUpload(const HttpRequest& req, HttpResponse& res);
+    void Upload(const HttpRequest& req, HttpResponse& res);
+    void Push(const HttpRequest& req, HttpResponse& res);
+    // Takes `bytes` of the user's share for an upload in flight; false when
+    // it does not fit. Release gives it back.
+    bool ReserveShare(std::uint32_t user, std::uint64_t bytes);
+    void ReleaseShare(std::uint32_t user, std::uint64_t bytes);
 
     CServerDb& db_;
     CRoomHandler& rooms_;
@@ -76,6 +90,8 @@ private:
     const RoomServiceOptions options_;
     std::mutex uploadLock_;
     CRateLimiter uploads_;
+    std::unordered_map<std::uint32_t, std::uint64_t> uploading_;  // user -> bytes in flight
+    CFailureThrottle adminFailures_;
 };
 
 // A small badge picture (BMP) in `rgb` (0xRRGGBB); the woman's has a light

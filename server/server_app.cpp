@@ -1,5 +1,7 @@
 #include "server/server_app.h"
 
+#include <boost/asio.hpp>
+
 #include <csignal>
 #include <filesystem>
 #include <ctime>
@@ -29,6 +31,7 @@ bool ParseNumber(const std::string& text, unsigned long max, unsigned long& out)
 const char* ServerUsage() {
     return "usage: zeri-server [--data-dir DIR] [--listen ADDR] [--port N] [--account-port N]\n"
            "                   [--threads N] [--admin-secret S] [--picture-quota-mb N]\n"
+           "                   [--picture-user-quota-mb N]\n"
            "                   [--seed-demo] [--issue-token USER [--token-days N]]\n"
            "  --data-dir DIR      folder of zeri-server.db and log/ (default: the data folder)\n"
            "  --listen ADDR       address of the room relay (default 0.0.0.0)\n"
@@ -37,6 +40,7 @@ const char* ServerUsage() {
            "  --threads N         I/O threads (default: one per core)\n"
 "  --admin-secret S    lets its holder push texts and pictures to any room (16+ chars)\n"
            "  --picture-quota-mb N  room for all stored chat pictures (default 1024)\n"
+           "  --picture-user-quota-mb N  room for one user's chat pictures (default 64)\n"
            "  --seed-demo         add the demo users, rooms, roles and powers (idempotent)\n"
            "  --issue-token USER  print a new login token for USER and exit\n"
            "  --token-days N      lifetime of that token (default 30)\n";
@@ -86,6 +90,11 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& out
             if (!ParseNumber(v, 1u << 20, n) || n == 0)
                 return error = "bad picture quota '" + v + "'", false;
             out.pictureQuotaMb = n;
+        } else if (a == "--picture-user-quota-mb") {
+            if (!value(v)) return false;
+            if (!ParseNumber(v, 1u << 20, n) || n == 0)
+                return error = "bad picture quota '" + v + "'", false;
+            out.pictureUserQuotaMb = n;
         } else if (a == "--issue-token") {
             if (!value(out.issueTokenFor)) return false;
             if (out.issueTokenFor.empty()) return error = "--issue-token needs a user name", false;
@@ -140,8 +149,18 @@ std::string IssueTokenFor(const ServerOptions& options, std::string& error) {
     return token;
 }
 
+struct CZeriServer::Io {
+    boost::asio::io_context context;
+    std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> work;
+    std::unique_ptr<boost::asio::signal_set> signals;
+    std::unique_ptr<boost::asio::steady_timer> stopTimer;
+};
+
 CZeriServer::CZeriServer(ServerOptions options, RoomLimits limits, IClock* clock)
-    : options_(std::move(options)), limits_(limits), clock_(clock ? *clock : systemClock_) {}
+    : options_(std::move(options)),
+      limits_(limits),
+      clock_(clock ? *clock : systemClock_),
+      io_(std::make_unique<Io>()) {}
 
 CZeriServer::~CZeriServer() { Stop(); }
 
@@ -165,56 +184,55 @@ bool CZeriServer::Start(std::string& error) {
             return false;
         }
     }
-    rooms_ = std::make_unique<CRoomHandler>(db_, clock_, limits_);
-    relay_ = std::make_unique<CRelayServer>(io_, *rooms_);
-    if (!relay_->Listen(options_.listen, options_.port, error)) {
-        relay_.reset();
-        accountStore_.Close();
-        db_.Close();
-        return false;
-    }
-    AccountOptions ao;
-    ao.listen = options_.listen;
-    ao.port = options_.port == 0 ? 0 : options_.accountPort;
-    account_ = std::make_unique<CAccountService>(db_, accountStore_, clock_, ao);
-    pictures_ = std::make_unique<CPictureStore>(
-        (std::filesystem::path(dbPath_).parent_path() / "pictures").string(), options_.pictureQuotaMb << 20);
-    if (!pictures_->Open(error)) {
+    rooms_ = std::make_unique<CRoomHandler>(db_, accountStore_, clock_, limits_);
+    const auto fail = [this] {
+        http_.reset();
+        roomService_.reset();
         account_.reset();
         pictures_.reset();
         relay_.reset();
+        rooms_.reset();
         accountStore_.Close();
         db_.Close();
         return false;
-    }
+    };
+    relay_ = std::make_unique<CRelayServer>(io_->context, *rooms_, options_.relay);
+    if (!relay_->Listen(options_.listen, options_.port, error)) return fail();
+    pictures_ = std::make_unique<CPictureStore>(
+        (std::filesystem::path(dbPath_).parent_path() / "pictures").string(),
+        options_.pictureQuotaMb << 20);
+    if (!pictures_->Open(error)) return fail();
+    AccountOptions ao;
+    ao.onSignOut = [this](std::uint32_t user) { rooms_->EndUserSessions(user); };
+    account_ = std::make_unique<CAccountService>(db_, accountStore_, clock_, ao);
     RoomServiceOptions so;
     so.adminSecret = options_.adminSecret;
     so.pictureQuotaBytes = options_.pictureQuotaMb << 20;
+    so.userPictureQuotaBytes = options_.pictureUserQuotaMb << 20;
     roomService_ = std::make_unique<CRoomService>(db_, *rooms_, *pictures_, clock_, so);
-    roomService_->Mount(account_->http());
-    if (!account_->Start(error)) {
-        account_.reset();
-        roomService_.reset();
-        pictures_.reset();
-        relay_.reset();
-        accountStore_.Close();
-        db_.Close();
-        return false;
+    // One HTTP port carries the account and the room services.
+    http_ = std::make_unique<CHttpServer>(io_->context, "http services", options_.http);
+    account_->Mount(*http_);
+    roomService_->Mount(*http_);
+    const std::uint16_t httpPort = options_.port == 0 ? 0 : options_.accountPort;
+    if (!http_->Listen(options_.listen, httpPort, error)) {
+        error = "account service: " + error;
+        return fail();
     }
-    io_.restart();
-    work_.emplace(io_.get_executor());
+    io_->context.restart();
+    io_->work.emplace(io_->context.get_executor());
     stopping_ = false;
     unsigned n = options_.threads ? options_.threads : std::thread::hardware_concurrency();
     if (n == 0) n = 1;
-    for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { io_.run(); });
+    for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { io_->context.run(); });
     log_msg("zeri-server: relay on %s:%u, %u I/O threads, database %s", options_.listen.c_str(),
             static_cast<unsigned>(port()), n, dbPath_.c_str());
     return true;
 }
 
 void CZeriServer::StopOnSignals() {
-    signals_ = std::make_unique<asio::signal_set>(io_, SIGINT, SIGTERM);
-    signals_->async_wait([this](const asio::error_code& ec, int sig) {
+    io_->signals = std::make_unique<boost::asio::signal_set>(io_->context, SIGINT, SIGTERM);
+    io_->signals->async_wait([this](const boost::system::error_code& ec, int sig) {
         if (ec) return;
         log_msg("zeri-server: signal %d, stopping", sig);
         RequestStop();
@@ -223,28 +241,29 @@ void CZeriServer::StopOnSignals() {
 
 void CZeriServer::RequestStop() {
     if (threads_.empty() || stopping_.exchange(true)) return;
-    asio::post(io_, [this] {
-        if (signals_) {
-            asio::error_code ignore;
-            signals_->cancel(ignore);
+    boost::asio::post(io_->context, [this] {
+        if (io_->signals) {
+            boost::system::error_code ignore;
+            io_->signals->cancel(ignore);
         }
         relay_->Stop();
+        http_->Close();
         rooms_->CloseAll();
-        work_.reset();
+        io_->work.reset();
         // Give the closes a moment to reach their peers, then end the loop
         // even if a connection that never said hello still waits for data.
-        stopTimer_ = std::make_unique<asio::steady_timer>(io_);
+        io_->stopTimer = std::make_unique<boost::asio::steady_timer>(io_->context);
         WaitForSessions(20);
     });
 }
 
 void CZeriServer::WaitForSessions(int triesLeft) {
     if (triesLeft <= 0 || rooms_->SessionCount() == 0) {
-        io_.stop();
+        io_->context.stop();
         return;
     }
-    stopTimer_->expires_after(std::chrono::milliseconds(10));
-    stopTimer_->async_wait([this, triesLeft](const asio::error_code&) {
+    io_->stopTimer->expires_after(std::chrono::milliseconds(10));
+    io_->stopTimer->async_wait([this, triesLeft](const boost::system::error_code&) {
         WaitForSessions(triesLeft - 1);
     });
 }
@@ -253,14 +272,15 @@ void CZeriServer::Wait() {
     for (auto& t : threads_)
         if (t.joinable()) t.join();
     threads_.clear();
-    // Its requests read the database: it goes before the database closes.
-    if (account_) account_->Stop();
+    // Its handlers read the database: they end before the database closes.
+    if (http_) http_->Stop();
+    http_.reset();
     account_.reset();
     roomService_.reset();
     pictures_.reset();
     accountStore_.Close();
-    stopTimer_.reset();
-    signals_.reset();
+    io_->stopTimer.reset();
+    io_->signals.reset();
     relay_.reset();
     rooms_.reset();
     db_.Close();

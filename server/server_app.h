@@ -1,9 +1,7 @@
 #pragma once
-// zeri-server as an object: the database, the relay on its own I/O threads
-// and the room handler. main() runs one; tests run one in-process on an
-// ephemeral port with a temporary data folder.
-
-#include <asio.hpp>
+// zeri-server as an object: the database, the relay and the HTTP services
+// on one set of I/O threads, and the room handler. main() runs one; tests
+// run one in-process on an ephemeral port with a temporary data folder.
 
 #include <atomic>
 #include <cstdint>
@@ -17,6 +15,7 @@
 #include "server/account_service.h"
 #include "server/account_store.h"
 #include "server/database.h"
+#include "server/http/http_server.h"
 #include "server/relay_server.h"
 #include "server/picture_store.h"
 #include "server/room_handler.h"
@@ -39,9 +38,12 @@ struct ServerOptions {
     // only a room's managers may.
     std::string adminSecret;
     std::uint64_t pictureQuotaMb = 1024;  // all stored chat pictures together
+    std::uint64_t pictureUserQuotaMb = 64;  // one user's stored chat pictures
     std::string issueTokenFor;        // user name: print a new token and exit
     unsigned tokenDays = 30;
     bool help = false;
+    HttpLimits http;  // connection caps and deadlines of the HTTP port
+    RelayLimits relay;  // deadlines of the relay connections
 };
 
 // False with a message for an unknown flag, a missing value or a bad number.
@@ -72,7 +74,9 @@ public:
     }
 
     std::uint16_t port() const { return relay_ ? relay_->port() : 0; }
-    std::uint16_t accountPort() const { return account_ ? account_->port() : 0; }
+    std::uint16_t accountPort() const { return http_ ? http_->port() : 0; }
+    CHttpServer* http() { return http_.get(); }
+    CRelayServer* relay() { return relay_.get(); }
     CServerDb& db() { return db_; }
     CRoomHandler& rooms() { return *rooms_; }
     const std::string& databasePath() const { return dbPath_; }
@@ -90,12 +94,13 @@ private:
     std::unique_ptr<CAccountService> account_;
     std::unique_ptr<CPictureStore> pictures_;
     std::unique_ptr<CRoomService> roomService_;
-    asio::io_context io_;
-    std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work_;
+    // The I/O context with its work guard, signals and stop timer; kept
+    // out of this header so that its users need no networking headers.
+    struct Io;
+    std::unique_ptr<Io> io_;
     std::unique_ptr<CRoomHandler> rooms_;
     std::unique_ptr<CRelayServer> relay_;
-    std::unique_ptr<asio::signal_set> signals_;
-    std::unique_ptr<asio::steady_timer> stopTimer_;
+    std::unique_ptr<CHttpServer> http_;
     std::vector<std::thread> threads_;
     std::atomic<bool> stopping_{false};
 };

@@ -72,6 +72,10 @@ public:
 
     std::mutex hostLock;
     std::string hosts[2] = {"127.0.0.1", "127.0.0.1"};
+    // Who uploads: sent with posts to the picture host only, never to
+    // another host a URL in chat may name.
+    std::uint32_t user = 0;
+    std::string token;
     std::mutex boxLock;
     KitlibBoxHandler box;
 
@@ -111,8 +115,8 @@ void Answer(HWND window, unsigned message, std::unique_ptr<TMessageData<KitlibAn
 }
 
 // Reads the answer body within the size limit; false when it is too big or failed.
-bool Fetch(httplib::Client& c, const std::string& path, const std::string* body, int& status,
-           std::string& out) {
+bool Fetch(httplib::Client& c, const std::string& path, const std::string* body,
+           const httplib::Headers& headers, int& status, std::string& out) {
     bool tooBig = false;
     auto receive = [&](const char* data, std::size_t n) {
         if (out.size() + n > kKitlibMaxAnswer) {
@@ -128,6 +132,7 @@ bool Fetch(httplib::Client& c, const std::string& path, const std::string* body,
         req.method = "POST";
         req.path = path;
         req.body = *body;
+        req.headers = headers;
         req.set_header("Content-Type", "application/octet-stream");
         req.content_receiver = [&](const char* data, std::size_t n, std::uint64_t, std::uint64_t) {
             return receive(data, n);
@@ -147,11 +152,20 @@ int StartRequest(HWND window, unsigned message, const std::string& url,
         log_msg("kitlib bad url %s\r\n", url.c_str());
         return 0;
     }
+    httplib::Headers headers;
+    if (body) {
+        Kitlib& k = Kitlib::Get();
+        std::lock_guard<std::mutex> g(k.hostLock);
+        if (k.user != 0 && !k.token.empty() && u.origin == "http://" + k.hosts[0]) {
+            headers.emplace("X-Zeri-User", std::to_string(k.user));
+            headers.emplace("Authorization", "Bearer " + k.token);
+        }
+    }
     const bool ok = Kitlib::Get().Queue([=] {
         auto client = MakeClient(u);
         std::string bytes;
         int status = 0;
-        if (!Fetch(*client, u.path, body.get(), status, bytes)) {
+        if (!Fetch(*client, u.path, body.get(), headers, status, bytes)) {
             log_msg("kitlib request %s fail status=%d\r\n", url.c_str(), status);
             Answer(window, message, nullptr);
             return;
@@ -186,6 +200,13 @@ void KITLIB_SetHosts(const std::string& pictureHost, const std::string& checkInH
     std::lock_guard<std::mutex> g(k.hostLock);
     k.hosts[0] = pictureHost;
     k.hosts[1] = checkInHost;
+}
+
+void KITLIB_SetCredentials(std::uint32_t userId, const std::string& token) {
+    Kitlib& k = Kitlib::Get();
+    std::lock_guard<std::mutex> g(k.hostLock);
+    k.user = userId;
+    k.token = token;
 }
 
 std::string KITLIB_GetIppaddr(int kind) {

@@ -28,6 +28,9 @@ void KITLIB_Release();
 // The service hosts: kind 0 the room-picture host, kind 1 the check-in host.
 void KITLIB_SetHosts(const std::string& pictureHost, const std::string& checkInHost);
 std::string KITLIB_GetIppaddr(int kind);
+// The signed-in user's id and token: posts to the picture host (kind 0)
+// carry them, as its uploads require; empty token forgets them.
+void KITLIB_SetCredentials(std::uint32_t userId, const std::string& token);
 
 // 0 when the request could not be started (bad URL, library not started).
 int KITLIB_PostHttpUrl(HWND window, unsigned message, const std::string& url, const void* body,

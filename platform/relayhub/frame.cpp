@@ -62,6 +62,10 @@ void FrameDecoder::Reset() {
     error_.clear();
 }
 
+namespace {
+constexpr std::size_t kKeepCapacity = 64 * 1024;
+}  // namespace
+
 bool FrameDecoder::Feed(const unsigned char* data, std::size_t size) {
     if (failed_) return false;
     while (size > 0) {
@@ -89,6 +93,9 @@ bool FrameDecoder::Feed(const unsigned char* data, std::size_t size) {
         inPayload_ = false;
         handler_(current_, payload_.data(), payload_.size());
         if (failed_) return false;  // the handler may Reset or stop us
+        // One large frame must not leave its buffer behind on a connection
+        // that goes back to small ones.
+        if (payload_.capacity() > kKeepCapacity) std::vector<unsigned char>().swap(payload_);
     }
     return true;
 }

@@ -62,6 +62,8 @@ public:
 
     bool Feed(const unsigned char* data, std::size_t size);
     bool failed() const { return failed_; }
+    // Part of a frame has arrived and the rest has not.
+    bool midFrame() const { return headerHave_ > 0 || inPayload_; }
     const std::string& error() const { return error_; }
     void Reset();
 

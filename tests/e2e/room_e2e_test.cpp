@@ -298,6 +298,8 @@ TEST_F(RoomE2E, APictureSentByOneUserAppearsAtTheOtherAfterItsDownload) {
     KITLIB_Init(0);
     KITLIB_SetHosts(http, http);
     CTestClient alice(srv, kAlice), bob(srv, kBob);
+    // Uploads carry the uploader's token, as the program sets it at sign-in.
+    KITLIB_SetCredentials(kAlice.id, alice.session().me().token);
     for (CTestClient* c : {&alice, &bob}) {
         c->Enter(kHall);
         GivePowers(*c);
@@ -322,5 +324,6 @@ TEST_F(RoomE2E, APictureSentByOneUserAppearsAtTheOtherAfterItsDownload) {
     EXPECT_EQ(got.size(), picture.size());
     EXPECT_EQ(got.pixel(3, 3), picture.pixel(3, 3));
     EXPECT_EQ(ChatLinesWith(bob, "[图片]"), 1) << ChatText(bob);
+    KITLIB_SetCredentials(0, std::string());
     KITLIB_Release();
 }

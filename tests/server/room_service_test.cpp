@@ -58,8 +58,10 @@ protected:
     httplib::Result Lb(const json::value& body) {
         return http->Post("/kampo?m=LB", body.dump(), "application/json");
     }
-    httplib::Result Upload(const std::string& bytes, const std::string& name = "a.png") {
-        return http->Post(("/up?f=" + name + "&t=8").c_str(), bytes, "application/octet-stream");
+    httplib::Result Upload(const std::string& bytes, const std::string& name = "a.png",
+                           std::uint32_t user = kAlice) {
+        return http->Post(("/up?f=" + name + "&t=8").c_str(), Manager(user), bytes,
+                          "application/octet-stream");
     }
     httplib::Result Push(const std::string& body, const httplib::Headers& h) {
         return http->Post("/admin/push", h, body, "application/json");
@@ -223,7 +225,7 @@ TEST_F(RoomService, UploadsOutsideTheRulesAreRefusedWithAReason) {
         {"/up?f=a.png&t=9", Png(100), 400},
     };
     for (const Case& c : cases) {
-        const auto r = http->Post(c.path.c_str(), c.body, "application/octet-stream");
+        const auto r = http->Post(c.path.c_str(), Manager(kAlice), c.body, "application/octet-stream");
         ASSERT_TRUE(r) << c.path;
         EXPECT_EQ(r->status, c.status) << c.path;
         const json::value a = json::value::parse(r->body);
@@ -231,8 +233,9 @@ TEST_F(RoomService, UploadsOutsideTheRulesAreRefusedWithAReason) {
         EXPECT_FALSE(a.get_string("error").empty()) << r->body;
         EXPECT_TRUE(a.get_string("file_id").empty());
     }
-    EXPECT_NE(json::value::parse(http->Post("/up?f=a.png&t=8", Png(kMaxPictureBytes + 1),
-                                            "application/octet-stream")->body)
+    EXPECT_NE(json::value::parse(http->Post("/up?f=a.png&t=8", Manager(kAlice),
+                                            Png(kMaxPictureBytes + 1), "application/octet-stream")
+                                     ->body)
                   .get_string("error")
                   .find("4MB"),
               std::string::npos);

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/io_runner.h"
 #include "server/relay_server.h"
 
 namespace testsupport {
@@ -53,14 +54,16 @@ public:
 
 class EchoServer {
 public:
-    explicit EchoServer(std::uint16_t port = 0) : relay(io, handler) {
+    explicit EchoServer(std::uint16_t port = 0) : relay(runner.io(), handler) {
         std::string err;
         if (!relay.Listen("127.0.0.1", port, err)) throw std::runtime_error(err);
-        thread = std::thread([this] { io.run(); });
+        runner.Start();
+        running = true;
     }
     ~EchoServer() { Stop(); }
     void Stop() {
-        if (!thread.joinable()) return;
+        if (!running) return;
+        running = false;
         relay.Stop();
         {
             std::lock_guard<std::mutex> g(handler.m);
@@ -68,16 +71,14 @@ public:
         }
         // Let the closes run so the port refuses at once; stop outright if a
         // late session keeps the loop busy.
-        for (int i = 0; i < 200 && !io.stopped(); ++i) std::this_thread::sleep_for(10ms);
-        io.stop();
-        thread.join();
+        runner.Stop(2000ms);
         handler.sessions.clear();
     }
     std::uint16_t port() const { return relay.port(); }
-    asio::io_context io;
+    server::CIoRunner runner;
     EchoHandler handler;
     server::CRelayServer relay;
-    std::thread thread;
+    bool running = false;
 };
 
 

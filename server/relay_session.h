@@ -1,0 +1,53 @@
+#pragma once
+// A relay connection as its handler sees it, and the handler it calls.
+// No networking types here: the relay server (relay_server.h) implements
+// sessions over sockets; tests and fuzzers may implement them over nothing.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace server {
+
+class CRelaySession;
+using SessionPtr = std::shared_ptr<CRelaySession>;
+
+// Each session works on its own strand: the handler may be called from any
+// I/O thread, one call at a time per session.
+class IRelayHandler {
+public:
+    virtual ~IRelayHandler() = default;
+    // The client's hello. False refuses the connection with `reason`.
+    virtual bool OnHello(const SessionPtr& s, const std::string& name, std::string& reason) = 0;
+    virtual void OnPacket(const SessionPtr& s, std::uint8_t channel, std::uint32_t command,
+                          const unsigned char* body, std::size_t length) = 0;
+    virtual void OnClosed(const SessionPtr& s) = 0;
+};
+
+class CRelaySession {
+public:
+    virtual ~CRelaySession() = default;
+
+    // Thread-safe. False when the session is closed or was just dropped for
+    // exceeding its output limit.
+    virtual bool Send(std::uint8_t channel, std::uint32_t command, std::string_view body) = 0;
+    // Sends an error frame, then closes.
+    virtual void CloseWithError(std::uint32_t code, const std::string& text) = 0;
+    virtual void Close() = 0;
+    // Closes once everything queued so far has been written.
+    virtual void CloseAfterSending() = 0;
+
+    virtual std::uint64_t id() const = 0;
+    virtual const std::string& name() const = 0;  // "pc_chat", "pc_av", …
+    // The peer's IP address as text, taken when the connection was accepted.
+    virtual const std::string& remoteAddress() const = 0;
+    virtual bool closed() const = 0;
+    virtual std::size_t queuedBytes() const = 0;
+
+    // Free for the handler: who this session belongs to once it logs in.
+    std::atomic<std::uint32_t> userId{0};
+};
+
+}  // namespace server
