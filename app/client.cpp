@@ -19,6 +19,7 @@
 
 #include "app/account_callback.h"
 #include "core/log.h"
+#include "platform/text/terminal.h"
 #include "core/paths.h"
 #include "net/proxy_sinks.h"
 #include "platform/kitlib/kitlib.h"
@@ -186,7 +187,8 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
     FILE* err = io.err;
     if (opt.headless)
         KITLIB_SetMessageBoxHandler([err](const std::string& text, const std::string& caption, int) {
-            std::fprintf(err, "%s: %s\n", caption.c_str(), text.c_str());
+            std::fprintf(err, "%s: %s\n", text::ForTerminal(caption).c_str(),
+                         text::ForTerminal(text).c_str());
             std::fflush(err);
             return 0;
         });

@@ -1,6 +1,8 @@
 // zeri-server: the room relay on TCP 6666 and the account service on HTTP
 // 8080, with their state in one SQLite database under the data folder.
 
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -31,6 +33,14 @@ int main(int argc, char** argv) {
         }
         std::printf("%s\n", token.c_str());
         return 0;
+    }
+
+    // Every user holds connections: take all the descriptors the system
+    // allows this process, not the shell's smaller default.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
     }
 
     server::CZeriServer srv(options);

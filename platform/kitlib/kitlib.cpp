@@ -11,6 +11,7 @@
 
 #include "core/files.h"
 #include "core/log.h"
+#include "platform/text/terminal.h"
 #include "core/paths.h"
 
 namespace {
@@ -248,6 +249,7 @@ int KITLIB_ShowMessageBox(const std::string& text, const std::string& caption, i
         h = k.box;
     }
     if (h) return h(text, caption, type);
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    std::fprintf(stderr, "%s: %s\n", text::ForTerminal(caption).c_str(),
+                 text::ForTerminal(text).c_str());
     return 0;
 }

@@ -12,6 +12,7 @@
 
 #include "core/files.h"
 #include "core/log.h"
+#include "platform/text/terminal.h"
 #include "core/paths.h"
 #include "platform/patron/patron_session.h"
 #include "platform/patron/patron_windows.h"
@@ -316,13 +317,16 @@ int PATRON_ShowUserInfo(PATRON_HANDLE h, std::uint32_t user) {
                                                      const std::string& error) {
             if (!ok) {
                 log_msg("patron user info %u fail: %s\r\n", user, error.c_str());
-                if (!windows) std::printf("profile: %u %s\n", user, error.c_str());
+                if (!windows)
+                    std::printf("profile: %u %s\n", user, text::ForTerminal(error).c_str());
                 std::fflush(stdout);
                 return;
             }
             if (!windows) {
-                std::printf("profile: %u %s %s(%u) VIP %u\n", d.userId, d.nickname, d.wealthText,
-                            d.wealthGrade, d.vipLevel);
+                // Another user's words: shown, never acted on by the terminal.
+                std::printf("profile: %u %s %s(%u) VIP %u\n", d.userId,
+                            text::ForTerminal(d.nickname).c_str(),
+                            text::ForTerminal(d.wealthText).c_str(), d.wealthGrade, d.vipLevel);
                 std::fflush(stdout);
                 return;
             }
