@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "chat/chat_pictures.h"
 #include "chat/face_table.h"
 #include "platform/text/text.h"
 
@@ -138,6 +139,56 @@ std::string EscapeText(std::string_view plain) {
         if (c == '/') out += '/';
     }
     return out;
+}
+
+LineCode ReadLineCode(std::string_view text, std::size_t pos, const LineRules& rules) {
+    LineCode out;
+    const char c = text[pos];
+    if (c == '/') {
+        if (pos + 1 < text.size() && text[pos + 1] == '/') {
+            out.kind = CodeKind::slash;
+            out.length = 2;
+        } else if (const auto f = ReadFace(text, pos)) {
+            out.kind = CodeKind::face;
+            out.length = f->length;
+            out.face = f->id;
+        } else if (rules.ownLine) {
+            if (const auto p = ReadLocalPicture(text, pos)) {
+                out.kind = CodeKind::local_picture;
+                out.length = p->length;
+                out.value = p->value;
+            }
+        }
+    } else if (c == '@') {
+        const auto p = ReadStoredPicture(text, pos);
+        if (p && (rules.pictureUrls || !IsPictureUrl(p->value))) {
+            out.kind = CodeKind::stored_picture;
+            out.length = p->length;
+            out.value = p->value;
+        } else if (const auto v = ReadVoiceClip(text, pos)) {
+            out.kind = CodeKind::voice_clip;
+            out.length = v->length;
+            out.value = v->value;
+        }
+    }
+    return out;
+}
+
+bool ShowsStoredPicture(std::string_view line) {
+    // Readers repair the line's UTF-8 before anything else; an id's length
+    // in UTF-16 units can change with it.
+    const std::string text = text::RepairUtf8(line);
+    const LineRules fromAnotherUser;
+    // Codes are stepped over whole. A reader without that face or voice map
+    // steps into the code instead, but faces and voice ids hold no "@$#PIC:",
+    // so both walks meet the same pictures. (Tag expansion, which readers
+    // run first, only ever turns text into faces: it never makes a picture.)
+    for (std::size_t i = 0; i < text.size();) {
+        const LineCode code = ReadLineCode(text, i, fromAnotherUser);
+        if (code.kind == CodeKind::stored_picture) return true;
+        i += code.length;
+    }
+    return false;
 }
 
 }  // namespace chatcode

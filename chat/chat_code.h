@@ -57,4 +57,31 @@ bool IsValidVoiceId(std::string_view id);
 // Every "/" doubled, as typed text travels.
 std::string EscapeText(std::string_view plain);
 
+// --- reading a whole line -------------------------------------------------
+// One walk over a line, used by the chat decoder and by the server's power
+// check, so that what the server lets through is what readers would show.
+
+enum class CodeKind { text, slash, face, local_picture, stored_picture, voice_clip };
+
+struct LineCode {
+    CodeKind kind = CodeKind::text;  // text: one character
+    std::size_t length = 1;
+    std::string_view value;  // local path, picture id or voice id; points into the text
+    std::int32_t face = 0;
+};
+
+struct LineRules {
+    // Local pictures are read only in the user's own echo.
+    bool ownLine = false;
+    // Stored pictures may name a URL only in lines the server writes.
+    bool pictureUrls = false;
+};
+
+// The code starting at `pos` (pos < text.size()), or one character of text.
+LineCode ReadLineCode(std::string_view text, std::size_t pos, const LineRules& rules);
+
+// Whether a user's line, as it arrives on the wire, shows a stored picture
+// to the other members. Sending one takes its own power.
+bool ShowsStoredPicture(std::string_view line);
+
 }  // namespace chatcode

@@ -23,52 +23,50 @@ void DecodeToView(IChatSink& view, std::string_view code, const ChatTextFormat& 
         pending.clear();
     };
 
+    const chatcode::LineRules rules{options.ownLine, options.pictureUrls};
     std::size_t i = 0;
     while (i < code.size()) {
-        const char c = code[i];
-        if (c == '/') {
-            if (i + 1 < code.size() && code[i + 1] == '/') {
+        const chatcode::LineCode c = chatcode::ReadLineCode(code, i, rules);
+        switch (c.kind) {
+            case chatcode::CodeKind::slash:
                 pending += '/';
-                i += 2;
+                i += c.length;
                 continue;
-            }
-            if (const auto f = chatcode::ReadFace(code, i); f && context.faces) {
-                if (const FaceEntry* face = context.faces->FindById(f->id)) {
+            case chatcode::CodeKind::face:
+                if (const FaceEntry* face = context.faces ? context.faces->FindById(c.face) : nullptr) {
                     flush();
                     view.AppendFace(*face);
-                    i += f->length;
+                    i += c.length;
                     continue;
                 }
-            }
-            if (options.ownLine) {
-                if (const auto p = chatcode::ReadLocalPicture(code, i)) {
+                break;
+            case chatcode::CodeKind::local_picture:
+                flush();
+                view.AppendImage(std::string(c.value));
+                i += c.length;
+                continue;
+            case chatcode::CodeKind::stored_picture:
+                if (context.pictures) {
                     flush();
-                    view.AppendImage(std::string(p->value));
-                    i += p->length;
+                    context.pictures->Show(view, c.value, WaitingImagePath(context.programFolder));
+                    i += c.length;
                     continue;
                 }
-            }
-        } else if (c == '@') {
-            if (context.pictures) {
-                const auto p = chatcode::ReadStoredPicture(code, i);
-                if (p && (options.pictureUrls || !IsPictureUrl(p->value))) {
+                break;
+            case chatcode::CodeKind::voice_clip:
+                if (context.voices) {
                     flush();
-                    context.pictures->Show(view, p->value, WaitingImagePath(context.programFolder));
-                    i += p->length;
-                    continue;
-                }
-            }
-            if (context.voices) {
-                if (const auto v = chatcode::ReadVoiceClip(code, i)) {
-                    flush();
-                    const ChatObjectKey key = context.voices->Register(v->value);
+                    const ChatObjectKey key = context.voices->Register(c.value);
                     view.AppendVoiceClip(key, VoiceClipIconPath(context.programFolder));
-                    i += v->length;
+                    i += c.length;
                     continue;
                 }
-            }
+                break;
+            case chatcode::CodeKind::text:
+                break;
         }
-        pending += c;
+        // Not shown as a code here: its first character is text.
+        pending += code[i];
         ++i;
     }
     flush();

@@ -6,6 +6,8 @@
 //  - the decoder's text runs are never empty and never longer, together,
 //    than the input; text without "/" or "@" comes back whole;
 //  - tag expansion gives the same text when applied twice;
+//  - the server's picture check finds a picture wherever a reader shows one
+//    in a user's line (exactly, before tag expansion);
 //  - a message composed from the input (text, faces, pictures split out by
 //    control bytes) decodes back to the pieces it was made of, and its plain
 //    form is the texts with the faces' tags.
@@ -72,7 +74,10 @@ public:
         p.path = path;
         pieces.push_back(p);
     }
-    void AppendPlaceholder(ChatObjectKey, const std::string&) override { Other(); }
+    void AppendPlaceholder(ChatObjectKey, const std::string&) override {
+        ++pictures;
+        Other();
+    }
     void ReplacePlaceholder(ChatObjectKey, const std::string&) override {}
     void FailPlaceholder(ChatObjectKey) override {}
     void AppendVoiceClip(ChatObjectKey, const std::string&) override { Other(); }
@@ -84,6 +89,7 @@ public:
     }
     std::vector<ChatInputPiece> pieces;
     std::size_t textBytes = 0;
+    int pictures = 0;
 };
 
 // Control bytes split the input into a composed message:
@@ -164,6 +170,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   "plain text changed");
         pictures.ForgetView(sink);
         Check(ToPlainText(*t, faces).size() <= t->size() + faces.LongestTag() * t->size(), "plain form");
+    }
+
+    // A user's line as readers show it, against the server's picture check.
+    {
+        const bool checked = chatcode::ShowsStoredPicture(text);
+        const std::string repaired = text::RepairUtf8(text);
+        PieceSink plainSink, expandedSink;
+        DecodeToView(plainSink, repaired, {}, ctx);
+        DecodeToView(expandedSink, ExpandFaceTags(repaired, faces), {}, ctx);
+        pictures.ForgetView(plainSink);
+        pictures.ForgetView(expandedSink);
+        Check((plainSink.pictures > 0) == checked, "picture check differs from the decoder");
+        Check(expandedSink.pictures == 0 || checked, "picture check missed an expanded line's picture");
     }
 
     // A message composed in the input box.

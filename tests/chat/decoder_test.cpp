@@ -1,10 +1,15 @@
 // Chat code text shown in a view.
 #include "chat/chat_decoder.h"
+
+#include <algorithm>
+
+#include "chat/chat_code.h"
 #include "chat/chat_input.h"
 #include "chat/chat_pictures.h"
 #include "chat/code_text.h"
 #include "chat/plain_chat_sink.h"
 #include "chat/voice_clips.h"
+#include "platform/text/text.h"
 #include "tests/chat/chat_test_support.h"
 
 namespace {
@@ -103,6 +108,44 @@ TEST_F(Decoder, PictureUrlsOnlyInLinesTheServerWrites) {
     EXPECT_EQ(Show(code, {.pictureUrls = true}), (V{"wait:1:/prog/skin/wait_image.gif"}));
     ASSERT_EQ(fetcher.requests.size(), 1u);
     EXPECT_EQ(fetcher.requests[0].source, "http://h:81/a.png");
+}
+
+// The server allows stored pictures only to senders with the power for
+// them, and decides with ShowsStoredPicture: it must see a picture wherever a
+// reader would show one (received lines are repaired, then expanded, then
+// decoded).
+TEST_F(Decoder, ThePicturePowerCheckSeesWhatAReaderShows) {
+    const std::string id255(255, 'p');
+    const struct {
+        std::string line;
+        bool picture;
+    } cases[] = {
+        {"@$#PIC:abc:0\"", true},
+        {"@$#pic:abc:0\"", true},
+        {"look @$#Pic:abc:0\" here", true},
+        {"//@$#PIC:abc:0\"", true},
+        {"/f[\"007\"]@$#pIC:abc:0\"/wx", true},
+        {"@$#PIC:" + id255 + ":0\"", true},
+        {"@$#PIC:" + id255 + "p:0\"", false},
+        // A cut-off sequence in the id: one unit once repaired, 255 in all.
+        {"@$#PIC:" + std::string(254, 'p') + "\xE4\xB8:0\"", true},
+        {"@$#PIC:http://h/a.png:0\"", false},  // a URL is not shown in a user's line
+        {"@$#PIC:http://h/@$#pic:abc:0\"", true},  // but the code inside it is
+        {"@$#PIC:a b:0\"", false},
+        {"@$#PIC:abc:0", false},
+        {"@$#:voice1:", false},
+        {"/c[\"@$#PIC:abc\"]", false},
+        {"/c[\"x\"]@$#PIC:abc:0\"", true},
+        {"plain // text", false},
+    };
+    for (const auto& c : cases) {
+        const V shown = Show(ExpandFaceTags(text::RepairUtf8(c.line), faces));
+        const bool readerShows = std::any_of(shown.begin(), shown.end(), [](const std::string& call) {
+            return call.rfind("wait:", 0) == 0 || call.rfind("image:", 0) == 0;
+        });
+        EXPECT_EQ(readerShows, c.picture) << c.line;
+        EXPECT_EQ(chatcode::ShowsStoredPicture(c.line), c.picture) << c.line;
+    }
 }
 
 TEST_F(Decoder, FailedDownloadsAreReportedAndMayBeTriedAgain) {
