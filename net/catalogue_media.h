@@ -17,11 +17,13 @@ struct Video_Login_Req {
     std::uint32_t room_id = 0;
     std::uint8_t client_kind = 5;
     std::uint8_t media_kind = 1;
+    std::string media_key;  // 30 from the chat login's answer
 
     static constexpr auto fields() {
         using M = Video_Login_Req;
         return std::tuple{wire::u32(1, &M::user_id), wire::u32(2, &M::room_id),
-                          wire::u8(3, &M::client_kind), wire::u8(5, &M::media_kind)};
+                          wire::u8(3, &M::client_kind), wire::u8(5, &M::media_kind),
+                          wire::extra_text(30, &M::media_key)};
     }
 };
 
@@ -108,12 +110,14 @@ struct Mix_Login_Req {
     std::uint16_t client_kind = 110;
     std::uint32_t value6 = 2;
     std::uint32_t value8 = 0;
+    std::string media_key;  // 30 from the chat login's answer
 
     static constexpr auto fields() {
         using M = Mix_Login_Req;
         return std::tuple{wire::u32(2, &M::room_id),        wire::u32(1, &M::user_id),
                           wire::u32(3, &M::client_version), wire::u16(5, &M::client_kind),
-                          wire::u32(6, &M::value6),         wire::u32(8, &M::value8)};
+                          wire::u32(6, &M::value6),         wire::u32(8, &M::value8),
+                          wire::extra_text(30, &M::media_key)};
     }
 };
 

@@ -50,6 +50,9 @@ struct Control_Login_Resp : wire::status {
     std::string text9;                // 9
     std::string room_name;            // 14
     std::string chat_font;            // 17
+    // 30: this login's media key. The video and media-server logins send it
+    // back (tag 30 of theirs) to show they belong to this chat login.
+    std::string media_key;
 
     static constexpr auto fields() {
         using M = Control_Login_Resp;
@@ -60,7 +63,7 @@ struct Control_Login_Resp : wire::status {
                           wire::u8(18, &M::room_mode),      wire::u8(19, &M::role),
                           wire::u32(24, &M::chat_interval), wire::text(21, &M::announcement),
                           wire::text(9, &M::text9),         wire::text(14, &M::room_name),
-                          wire::text(17, &M::chat_font)};
+                          wire::text(17, &M::chat_font),    wire::extra_text(30, &M::media_key)};
     }
 };
 

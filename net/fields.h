@@ -55,6 +55,7 @@ template <class T>
 struct text_field {
     unsigned char tag;
     std::string T::*member;
+    bool leftOutWhenEmpty = false;
 };
 template <class T>
 struct raw_field {
@@ -87,7 +88,11 @@ constexpr int_field<T, M> u32(unsigned char tag, M T::*m) { return {tag, m, widt
 template <class T, class M>
 constexpr int_field<T, M> u64(unsigned char tag, M T::*m) { return {tag, m, width::u64}; }
 template <class T>
-constexpr text_field<T> text(unsigned char tag, std::string T::*m) { return {tag, m}; }
+constexpr text_field<T> text(unsigned char tag, std::string T::*m) { return {tag, m, false}; }
+// A text written only when it is not empty: for fields added beside a
+// message's own, so that without them the message keeps its exact bytes.
+template <class T>
+constexpr text_field<T> extra_text(unsigned char tag, std::string T::*m) { return {tag, m, true}; }
 template <class T>
 constexpr raw_field<T> raw(unsigned char tag, bytes T::*m) { return {tag, m}; }
 template <class T, class N>
@@ -136,6 +141,7 @@ bool write_one(TLV::body& b, const Msg& m, const int_field<Msg, M>& f) {
 }
 template <class Msg>
 bool write_one(TLV::body& b, const Msg& m, const text_field<Msg>& f) {
+    if (f.leftOutWhenEmpty && (m.*(f.member)).empty()) return true;
     return b.put_string(f.tag, m.*(f.member));
 }
 template <class Msg>

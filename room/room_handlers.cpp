@@ -64,6 +64,7 @@ void CRoomSession::OnLoginResp(const unsigned char* body, std::size_t length) {
         std::snprintf(text, sizeof text, "%s(%d)", r.message.c_str(), static_cast<int>(r.code));
         view_.SetText("Label_Fail", text);
         roomId_ = 0;
+        mediaKey_.clear();
         loginRefused_ = true;
         view_.SetVisible("waitcontrol", false);
         return;
@@ -78,6 +79,7 @@ void CRoomSession::OnLoginResp(const unsigned char* body, std::size_t length) {
     roomName_ = r.room_name;
     announcement_ = r.announcement;
     chatFont_ = r.chat_font;
+    mediaKey_ = r.media_key;
 
     myRecord_ = MakeMe();
     AddUser(myRecord_);

@@ -88,6 +88,7 @@ void CRoomSession::EnterRoom(std::uint32_t roomId) {
         freeSpeech_ = false;
         chatIntervalMs_ = 0;
         lastChatTick_ = 0;
+        mediaKey_.clear();
         SendLogouts(oldRoom);
     }
     SendChatLogin();
@@ -119,6 +120,7 @@ void CRoomSession::LeaveRoom() {
     loggedIn_ = false;
     micOpen_ = false;
     freeSpeech_ = false;
+    mediaKey_.clear();
     SendLogouts(roomId_);
     view_.SetEnabled("bnt_keyspeaker", true);
     view_.SetVisible("bnt_AnchorOpen", true);
@@ -165,6 +167,7 @@ void CRoomSession::SendVideoLogin() {
     msg::Video_Login_Req req;
     req.user_id = me_.userId;
     req.room_id = roomId_;
+    req.media_key = mediaKey_;
     link_.Send(req);
 }
 
@@ -173,6 +176,7 @@ void CRoomSession::SendMixLogin() {
     msg::Mix_Login_Req req;
     req.user_id = me_.userId;
     req.room_id = roomId_;
+    req.media_key = mediaKey_;
     link_.Send(req);
 }
 

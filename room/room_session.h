@@ -91,6 +91,7 @@ public:
     const std::string& roomName() const { return roomName_; }
     const std::string& announcement() const { return announcement_; }
     std::uint32_t chatIntervalMs() const { return chatIntervalMs_; }
+    const std::string& mediaKey() const { return mediaKey_; }
     const std::map<std::uint32_t, RoomUser>& users() const { return users_; }
     const RoomUser& anchor() const { return anchor_; }
     const CRoomUserListModel& userList() const { return userList_; }
@@ -165,6 +166,8 @@ private:
     bool freeSpeech_ = false;
     std::uint32_t chatIntervalMs_ = 0;
     std::uint32_t lastChatTick_ = 0;
+    // From the chat login's answer; the media logins send it back.
+    std::string mediaKey_;
     std::vector<IRoomFeature*> features_;
     std::map<std::uint32_t, RoomUser> users_;
     // Room settings from the room info answer, for the settings dialog.

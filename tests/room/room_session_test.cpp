@@ -215,6 +215,55 @@ TEST_F(RoomSession, ReconnectsLogInAgainAndAChatLoginBringsVideoAndMixBack) {
     EXPECT_EQ(session.users().size(), 1u);  // rebuilt, not doubled
 }
 
+TEST_F(RoomSession, MediaLoginsCarryTheKeyOfTheLatestChatLogin) {
+    session.EnterRoom(1001);
+    msg::Control_Login_Resp ok = LoginOk(1001);
+    ok.media_key = "k1";
+    Receive(ok);
+    EXPECT_EQ(link.Last<msg::Video_Login_Req>().media_key, "k1");
+    EXPECT_EQ(link.Last<msg::Mix_Login_Req>().media_key, "k1");
+    // A media connection that comes back logs in with it again.
+    link.sent.clear();
+    session.OnAVConnected();
+    session.OnMediaConnected();
+    EXPECT_EQ(link.Last<msg::Video_Login_Req>().media_key, "k1");
+    EXPECT_EQ(link.Last<msg::Mix_Login_Req>().media_key, "k1");
+    // A chat login after a reconnect brings a new key.
+    ok.media_key = "k2";
+    Receive(ok);
+    EXPECT_EQ(link.Last<msg::Video_Login_Req>().media_key, "k2");
+    EXPECT_EQ(link.Last<msg::Mix_Login_Req>().media_key, "k2");
+    // Leaving forgets it: a server without keys gets requests without the tag.
+    session.LeaveRoom();
+    EXPECT_EQ(session.mediaKey(), "");
+    link.sent.clear();
+    session.EnterRoom(1002);
+    Receive(LoginOk(1002));
+    int logins = 0;
+    for (const Sent& sent : link.sent) {
+        if (sent.command != cmd::Video_Login_Req && sent.command != cmd::Mix_Login_Req) continue;
+        ++logins;
+        TLV::body b;
+        b.parse(sent.body.data(), sent.body.size());
+        EXPECT_FALSE(b.has(30)) << std::hex << sent.command;
+    }
+    EXPECT_EQ(logins, 2);
+}
+
+TEST_F(RoomSession, AUserListInSeveralNoticesIsMergedWhole) {
+    session.EnterRoom(1001);
+    Receive(LoginOk(1001));
+    msg::Control_Room_UserList_Notify first, second;
+    first.users = {Block(42, "ann", 3, 20), Block(7, "bob", 9, 20)};
+    second.users = {Block(8, "cat", 1, 20), Block(9, "dan", 2, 7)};
+    Receive(first);
+    Receive(second);
+    EXPECT_EQ(session.users().size(), 4u);
+    for (std::uint32_t id : {42u, 7u, 8u, 9u}) EXPECT_EQ(session.users().count(id), 1u) << id;
+    EXPECT_EQ(view.Text("Lable_RoomPeople"), "4");
+    EXPECT_EQ(session.userList().items().size(), 4u);
+}
+
 TEST_F(RoomSession, MembershipKeepsListCountAndNoticesInStep) {
     session.EnterRoom(1001);
     Receive(LoginOk(1001));
