@@ -6,6 +6,7 @@
 #include <tuple>
 #include <vector>
 
+#include "chat/chat_code.h"
 #include "core/log.h"
 #include "net/catalogue_chat.h"
 #include "net/commands.h"
@@ -43,8 +44,13 @@ void RefuseLine(const SessionPtr& s, std::uint32_t code, const char* text) {
     s->Send(kChatChannel, ChatRefusal::id, body);
 }
 
-// A stored picture travels as "@$#PIC:"; sending one takes its own power.
-bool HoldsPicture(std::string_view line) { return line.find("@$#PIC:") != std::string_view::npos; }
+// The sender's own style texts: passed on when they are of a size a client
+// writes, dropped otherwise, so the relayed line always fits.
+constexpr std::size_t kMaxStyleBytes = 256;
+
+void KeepIfShort(std::string& text) {
+    if (text.size() > kMaxStyleBytes) text.clear();
+}
 
 }  // namespace
 
@@ -99,7 +105,9 @@ void CRoomHandler::SendChat(const SessionPtr& s, const unsigned char* body, std:
         return RefuseLine(s, chat_error::no_receiver, "对方不在房间");
     if (sender.gagged) return RefuseLine(s, chat_error::gagged, "你已被禁言！");
     if (!RoleHasPower(sender.role, power_id::chat) ||
-        (HoldsPicture(req.line) && !RoleHasPower(sender.role, power_id::chat_picture)))
+        // A picture takes its own power; readers' decoder decides what is one.
+        (chatcode::ShowsStoredPicture(req.line) &&
+         !RoleHasPower(sender.role, power_id::chat_picture)))
         return RefuseLine(s, chat_error::no_power, "无权限!");
     const auto record = db_.RoomById(room);
     const std::uint32_t intervalMs = record ? record->chatInterval * 1000u : 0;
@@ -114,9 +122,13 @@ void CRoomHandler::SendChat(const SessionPtr& s, const unsigned char* body, std:
     // line claims.
     note.attrs.nickname = sender.nickname;
     note.attrs.role = sender.role;
+    note.attrs.sex = static_cast<std::uint8_t>(sender.card.profile_byte);
     note.attrs.wealth_grade = sender.card.wealth_grade;
     note.attrs.vip_level = sender.card.vip_level;
     if (note.attrs.vip_level == 0) note.attrs.vip_data.clear();
+    KeepIfShort(note.attrs.colour);
+    KeepIfShort(note.attrs.font);
+    KeepIfShort(note.attrs.vip_data);
 
     std::vector<SessionPtr> to;
     {

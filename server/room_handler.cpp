@@ -1,5 +1,6 @@
 #include "server/room_handler.h"
 
+#include <algorithm>
 #include <tuple>
 #include <vector>
 
@@ -8,6 +9,8 @@
 #include "net/catalogue_room.h"
 #include "net/commands.h"
 #include "net/fields.h"
+#include "server/password.h"
+#include "server/room_wire.h"
 
 namespace server {
 
@@ -28,24 +31,12 @@ constexpr const char* kTextNotLoggedIn = "请先登录频道";
 constexpr const char* kTextTooMany = "操作过于频繁，请稍后再试";
 constexpr const char* kTextUnsupported = "服务器暂不支持该请求";
 constexpr const char* kTextWrongChannel = "请求发错了通道";
+constexpr const char* kTextTooLarge = "登录信息过长";
 
 // A response that carries only the server's text and code.
 struct StatusOnly : wire::status {
     static constexpr auto fields() { return std::tuple{}; }
 };
-
-template <class Msg>
-void SendMsg(const SessionPtr& s, std::uint8_t channel, std::uint32_t id, const Msg& m) {
-    TLV::body b;
-    if (!wire::write_fields(b, m)) {
-        log_err("room: response 0x%X does not fit its fields", id);
-        return;
-    }
-    const unsigned char* bytes = nullptr;
-    std::size_t n = 0;
-    b.encode(bytes, n);
-    s->Send(channel, id, std::string_view(reinterpret_cast<const char*>(bytes), n));
-}
 
 template <class Msg>
 void Reply(const SessionPtr& s, std::uint8_t channel, const Msg& m) {
@@ -89,15 +80,18 @@ void Refuse(const SessionPtr& s, std::uint8_t channel, std::uint32_t command,
         default: {
             StatusOnly r;
             r.message = text, r.code = code;
-            return SendMsg(s, channel, command + 1, r);
+            SendMsg(s, channel, command + 1, r);
+            return;
         }
     }
 }
 
 }  // namespace
 
-CRoomHandler::CRoomHandler(CServerDb& db, IClock& clock, RoomLimits limits)
+CRoomHandler::CRoomHandler(CServerDb& db, CAccountStore& accounts, IClock& clock,
+                           RoomLimits limits)
     : db_(db),
+      accounts_(accounts),
       clock_(clock),
       limits_(limits),
       requests_(limits.requestsPerSecond, limits.requestBurst),
@@ -134,12 +128,21 @@ void CRoomHandler::OnClosed(const SessionPtr& s) {
 void CRoomHandler::OnPacket(const SessionPtr& s, std::uint8_t channel, std::uint32_t command,
                             const unsigned char* body, std::size_t n) {
     Kind kind;
+    bool known = false;
+    Ended expired;
     {
         std::lock_guard<std::mutex> g(lock_);
+        // Before anything is handled or relayed, so an expired login never
+        // sends or hears another line.
+        EndExpired(expired);
         auto it = sessions_.find(s->id());
-        if (it == sessions_.end()) return;
-        kind = it->second.kind;
+        if (it != sessions_.end()) {
+            known = true;
+            kind = it->second.kind;
+        }
     }
+    Finish(expired);
+    if (!known) return;
     const bool channelOk = kind == Kind::chat ? channel == kChatChannel
                                               : channel == kVideoChannel || channel == kMixChannel;
     if (!channelOk) {
@@ -208,15 +211,25 @@ bool CRoomHandler::Admit(const SessionPtr& s, std::uint8_t channel, std::uint32_
 // --- chat channel ---------------------------------------------------------
 
 void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, std::size_t n) {
-    const auto req = wire::decode<msg::Control_Login_Req>(body, n);
+    TLV::body parsed;
+    parsed.parse(body, n);
+    const auto req = wire::decode<msg::Control_Login_Req>(parsed);
+    std::size_t cardBytes = 0;
+    parsed.get_raw(6, &cardBytes);
     const std::int64_t now = clock_.Now();
 
     std::uint32_t code = 0;
     const char* text = nullptr;
     std::optional<RoomRecord> room;
-    if (req.user_id == 0 || req.room_id == 0) {
+    std::int64_t expiry = 0;
+    if (n > kMaxLoginBytes || cardBytes > kMaxCardBytes) {
+        // Checked first: nothing of an oversize request is looked up.
+        code = room_error::too_large, text = kTextTooLarge;
+        log_msg("room: login refused user=%u room=%u: %zu bytes, card %zu bytes", req.user_id,
+                req.room_id, n, cardBytes);
+    } else if (req.user_id == 0 || req.room_id == 0) {
         code = room_error::bad_request, text = kTextBadRequest;
-    } else if (const TokenCheck tc = db_.CheckToken(req.user_id, req.token, now);
+    } else if (const TokenCheck tc = db_.CheckToken(req.user_id, req.token, now, &expiry);
                tc != TokenCheck::ok) {
         code = room_error::bad_token, text = kTextBadToken;
         log_msg("room: login refused user=%u room=%u: token %s", req.user_id, req.room_id,
@@ -243,23 +256,32 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
     }
 
     const std::uint8_t role = db_.RoomRole(req.room_id, req.user_id, now);
-    // The account's own nickname, not whatever the request claims.
+    // Who the room sees is the account, not whatever the request claims.
     const auto user = db_.UserById(req.user_id);
     Member me;
     me.session = s->id();
-    me.nickname = user && !user->nickname.empty() ? user->nickname : req.nickname;
+    me.nickname = RoomNickname(user ? user->nickname : std::string(), req.user_id);
     me.role = role;
-    me.card = req.card;
+    me.card = CardOf(req.user_id, user ? user->sex : 0, req.card, now);
+    std::string mediaKey = NewToken();
+    if (mediaKey.empty()) log_err("room: no random source for the media key of user %u", req.user_id);
     SessionPtr displaced;  // the same account's earlier chat session
     bool newcomer = true;
-    msg::Control_Room_UserList_Notify list;
+    std::vector<msg::user_block> list;
     {
         std::lock_guard<std::mutex> g(lock_);
         auto it = sessions_.find(s->id());
         if (it == sessions_.end()) return;  // closed meanwhile
         Session& st = it->second;
-        if (st.chat.live() && (st.chat.user != req.user_id || st.chat.room != req.room_id))
-            DropChat(st);
+        const bool again = st.chat.live() && st.chat.user == req.user_id &&
+                           st.chat.room == req.room_id;
+        if (st.chat.live() && !again) DropChat(st);
+        // The same login again keeps its key: media logins already sent
+        // with it stay good.
+        if (again && !st.mediaKey.empty()) mediaKey = st.mediaKey;
+        st.mediaKey = mediaKey;
+        st.tokenExpiry = expiry;
+        nextExpiry_ = std::min(nextExpiry_, expiry);
         // One room presence per account: an earlier chat session of the same
         // account (another place, or the one a reconnect left behind) ends.
         if (auto old = chatOf_.find(req.user_id); old != chatOf_.end() && old->second != s->id()) {
@@ -281,7 +303,7 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
             b.role = m.role;
             b.gagged = m.gagged ? 1 : 0;
             b.card = m.card;
-            list.users.push_back(std::move(b));
+            list.push_back(std::move(b));
         }
     }
     s->userId = req.user_id;
@@ -293,10 +315,11 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
     resp.announcement = room->announcement;
     resp.room_name = room->name;
     resp.chat_font = room->chatFont;
+    resp.media_key = mediaKey;
     Reply(s, kChatChannel, resp);
     // The newcomer learns who is there (itself included) and that nobody
     // holds the anchor microphone yet; the others learn of the newcomer.
-    Reply(s, kChatChannel, list);
+    SendUserList(s, list);
     Reply(s, kChatChannel, msg::Control_Anchor_Notify{});
     if (newcomer) {
         msg::Control_User_Login_Notify join;
@@ -314,7 +337,8 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
         Reply(displaced, kChatChannel, other);
         displaced->CloseAfterSending();
     }
-    log_msg("room: login user=%u room=%u role=%u", req.user_id, req.room_id, role);
+    log_msg("room: login user=%u room=%u role=%u grade=%u vip=%u", req.user_id, req.room_id, role,
+            me.card.wealth_grade, me.card.vip_level);
 }
 
 void CRoomHandler::RoomInfo(const SessionPtr& s, const unsigned char*, std::size_t) {
@@ -369,7 +393,7 @@ void CRoomHandler::VideoLogin(const SessionPtr& s, const unsigned char* body, st
     bool ok;
     {
         std::lock_guard<std::mutex> g(lock_);
-        ok = MediaLogin(s, videoOf_, &Session::video, req.user_id, req.room_id, why);
+        ok = MediaLogin(s, videoOf_, &Session::video, req.user_id, req.room_id, req.media_key, why);
     }
     if (!ok) resp.message = why, resp.code = req.user_id && req.room_id
                                                  ? room_error::not_logged_in
@@ -384,7 +408,7 @@ void CRoomHandler::MixLogin(const SessionPtr& s, const unsigned char* body, std:
     bool ok;
     {
         std::lock_guard<std::mutex> g(lock_);
-        ok = MediaLogin(s, mixOf_, &Session::mix, req.user_id, req.room_id, why);
+        ok = MediaLogin(s, mixOf_, &Session::mix, req.user_id, req.room_id, req.media_key, why);
     }
     if (!ok) resp.message = why, resp.code = req.user_id && req.room_id
                                                  ? room_error::not_logged_in
@@ -416,18 +440,21 @@ void CRoomHandler::MixLogout(const SessionPtr& s, const unsigned char* body, std
     Reply(s, kMixChannel, resp);
 }
 
-bool CRoomHandler::MediaAllowed(const Session& av, std::uint32_t user, std::uint32_t room) {
+bool CRoomHandler::MediaAllowed(std::uint32_t user, std::uint32_t room, std::string_view key) {
     auto c = chatOf_.find(user);
     if (c == chatOf_.end()) return false;
     auto chat = sessions_.find(c->second);
     if (chat == sessions_.end() || chat->second.chat.room != room) return false;
-    // Without a token of its own, the media login must at least come from
-    // where the user's chat login came from.
-    return chat->second.s->remoteAddress() == av.s->remoteAddress();
+    // Without a token of its own, the media login proves it belongs to the
+    // chat login by the key that login was answered with; an address would
+    // not tell two users behind one router apart.
+    const std::string& expected = chat->second.mediaKey;
+    return !expected.empty() && SameSecret(key, expected);
 }
 
 bool CRoomHandler::MediaLogin(const SessionPtr& s, Index& index, Binding Session::*which,
-                              std::uint32_t user, std::uint32_t room, std::string& why) {
+                              std::uint32_t user, std::uint32_t room, std::string_view key,
+                              std::string& why) {
     auto it = sessions_.find(s->id());
     if (it == sessions_.end()) return false;
     Session& st = it->second;
@@ -436,7 +463,7 @@ bool CRoomHandler::MediaLogin(const SessionPtr& s, Index& index, Binding Session
         DropBinding(index, which, st);
         return false;
     }
-    if (!MediaAllowed(st, user, room)) {
+    if (!MediaAllowed(user, room, key)) {
         why = kTextNotLoggedIn;
         DropBinding(index, which, st);
         return false;
@@ -500,6 +527,7 @@ void CRoomHandler::DropChat(Session& st, bool announce) {
     if (!st.chat.live()) return;
     const Binding b = st.chat;
     st.chat = {};
+    st.mediaKey.clear();
     if (auto m = members_.find(b.room); m != members_.end()) {
         auto self = m->second.find(b.user);
         // Only the session that holds the membership may end it.

@@ -3,11 +3,16 @@
 // connection ("pc_chat", channel 1) and the audio/video connection ("pc_av",
 // channel 2 video transfer, channel 3 media server).
 //
-// A chat login is checked against the user's account token; the video and
-// media-server logins carry no token, so they are accepted only for a user
-// whose chat login in that room is live and comes from the same address.
-// Every refusal is answered with the response of the request carrying the
-// server's text (tag 209) and a code (tag 208, room_error below).
+// A chat login is checked against the user's account token and answered
+// with a media key; the video and media-server logins carry no token, so
+// they are accepted only with the key of the user's live chat login in that
+// room. What the room sees of a member (nickname, role, card) comes from the
+// server's tables, never from the request. Every refusal is answered with
+// the response of the request carrying the server's text (tag 209) and a
+// code (tag 208, room_error below).
+//
+// A chat login lasts as long as the token it was made with: the first packet
+// the relay handles after that token's expiry ends it (see EndUserSessions).
 //
 // Limits: per user (per session before a login) a token bucket for
 // requests and another for media data; a session refused too many times in
@@ -21,12 +26,15 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "core/clock.h"
 #include "net/user_card.h"
+#include "server/account_store.h"
 #include "server/database.h"
 #include "server/rate_limit.h"
-#include "server/relay_server.h"
+#include "server/relay_session.h"
 
 namespace server {
 
@@ -35,11 +43,19 @@ namespace room_error {
 inline constexpr std::uint32_t bad_request = 1001;    // missing ids, a user that does not match
 inline constexpr std::uint32_t bad_token = 1002;      // unknown, wrong or expired token
 inline constexpr std::uint32_t no_room = 1003;
-inline constexpr std::uint32_t not_logged_in = 1004;  // media login without a chat login
+inline constexpr std::uint32_t not_logged_in = 1004;  // media login without a chat login or its key
 inline constexpr std::uint32_t too_many = 1005;       // rate limit
 inline constexpr std::uint32_t unsupported = 1006;    // a request this server does not serve
 inline constexpr std::uint32_t wrong_channel = 1007;  // a command sent on another service's channel
+inline constexpr std::uint32_t too_large = 1008;      // a login request or user card over its cap
 }  // namespace room_error
+
+// Caps on what a login may carry. A card of the client's own making is at
+// most ~800 bytes (two URLs of 255 bytes and a few short texts).
+inline constexpr std::size_t kMaxCardBytes = 1024;
+inline constexpr std::size_t kMaxLoginBytes = 2048;
+// A user list longer than this goes out as several notifications.
+inline constexpr std::size_t kUserListPacketBytes = 32 * 1024;
 
 struct RoomLimits {
     double requestsPerSecond = 10;  // requests of one user, all connections together
@@ -51,7 +67,7 @@ struct RoomLimits {
 
 class CRoomHandler : public IRelayHandler {
 public:
-    CRoomHandler(CServerDb& db, IClock& clock, RoomLimits limits = {});
+    CRoomHandler(CServerDb& db, CAccountStore& accounts, IClock& clock, RoomLimits limits = {});
 
     bool OnHello(const SessionPtr& s, const std::string& name, std::string& reason) override;
     void OnPacket(const SessionPtr& s, std::uint8_t channel, std::uint32_t command,
@@ -60,6 +76,11 @@ public:
 
     // Closes every session (shutdown).
     void CloseAll();
+    // Ends every relay session of the user (signing out): the chat session
+    // hears Control_Login_Other_Notify kind 2, as when the account signs in
+    // elsewhere, and is closed with the audio/video sessions bound to the
+    // user. Thread-safe.
+    void EndUserSessions(std::uint32_t user);
 
     // What the relay knows right now (tests, admin).
     std::size_t SessionCount();
@@ -98,6 +119,15 @@ private:
         Binding video;  // av sessions
         Binding mix;    // av sessions
         std::uint32_t refusedInRow = 0;
+        // Chat sessions: when the login's token expires, and the key that
+        // binds this login's media logins to it.
+        std::int64_t tokenExpiry = 0;
+        std::string mediaKey;
+    };
+    // Sessions ended under the lock, to be told and closed after it.
+    struct Ended {
+        std::vector<std::pair<SessionPtr, std::uint32_t>> chat;  // session, user
+        std::vector<SessionPtr> av;
     };
     using Index = std::unordered_map<std::uint32_t, std::uint64_t>;  // user -> session id
 
@@ -113,6 +143,17 @@ private:
     void SendChat(const SessionPtr& s, const unsigned char* body, std::size_t n);
     // Whether the role holds the power by the database's rules.
     bool RoleHasPower(std::uint8_t role, std::uint16_t powerId);
+    // The card the room sees of a user: the server's tables, plus the
+    // client's passed-on fields that show nothing (room_card.cpp).
+    msg::user_card CardOf(std::uint32_t user, std::uint8_t sex, const msg::user_card& claimed,
+                          std::int64_t now);
+    // The nickname the room shows: the account's, cut to what a client
+    // keeps; the user id for an account without one.
+    static std::string RoomNickname(const std::string& account, std::uint32_t user);
+    // The list of the room's members, in as many notifications as it takes.
+    static void SendUserList(const SessionPtr& s, const std::vector<msg::user_block>& users);
+    // Tells and closes what was ended (no lock held).
+    static void Finish(const Ended& ended);
 
     // Rate check; false when the packet is refused (and answered or dropped).
     bool Admit(const SessionPtr& s, std::uint8_t channel, std::uint32_t command,
@@ -126,14 +167,21 @@ private:
     void Broadcast(std::uint32_t room, std::uint32_t except, const Msg& m);
     void DropMedia(std::uint32_t user, std::uint32_t room);
     void DropBinding(Index& index, Binding Session::*which, Session& st);
-    bool MediaAllowed(const Session& av, std::uint32_t user, std::uint32_t room);
+    bool MediaAllowed(std::uint32_t user, std::uint32_t room, std::string_view key);
     bool MediaLogin(const SessionPtr& s, Index& index, Binding Session::*which,
-                    std::uint32_t user, std::uint32_t room, std::string& why);
+                    std::uint32_t user, std::uint32_t room, std::string_view key,
+                    std::string& why);
+    // Ends the user's chat login and media bindings (room_signout.cpp).
+    void EndUser(std::uint32_t user, Ended& ended);
+    // Ends the chat logins whose token has expired; one comparison while
+    // none has.
+    void EndExpired(Ended& ended);
     // 0 = fine, else a room_error code for a logout naming another user.
     std::uint32_t MediaLogout(const SessionPtr& s, Index& index, Binding Session::*which,
                               std::uint32_t user, std::uint32_t room);
 
     CServerDb& db_;
+    CAccountStore& accounts_;
     IClock& clock_;
     const RoomLimits limits_;
 
@@ -147,6 +195,8 @@ private:
     // user -> tick of the user's last relayed chat line, for the room's
     // chat interval (room_chat.cpp).
     std::unordered_map<std::uint32_t, std::uint32_t> lastChatTick_;
+    // The earliest token expiry among live chat logins (or earlier).
+    std::int64_t nextExpiry_ = INT64_MAX;
 };
 
 }  // namespace server

@@ -25,12 +25,15 @@ std::optional<std::size_t> CRoomHandler::PushToRoom(std::uint32_t room, int type
     // Sessions are collected under the lock and written to outside it, as
     // the chat relay does: a slow peer must not hold up the room.
     std::vector<SessionPtr> to;
+    Ended expired;
     {
         std::lock_guard<std::mutex> g(lock_);
+        EndExpired(expired);  // an expired login hears nothing more
         if (auto r = members_.find(room); r != members_.end())
             for (const auto& [id, m] : r->second)
                 if (auto o = sessions_.find(m.session); o != sessions_.end()) to.push_back(o->second.s);
     }
+    Finish(expired);
     std::size_t sent = 0;
     for (const SessionPtr& s : to)
         if (s->Send(1, msg::Control_Push_Data_Notify::id, body)) ++sent;

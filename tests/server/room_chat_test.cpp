@@ -38,6 +38,11 @@ protected:
         ASSERT_TRUE(SeedDemo(db, SeedOptions{1000}, err)) << err;
         for (std::uint32_t id : {kAlice, kBob, kCarol, kDave})
             tokens[id] = db.IssueToken(id, std::time(nullptr), 3600);
+        // Bob has spent his way to grade 5 and holds VIP level 2.
+        CAccountStore store;
+        ASSERT_TRUE(store.Open(dir.file(kDatabaseFile), err)) << err;
+        ASSERT_TRUE(store.RecordSpending(kBob, 10000, std::time(nullptr)));
+        ASSERT_TRUE(store.AddVip(kBob, {1, 2, "VIP", 0}));
         ServerOptions o;
         o.dataDir = dir.path();
         o.listen = "127.0.0.1";
@@ -55,8 +60,9 @@ protected:
         r.room_id = room;
         r.nickname = "claimed";
         r.token = tokens[user];
-        r.card.wealth_grade = 5;
-        r.card.vip_level = user == kBob ? 2 : 0;
+        // Claims the server does not take.
+        r.card.wealth_grade = 8;
+        r.card.vip_level = 9;
         auto resp = c->Ask<msg::Control_Login_Resp>(kChat, r);
         EXPECT_TRUE(resp && resp->ok());
         return c;
@@ -66,6 +72,10 @@ protected:
         msg::chat_attrs a;
         a.nickname = "whoever";
         a.role = 1;  // claims to own the room
+        a.sex = 9;
+        a.wealth_grade = 8;
+        a.vip_level = 9;
+        a.vip_data = "vip!";
         a.colour = "#123456";
         a.font = "宋体,12";
         return msg::make_chat_req(from, text, to ? 1 : 0, to, a);
@@ -118,8 +128,10 @@ TEST_F(ChatRelay, APublicLineReachesEveryOtherMemberOnceWithTheServersHeader) {
         EXPECT_EQ(n->n.attrs.role, kRoleManager);
         EXPECT_EQ(n->n.attrs.colour, "#123456");
         EXPECT_EQ(n->n.attrs.font, "宋体,12");
-        EXPECT_EQ(n->n.attrs.wealth_grade, 5u);
+        EXPECT_EQ(n->n.attrs.wealth_grade, 5u);  // the recorded spending's
         EXPECT_EQ(n->n.attrs.vip_level, 2u);
+        EXPECT_EQ(n->n.attrs.sex, srv->db().UserById(kBob)->sex);
+        EXPECT_EQ(n->n.attrs.vip_data, "vip!");  // a VIP's own text goes along
         EXPECT_TRUE(c->NoNotice<msg::Control_Chat_Notify>());  // once
     }
     EXPECT_TRUE(bob->NoNotice<msg::Control_Chat_Notify>());
@@ -162,6 +174,11 @@ TEST_F(ChatRelay, GaggedPowerlessAndStrangersAreRefusedAndNothingIsRelayed) {
          [&] { srv->rooms().SetGagged(kLobby, kDave, false); }},
         {"guests may not send pictures", [] {}, Line(kDave, "@$#PIC:abc.png:0\""),
          chat_error::no_power, [] {}},
+        // Readers show the code in any case of its letters.
+        {"nor in lower case", [] {}, Line(kDave, "@$#pic:abc.png:0\""), chat_error::no_power,
+         [] {}},
+        {"nor in mixed case", [] {}, Line(kDave, "see @$#Pic:abc.png:0\" !"),
+         chat_error::no_power, [] {}},
         {"chat taken from guests",
          [&] {
              srv->db().PutPowerRule({power_id::chat, kRoleGuest, 0, 0}, true);
@@ -190,6 +207,16 @@ TEST_F(ChatRelay, GaggedPowerlessAndStrangersAreRefusedAndNothingIsRelayed) {
     RawClient stranger(srv->port(), "pc_chat");
     stranger.Send(kChat, Line(kDave, "hi"));
     EXPECT_EQ(Refusal(stranger), room_error::not_logged_in);
+
+    // What readers show as text is text: a picture URL in a user's line, an
+    // unfinished code.
+    for (const std::string text : {"@$#PIC:http://h/a.png:0\"", "@$#pic:abc.png"}) {
+        dave->Send(kChat, Line(kDave, text));
+        auto heard = Hear(*alice);
+        ASSERT_TRUE(heard) << text;
+        EXPECT_EQ(heard->text, text);
+        clock.AdvanceMs(1000);
+    }
 
     // The owner may send a picture.
     alice->Send(kChat, Line(kAlice, "@$#PIC:abc.png:0\""));

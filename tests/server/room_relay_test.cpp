@@ -1,6 +1,6 @@
 // The room relay of zeri-server over real TCP on loopback: channel logins
-// and logouts, token checks, media logins tied to the chat login, channel
-// discipline and the per-user rate limit.
+// and logouts, token checks, media logins tied to the chat login by its key,
+// channel discipline and the per-user rate limit.
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -76,16 +76,20 @@ protected:
                                                      std::uint32_t room) {
         return c.Ask<msg::Control_Login_Resp>(kChat, Login(user, room));
     }
-    msg::Video_Login_Req VideoLogin(std::uint32_t user, std::uint32_t room) {
+    msg::Video_Login_Req VideoLogin(std::uint32_t user, std::uint32_t room,
+                                    const std::string& key = {}) {
         msg::Video_Login_Req r;
         r.user_id = user;
         r.room_id = room;
+        r.media_key = key;
         return r;
     }
-    msg::Mix_Login_Req MixLogin(std::uint32_t user, std::uint32_t room) {
+    msg::Mix_Login_Req MixLogin(std::uint32_t user, std::uint32_t room,
+                                const std::string& key = {}) {
         msg::Mix_Login_Req r;
         r.user_id = user;
         r.room_id = room;
+        r.media_key = key;
         return r;
     }
 
@@ -318,7 +322,7 @@ TEST_F(RoomRelay, RealClientLogsInAgainAfterTheServerRestarts) {
 
 // --- audio/video connection ---------------------------------------------------
 
-TEST_F(RoomRelay, MediaLoginsFollowTheChatLoginOfTheSameUserAndPlace) {
+TEST_F(RoomRelay, MediaLoginsFollowTheChatLoginByItsKey) {
     StartServer();
     RawClient chat(srv->port(), "pc_chat");
     RawClient av(srv->port(), "pc_av");
@@ -329,34 +333,50 @@ TEST_F(RoomRelay, MediaLoginsFollowTheChatLoginOfTheSameUserAndPlace) {
     auto m = av.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kAlice, kLobby));
     EXPECT_EQ(m->code, room_error::not_logged_in);
 
-    ASSERT_TRUE(ChatLogin(chat, kAlice, kLobby)->ok());
-    v = av.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kLobby));
+    auto login = ChatLogin(chat, kAlice, kLobby);
+    ASSERT_TRUE(login && login->ok());
+    const std::string key = login->media_key;
+    EXPECT_EQ(key.size(), 64u);
+    // The same login again keeps its key; another login gets its own.
+    EXPECT_EQ(ChatLogin(chat, kAlice, kLobby)->media_key, key);
+
+    // Without the key, or with a wrong one, nothing binds.
+    std::string wrong = key;
+    wrong[0] = wrong[0] == 'a' ? 'b' : 'a';
+    for (const std::string& k : {std::string(), wrong, key.substr(0, 63), key + "0"}) {
+        EXPECT_EQ(av.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kLobby, k))->code,
+                  room_error::not_logged_in) << k;
+        EXPECT_EQ(av.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kAlice, kLobby, k))->code,
+                  room_error::not_logged_in) << k;
+    }
+    v = av.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kLobby, key));
     EXPECT_TRUE(v->ok()) << v->message;
     EXPECT_EQ(v->room_id, kLobby);
-    m = av.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kAlice, kLobby));
+    m = av.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kAlice, kLobby, key));
     EXPECT_TRUE(m->ok()) << m->message;
     EXPECT_TRUE(srv->rooms().VideoIn(kAlice, kLobby));
     EXPECT_TRUE(srv->rooms().MixIn(kAlice, kLobby));
     // Again on reconnect: still one binding.
-    EXPECT_TRUE(av.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kAlice, kLobby))->ok());
+    EXPECT_TRUE(av.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kAlice, kLobby, key))->ok());
 
     // Another room than the chat's, or another user, is refused.
-    EXPECT_EQ(av.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kMusic))->code,
+    EXPECT_EQ(av.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kMusic, key))->code,
               room_error::not_logged_in);
-    EXPECT_EQ(av.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kBob, kLobby))->code,
+    EXPECT_EQ(av.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kBob, kLobby, key))->code,
               room_error::not_logged_in);
     // Like a refused chat login, a refused one ends what the session had.
     EXPECT_FALSE(srv->rooms().VideoIn(kAlice, kLobby));
     EXPECT_FALSE(srv->rooms().MixIn(kAlice, kLobby));
 
-    // Someone elsewhere claiming alice's id gets nothing.
-    RawClient spoof(srv->port(), "pc_av", "127.0.0.2");
-    EXPECT_EQ(spoof.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kLobby))->code,
-              room_error::not_logged_in);
+    // The key is the proof, not the address: from elsewhere it binds.
+    RawClient away(srv->port(), "pc_av", "127.0.0.2");
+    EXPECT_TRUE(away.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kLobby, key))->ok());
+    away.Close();
+    EXPECT_TRUE(Eventually([&] { return !srv->rooms().VideoIn(kAlice, kLobby); }));
 
     // Logouts: the ids sit in their own tags per service.
-    ASSERT_TRUE(av.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kLobby))->ok());
-    ASSERT_TRUE(av.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kAlice, kLobby))->ok());
+    ASSERT_TRUE(av.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kLobby, key))->ok());
+    ASSERT_TRUE(av.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kAlice, kLobby, key))->ok());
     msg::Video_Logout_Req vo;
     vo.room_id = kLobby;
     vo.user_id = kAlice;
@@ -371,12 +391,49 @@ TEST_F(RoomRelay, MediaLoginsFollowTheChatLoginOfTheSameUserAndPlace) {
     EXPECT_TRUE(av.Ask<msg::Mix_Logout_Resp>(kMix, mo)->ok());
     EXPECT_FALSE(srv->rooms().MixIn(kAlice, kLobby));
 
-    // Media logins end with the chat login they hang on.
-    ASSERT_TRUE(av.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kLobby))->ok());
-    ASSERT_TRUE(av.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kAlice, kLobby))->ok());
+    // Media logins end with the chat login they hang on, and its key with it.
+    ASSERT_TRUE(av.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kLobby, key))->ok());
+    ASSERT_TRUE(av.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kAlice, kLobby, key))->ok());
     chat.Close();
     EXPECT_TRUE(Eventually([&] { return !srv->rooms().VideoIn(kAlice, kLobby); }));
     EXPECT_FALSE(srv->rooms().MixIn(kAlice, kLobby));
+    RawClient again(srv->port(), "pc_chat");
+    const std::string next = ChatLogin(again, kAlice, kLobby)->media_key;
+    EXPECT_NE(next, key);
+    EXPECT_EQ(av.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kLobby, key))->code,
+              room_error::not_logged_in);
+    EXPECT_TRUE(av.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kLobby, next))->ok());
+}
+
+TEST_F(RoomRelay, AnotherUserBehindTheSameAddressCannotTakeOverTheMedia) {
+    StartServer();
+    // Both on 127.0.0.1, as two people behind one router.
+    RawClient aliceChat(srv->port(), "pc_chat"), aliceAv(srv->port(), "pc_av");
+    RawClient bobChat(srv->port(), "pc_chat"), bobAv(srv->port(), "pc_av");
+    const std::string aliceKey = ChatLogin(aliceChat, kAlice, kLobby)->media_key;
+    const std::string bobKey = ChatLogin(bobChat, kBob, kLobby)->media_key;
+    ASSERT_NE(aliceKey, bobKey);
+    ASSERT_TRUE(aliceAv.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kLobby, aliceKey))->ok());
+    ASSERT_TRUE(aliceAv.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kAlice, kLobby, aliceKey))->ok());
+
+    // Bob claims Alice's id, with his own key or none: refused, and Alice's
+    // bindings stay where they are.
+    for (const std::string& k : {bobKey, std::string()}) {
+        EXPECT_EQ(bobAv.Ask<msg::Video_Login_Resp>(kVideo, VideoLogin(kAlice, kLobby, k))->code,
+                  room_error::not_logged_in);
+        EXPECT_EQ(bobAv.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kAlice, kLobby, k))->code,
+                  room_error::not_logged_in);
+    }
+    EXPECT_TRUE(srv->rooms().VideoIn(kAlice, kLobby));
+    EXPECT_TRUE(srv->rooms().MixIn(kAlice, kLobby));
+    // Alice's session still answers as hers: a logout in her name succeeds there.
+    msg::Mix_Logout_Req mo;
+    mo.user_id = kAlice;
+    mo.room_id = kLobby;
+    EXPECT_TRUE(aliceAv.Ask<msg::Mix_Logout_Resp>(kMix, mo)->ok());
+    EXPECT_FALSE(srv->rooms().MixIn(kAlice, kLobby));
+    // Bob's own media logs in with his key.
+    EXPECT_TRUE(bobAv.Ask<msg::Mix_Login_Resp>(kMix, MixLogin(kBob, kLobby, bobKey))->ok());
 }
 
 // --- channels and unknown commands -----------------------------------------------
@@ -524,7 +581,7 @@ TEST_F(RoomRelay, MembersSeeEachOtherArriveAndLeave) {
     ASSERT_TRUE(first);
     ASSERT_EQ(first->users.size(), 1u);  // the newcomer is in its own list
     EXPECT_EQ(first->users[0].user_id, kAlice);
-    EXPECT_EQ(first->users[0].card.wealth_grade, 3u);  // the card it sent is relayed
+    EXPECT_EQ(first->users[0].card.wealth_grade, 1u);  // the server's grade, not the claimed 3
     auto anchor = alice.Notice<msg::Control_Anchor_Notify>();
     ASSERT_TRUE(anchor);
     EXPECT_FALSE(anchor->anchor.user_id.has_value());

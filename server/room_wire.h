@@ -1,0 +1,31 @@
+#pragma once
+// Catalogue messages onto relay sessions, for the room handler's files.
+
+#include <cstdint>
+#include <string_view>
+
+#include "core/log.h"
+#include "net/fields.h"
+#include "server/relay_session.h"
+
+namespace server {
+
+inline constexpr std::uint8_t kRoomChatChannel = 1;
+
+// Encodes and sends; false (and logged) when a field does not fit, which the
+// caps on what members bring along keep from happening.
+template <class Msg>
+bool SendMsg(const SessionPtr& s, std::uint8_t channel, std::uint32_t id, const Msg& m) {
+    TLV::body b;
+    if (!wire::write_fields(b, m)) {
+        log_err("room: response 0x%X does not fit its fields", id);
+        return false;
+    }
+    const unsigned char* bytes = nullptr;
+    std::size_t n = 0;
+    b.encode(bytes, n);
+    s->Send(channel, id, std::string_view(reinterpret_cast<const char*>(bytes), n));
+    return true;
+}
+
+}  // namespace server
