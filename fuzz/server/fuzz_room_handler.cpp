@@ -1,0 +1,396 @@
+// The room handler fed arbitrary packets after real logins. Six relay
+// sessions (three chat, three audio/video, all from one address) are fakes
+// that check what they are sent; the input is a script of steps: packets of
+// any command, channel and body,
+// logins with the users' real tokens and any card, media logins with the
+// right key or a wrong one, chat lines, the passing of time (tokens expire),
+// sign-outs, gags, pushes and reconnects. What the clients receive must
+// hold:
+//  - every frame is well formed, every user list fits its packet;
+//  - cards and chat headers carry the server's grades and VIP levels,
+//    whatever a login claimed;
+//  - a media login with a wrong or missing key is refused;
+//  - a guest's line never shows a stored picture;
+//  - a signed-out user has no login left.
+// Time is the script's, the database is built once and only read.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chat/chat_code.h"
+#include "core/clock.h"
+#include "core/paths.h"
+#include "net/catalogue_chat.h"
+#include "net/catalogue_media.h"
+#include "net/catalogue_room.h"
+#include "net/commands.h"
+#include "platform/relayhub/frame.h"
+#include "server/account_store.h"
+#include "server/database.h"
+#include "server/room_handler.h"
+#include "server/seed.h"
+
+namespace {
+
+using namespace server;
+
+void Check(bool ok, const char* what) {
+    if (!ok) {
+        std::fprintf(stderr, "violated: %s\n", what);
+        std::abort();
+    }
+}
+
+constexpr std::int64_t kIssued = 1700000000;
+constexpr std::uint32_t kAlice = 10001, kBob = 10002, kDave = 10004;
+constexpr std::uint32_t kUsers[] = {kAlice, kBob, kDave};
+constexpr std::uint32_t kRooms[] = {1001, 1002, 9999};
+// Alice has spent 2000 coins (grade 4) and holds VIP 3; the others are grade 1.
+constexpr std::uint32_t GradeOf(std::uint32_t user) { return user == kAlice ? 4 : 1; }
+constexpr std::uint32_t VipOf(std::uint32_t user) { return user == kAlice ? 3 : 0; }
+
+// The database, built once: the demo data, the users' tokens (Bob's lives
+// 120 s), Alice's spending and VIP.
+struct World {
+    std::string dir;
+    CServerDb db;
+    CAccountStore store;
+    std::map<std::uint32_t, std::string> tokens;
+
+    World() {
+        char tmpl[] = "/tmp/zeri-fuzz-room-XXXXXX";
+        Check(mkdtemp(tmpl) != nullptr, "temporary folder");
+        dir = tmpl;
+        std::string err;
+        const std::string file = dir + "/zeri-server.db";
+        Check(db.Open(file, err) && SeedDemo(db, SeedOptions{1000}, err), "database");
+        Check(store.Open(file, err), "account store");
+        store.RecordSpending(kAlice, 2000, kIssued);
+        store.AddVip(kAlice, {1, 3, "VIP3", 0});
+        for (std::uint32_t u : kUsers) tokens[u] = db.IssueToken(u, kIssued, u == kBob ? 120 : 3600);
+    }
+    ~World() {
+        store.Close();
+        db.Close();
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+};
+
+World& TheWorld() {
+    static World w;
+    return w;
+}
+
+class ScriptClock : public IClock {
+public:
+    std::uint32_t TickMs() override { return tick; }
+    std::time_t Now() override { return kIssued + 1 + wall; }
+    std::uint32_t tick = 0;
+    std::int64_t wall = 0;
+};
+
+class Script {
+public:
+    Script(const std::uint8_t* data, std::size_t size) : p_(data), left_(size) {}
+    bool done() const { return left_ == 0; }
+    std::uint8_t u8() {
+        if (!left_) return 0;
+        --left_;
+        return *p_++;
+    }
+    std::uint16_t u16() { return static_cast<std::uint16_t>(u8() << 8 | u8()); }
+    std::uint32_t u32() { return static_cast<std::uint32_t>(u16()) << 16 | u16(); }
+    std::string bytes(std::size_t max) {
+        const std::size_t n = std::min<std::size_t>(u16() % (max + 1), left_);
+        std::string out(reinterpret_cast<const char*>(p_), n);
+        p_ += n;
+        left_ -= n;
+        return out;
+    }
+
+private:
+    const std::uint8_t* p_;
+    std::size_t left_;
+};
+
+constexpr std::uint32_t kCommands[] = {
+    cmd::Control_Login_Req,     cmd::Control_Logout_Req, cmd::Control_Get_Room_Info_Req,
+    cmd::Control_Send_Chat_Req, cmd::Video_Login_Req,    cmd::Video_Logout_Req,
+    cmd::Mix_Login_Req,         cmd::Mix_Logout_Req,     cmd::Video_Data,
+    cmd::Mix_Audio_Data,        cmd::Control_Set_Room_Info_Req};
+
+template <class Msg>
+std::string Body(const Msg& m) {
+    TLV::body b;
+    if (!wire::write_fields(b, m)) return {};
+    const auto bytes = TLV::encode(static_cast<const TLV::body&>(b));
+    return std::string(bytes.begin(), bytes.end());
+}
+
+class Harness;
+
+// A relay session over nothing: what the handler sends is checked at once;
+// a close reaches the handler after the step, as the relay's would.
+class FakeSession : public CRelaySession {
+public:
+    FakeSession(Harness& h, int slot, std::uint64_t id, bool chat)
+        : h_(h), slot_(slot), id_(id), name_(chat ? "pc_chat" : "pc_av") {}
+    bool Send(std::uint8_t channel, std::uint32_t command, std::string_view body) override;
+    void CloseWithError(std::uint32_t, const std::string&) override { closing = true; }
+    void Close() override { closing = true; }
+    void CloseAfterSending() override { closing = true; }
+    std::uint64_t id() const override { return id_; }
+    const std::string& name() const override { return name_; }
+    const std::string& remoteAddress() const override { return address_; }
+    bool closed() const override { return notified; }
+    std::size_t queuedBytes() const override { return 0; }
+
+    bool closing = false;   // asked to close
+    bool notified = false;  // the handler has been told
+
+private:
+    Harness& h_;
+    int slot_;
+    std::uint64_t id_;
+    std::string name_;
+    const std::string address_ = "127.0.0.1";  // everyone behind one address
+};
+
+struct Peer {
+    std::shared_ptr<FakeSession> session;
+    bool chat = true;
+    std::uint32_t loginUser = 0;   // whom the last chat login was for
+    bool refusalExpected = false;  // a media login with a wrong key is out
+};
+
+class Harness {
+public:
+    Harness() : rooms_(TheWorld().db, TheWorld().store, clock_) {
+        for (int i = 0; i < 6; ++i) Open(i);
+    }
+    ~Harness() {
+        rooms_.CloseAll();
+        Settle();
+    }
+
+    void Step(Script& in) {
+        switch (in.u8() % 9) {
+            case 0: RawPacket(in); break;
+            case 1: ChatLogin(in); break;
+            case 2: MediaLogin(in); break;
+            case 3:
+                clock_.tick += in.u16();
+                clock_.wall += in.u8() * 4;
+                break;
+            case 4: {
+                const std::uint32_t user = kUsers[in.u8() % 3];
+                rooms_.EndUserSessions(user);
+                for (std::uint32_t room : kRooms) {
+                    Check(!rooms_.ChatIn(user, room), "chat login left after sign-out");
+                    Check(!rooms_.VideoIn(user, room) && !rooms_.MixIn(user, room),
+                          "media login left after sign-out");
+                }
+                break;
+            }
+            case 5:
+                rooms_.SetGagged(kRooms[0], kUsers[in.u8() % 3], in.u8() & 1);
+                break;
+            case 6: {
+                const int type = in.u8() % 3;
+                rooms_.PushToRoom(kRooms[0], type, in.bytes(512));
+                break;
+            }
+            case 7: {
+                const int i = in.u8() % 6;
+                peers_[i].session->closing = true;
+                Settle();
+                Open(i);
+                break;
+            }
+            default: ChatLine(in); break;
+        }
+        Settle();
+    }
+
+    // What a session was sent, checked as its client would read it.
+    void Received(int slot, std::uint32_t command, std::string_view body);
+
+private:
+    // Sessions asked to close are closed, as the relay does after a write.
+    void Settle() {
+        for (Peer& p : peers_) {
+            if (!p.session->closing || p.session->notified) continue;
+            p.session->notified = true;
+            rooms_.OnClosed(p.session);
+        }
+    }
+
+    void Open(int i) {
+        Peer& p = peers_[i];
+        p = Peer{};
+        p.chat = i < 3;
+        p.session = std::make_shared<FakeSession>(*this, i, nextId_++, p.chat);
+        std::string reason;
+        Check(rooms_.OnHello(p.session, p.session->name(), reason), "hello refused");
+    }
+
+    void Send(Peer& p, std::uint8_t channel, std::uint32_t command, const std::string& body) {
+        if (p.session->notified) return;  // the relay hands nothing on after a close
+        rooms_.OnPacket(p.session, channel, command,
+                        reinterpret_cast<const unsigned char*>(body.data()), body.size());
+    }
+
+    void RawPacket(Script& in) {
+        Peer& p = peers_[in.u8() % 6];
+        const std::uint8_t sel = in.u8();
+        const std::uint8_t which = in.u8();
+        const std::uint32_t command =
+            which < std::size(kCommands) * 16 ? kCommands[which % std::size(kCommands)] : in.u32();
+        p.loginUser = 0;  // a login of its own making is nobody's
+        std::uint8_t channel = 1;
+        if (sel & 0x80) channel = sel & 0x7F;
+        else if (!p.chat) channel = (command >> 24) == 0x05 ? 3 : 2;
+        Send(p, channel, command, in.bytes(4096));
+    }
+
+    void ChatLogin(Script& in) {
+        Peer& p = peers_[in.u8() % 3];
+        msg::Control_Login_Req r;
+        r.user_id = kUsers[in.u8() % 3];
+        r.room_id = kRooms[in.u8() % 3];
+        r.nickname = in.bytes(64);
+        r.token = TheWorld().tokens[r.user_id];
+        const std::string card = in.bytes(1500);
+        r.card = wire::decode<msg::user_card>(reinterpret_cast<const unsigned char*>(card.data()),
+                                              card.size());
+        p.loginUser = r.user_id;
+        Send(p, 1, r.id, Body(r));
+    }
+
+    void MediaLogin(Script& in) {
+        Peer& p = peers_[3 + in.u8() % 3];
+        const bool video = in.u8() & 1;
+        const int who = in.u8() % 3;
+        const std::uint32_t user = kUsers[who];
+        const std::uint32_t room = kRooms[in.u8() % 2];
+        std::string key = keys_[user];
+        const std::uint8_t how = in.u8() % 4;
+        if (how == 1) key.clear();
+        else if (how == 2) key = keys_[kUsers[(who + 1) % 3]];
+        else if (how == 3 && !key.empty()) key[in.u8() % key.size()] ^= 1;
+        // Its answer, if the session still takes requests, must refuse it.
+        p.refusalExpected = key.empty() || key != keys_[user];
+        if (video) {
+            msg::Video_Login_Req r;
+            r.user_id = user, r.room_id = room, r.media_key = key;
+            Send(p, 2, r.id, Body(r));
+        } else {
+            msg::Mix_Login_Req r;
+            r.user_id = user, r.room_id = room, r.media_key = key;
+            Send(p, 3, r.id, Body(r));
+        }
+        p.refusalExpected = false;
+    }
+
+    void ChatLine(Script& in) {
+        Peer& p = peers_[in.u8() % 3];
+        const std::uint32_t user = kUsers[in.u8() % 3];
+        const std::uint8_t kind = in.u8() % 3;
+        const std::uint32_t to = kind ? kUsers[in.u8() % 3] : 0;
+        msg::chat_attrs a;
+        a.wealth_grade = 8;
+        a.vip_level = 9;
+        a.font = in.bytes(300);
+        Send(p, 1, cmd::Control_Send_Chat_Req,
+             Body(msg::make_chat_req(user, in.bytes(9000), kind, to, a)));
+    }
+
+    static void CheckCard(std::uint32_t user, const msg::user_card& c) {
+        Check(c.wealth_grade == GradeOf(user), "a card with a claimed grade");
+        Check(c.vip_level == VipOf(user), "a card with a claimed VIP level");
+        Check(c.head_url.empty(), "a card with a claimed head picture");
+        Check(c.medal_url == "/wealth/" + std::to_string(GradeOf(user)) + ".png",
+              "a card with a claimed medal");
+    }
+
+    ScriptClock clock_;
+    CRoomHandler rooms_;
+    Peer peers_[6];
+    std::map<std::uint32_t, std::string> keys_;
+    std::uint64_t nextId_ = 1;
+};
+
+bool FakeSession::Send(std::uint8_t, std::uint32_t command, std::string_view body) {
+    if (closing || notified) return false;
+    h_.Received(slot_, command, body);
+    return true;
+}
+
+void Harness::Received(int slot, std::uint32_t command, std::string_view body) {
+    Check(body.size() <= relay::kMaxFramePayload, "a packet over the frame limit");
+    Peer& p = peers_[slot];
+    const auto* b = reinterpret_cast<const unsigned char*>(body.data());
+    const std::size_t n = body.size();
+    switch (command) {
+        case cmd::Control_Login_Resp: {
+            const auto r = wire::decode<msg::Control_Login_Resp>(b, n);
+            if (r.ok()) keys_[p.loginUser] = r.media_key;
+            break;
+        }
+        case cmd::Video_Login_Resp:
+        case cmd::Mix_Login_Resp: {
+            const auto r = wire::decode<msg::Mix_Login_Resp>(b, n);
+            if (p.refusalExpected) Check(!r.ok(), "a media login with a wrong key was accepted");
+            break;
+        }
+        case cmd::Control_Room_UserList_Notify: {
+            Check(n <= kUserListPacketBytes, "a user list over its packet size");
+            for (const auto& u : wire::decode<msg::Control_Room_UserList_Notify>(b, n).users)
+                CheckCard(u.user_id, u.card);
+            break;
+        }
+        case cmd::Control_User_Login_Notify: {
+            const auto r = wire::decode<msg::Control_User_Login_Notify>(b, n);
+            CheckCard(r.user_id, r.card);
+            break;
+        }
+        case cmd::Control_Chat_Notify: {
+            const auto r = wire::decode<msg::Control_Chat_Notify>(b, n);
+            Check(r.attrs.wealth_grade == GradeOf(r.sender_id) &&
+                      r.attrs.vip_level == VipOf(r.sender_id),
+                  "a chat line with a claimed grade");
+            // Dave is a guest everywhere: no picture power.
+            if (r.sender_id == kDave)
+                Check(!chatcode::ShowsStoredPicture(msg::chat_line_text(r.line)),
+                      "a guest's line shows a picture");
+            break;
+        }
+        default: break;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // The log has nowhere to go: the handler's lines would drown the fuzzer's.
+    paths::SetDataFolderOverride("/dev/null/");
+    TheWorld();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Script in(data, size);
+    Harness h;
+    for (int steps = 0; !in.done() && steps < 64; ++steps) h.Step(in);
+    return 0;
+}
