@@ -41,15 +41,23 @@ inline bool WaitFor(const std::function<bool()>& done, int limitMs = 15000) {
     return true;
 }
 
-// The chat connection of one client, on its own I/O thread.
+// The chat and audio/video connections of one client, on their own I/O thread.
 class CClientLink : public IRoomLink {
 public:
-    CClientLink() : status_(*this), sink_(*this), work_(asio::make_work_guard(io_)) {
+    CClientLink()
+        : status_(*this),
+          sink_(*this, UM_CHAT_PROXY_CONNECTED, &connects_),
+          videoSink_(*this, UM_AVTRAN_CONNECTED, nullptr),
+          mediaSink_(*this, UM_MSERVER_CONNECTED, nullptr),
+          work_(asio::make_work_guard(io_)) {
         relay::Timing timing;
         timing.backoffBaseMs = 50;  // come back quickly after a server restart
         timing.backoffCapMs = 400;
         conn_ = std::make_shared<relay::CRelayConnection>(io_, "pc_chat", &status_, 200, timing);
         conn_->Attach(1, &sink_);
+        av_ = std::make_shared<relay::CRelayConnection>(io_, "pc_av", nullptr, 200, timing);
+        av_->Attach(2, &videoSink_);
+        av_->Attach(3, &mediaSink_);
         thread_ = std::thread([this] { io_.run(); });
     }
     ~CClientLink() override { Stop(); }
@@ -57,12 +65,15 @@ public:
     void Connect(HWND target, std::uint16_t port) {
         target_ = target;
         conn_->Connect("127.0.0.1", port);
+        av_->Connect("127.0.0.1", port);
     }
     // Nothing reaches the room window after this.
     void Stop() {
         if (!thread_.joinable()) return;
         conn_->DetachAll();
         conn_->Close();
+        av_->DetachAll();
+        av_->Close();
         work_.reset();
         io_.stop();
         thread_.join();
@@ -76,9 +87,14 @@ public:
         const std::vector<unsigned char> bytes = TLV::encode(body);
         return conn_->Send(1, command, bytes.data(), bytes.size());
     }
-    // Test clients have no audio/video connection.
-    bool sendVideoService(std::uint32_t, const TLV::body&) override { return false; }
-    bool sendMediaServer(std::uint32_t, const TLV::body&) override { return false; }
+    bool sendVideoService(std::uint32_t command, const TLV::body& body) override {
+        const std::vector<unsigned char> bytes = TLV::encode(body);
+        return av_->Send(2, command, bytes.data(), bytes.size());
+    }
+    bool sendMediaServer(std::uint32_t command, const TLV::body& body) override {
+        const std::vector<unsigned char> bytes = TLV::encode(body);
+        return av_->Send(3, command, bytes.data(), bytes.size());
+    }
     std::uint32_t TakeSentBytes() override { return conn_->TakeSent(); }
     std::uint32_t TakeReceivedBytes() override { return conn_->TakeReceived(); }
     std::uint32_t SignalMs() override { return conn_->Signal(); }
@@ -104,9 +120,11 @@ private:
     private:
         CClientLink& l_;
     };
+    // One channel: its packets and its connected message go to the room window.
     class Sink : public IServerSink {
     public:
-        explicit Sink(CClientLink& l) : l_(l) {}
+        Sink(CClientLink& l, unsigned connected, std::atomic<int>* connects)
+            : l_(l), connected_(connected), connects_(connects) {}
         int OnJoin(std::uint32_t) override { return 0; }
         int OnLeave(std::uint32_t) override { return 0; }
         int OnPacket(std::uint32_t, pkinfo* p) override {
@@ -117,8 +135,8 @@ private:
             return 0;
         }
         int OnConnect() override {
-            l_.Post(UM_CHAT_PROXY_CONNECTED, 0);
-            ++l_.connects_;
+            l_.Post(connected_, 0);
+            if (connects_) ++*connects_;
             return 0;
         }
         int OnDisconnect() override { return 0; }
@@ -126,13 +144,16 @@ private:
 
     private:
         CClientLink& l_;
+        unsigned connected_;
+        std::atomic<int>* connects_;
     };
 
     Status status_;
-    Sink sink_;
+    Sink sink_, videoSink_, mediaSink_;
     asio::io_context io_;
     asio::executor_work_guard<asio::io_context::executor_type> work_;
     std::shared_ptr<relay::CRelayConnection> conn_;
+    std::shared_ptr<relay::CRelayConnection> av_;
     std::thread thread_;
     std::atomic<HWND> target_{0};
     std::atomic<int> connects_{0};

@@ -1,11 +1,13 @@
 // Whole clients against an in-process zeri-server over real TCP: entering
-// and leaving a room, displacement by another sign-in, server restarts,
+// and leaving a room, the media logins, displacement by another sign-in and
+// by signing out, server restarts,
 // refused logins, the room history across client restarts, chat between
 // users, and the room window beside a headless client.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QImage>
+#include <httplib.h>
 
 #include <algorithm>
 #include <string>
@@ -165,6 +167,53 @@ TEST_F(RoomE2E, SigningInElsewhereEndsTheFirstSessionForGood) {
     EXPECT_EQ(first->link().loginsSent(), logins);
     EXPECT_TRUE(second.session().loggedIn());
     EXPECT_FALSE(Printed(second, "此帐号在其他地区登录"));
+}
+
+TEST_F(RoomE2E, EachClientsMediaLogsInWithTheKeyOfItsOwnChatLogin) {
+    // Two users from one address: each binds its own media, by key.
+    CTestClient alice(srv, kAlice), bob(srv, kBob);
+    alice.Enter(kHall);
+    bob.Enter(kHall);
+    ASSERT_TRUE(alice.InRoom(kHall));
+    ASSERT_TRUE(bob.InRoom(kHall));
+    server::CRoomHandler& rooms = srv.srv->rooms();
+    EXPECT_TRUE(WaitFor([&] {
+        return rooms.VideoIn(kAlice.id, kHall) && rooms.MixIn(kAlice.id, kHall) &&
+               rooms.VideoIn(kBob.id, kHall) && rooms.MixIn(kBob.id, kHall);
+    }));
+    EXPECT_EQ(alice.session().mediaKey().size(), 64u);
+    EXPECT_NE(alice.session().mediaKey(), bob.session().mediaKey());
+}
+
+TEST_F(RoomE2E, SigningOutEndsTheRoomSessionForGood) {
+    CTestClient alice(srv, kAlice), bob(srv, kBob);
+    alice.Enter(kHall);
+    bob.Enter(kHall);
+    ASSERT_TRUE(alice.InRoom(kHall));
+    ASSERT_TRUE(SeesUsers(bob, 2));
+    server::CRoomHandler& rooms = srv.srv->rooms();
+    ASSERT_TRUE(WaitFor([&] { return rooms.MixIn(kAlice.id, kHall); }));
+    const int logins = alice.link().loginsSent();
+    const int connects = alice.link().connects();
+
+    // Alice's token is signed out elsewhere, through the account service.
+    httplib::Client http("127.0.0.1", srv.accountPort());
+    const httplib::Headers auth = {{"X-Zeri-User", std::to_string(kAlice.id)},
+                                   {"Authorization", "Bearer " + alice.session().me().token}};
+    auto r = http.Post("/account/logout", auth, "{}", "application/json");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 200) << r->body;
+
+    ASSERT_TRUE(WaitFor([&] { return Printed(alice, "box: 提示: 此帐号在其他地区登录"); }));
+    EXPECT_FALSE(alice.session().loggedIn());
+    ASSERT_TRUE(SeesUsers(bob, 1));
+    EXPECT_FALSE(rooms.ChatIn(kAlice.id, kHall));
+    EXPECT_FALSE(rooms.VideoIn(kAlice.id, kHall));
+    EXPECT_FALSE(rooms.MixIn(kAlice.id, kHall));
+    // The connection comes back, but no login goes out with the dead token.
+    ASSERT_TRUE(WaitFor([&] { return alice.link().connects() > connects; }));
+    QCoreApplication::processEvents();  // the connected message is handled
+    EXPECT_EQ(alice.link().loginsSent(), logins);
 }
 
 TEST_F(RoomE2E, AServerRestartBringsEveryoneBackIntoTheRoom) {
