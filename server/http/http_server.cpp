@@ -59,8 +59,14 @@ struct CHttpServer::Shared {
 
     mutable std::mutex lock;
     std::size_t total = 0;
-    // Oldest first.
-    std::unordered_map<std::string, std::vector<std::weak_ptr<CHttpConnection>>> byAddress;
+    // Oldest first. The raw pointer identifies an entry without taking a
+    // reference: a reference dropped under `lock` could run a destructor
+    // that takes `lock` again.
+    struct Entry {
+        const CHttpConnection* raw;
+        std::weak_ptr<CHttpConnection> weak;
+    };
+    std::unordered_map<std::string, std::vector<Entry>> byAddress;
 };
 
 class CHttpConnection : public std::enable_shared_from_this<CHttpConnection> {
@@ -309,24 +315,27 @@ private:
 
 bool CHttpServer::Shared::Admit(const std::shared_ptr<CHttpConnection>& c,
                                 const std::string& address) {
+    // Released after the lock: see Entry.
+    std::vector<std::shared_ptr<CHttpConnection>> looked;
     std::shared_ptr<CHttpConnection> evicted;
     {
         std::lock_guard<std::mutex> g(lock);
         if (closed || total >= limits.maxConnections) return false;
         auto& list = byAddress[address];
-        std::erase_if(list, [](const std::weak_ptr<CHttpConnection>& w) { return w.expired(); });
+        std::erase_if(list, [](const Entry& e) { return e.weak.expired(); });
         if (list.size() >= limits.maxPerAddress) {
             for (auto it = list.begin(); it != list.end(); ++it) {
-                auto old = it->lock();
+                auto old = it->weak.lock();
                 if (old && old->waiting()) {
                     evicted = std::move(old);
                     list.erase(it);
                     break;
                 }
+                if (old) looked.push_back(std::move(old));
             }
             if (!evicted) return false;
         }
-        list.push_back(c);
+        list.push_back({c.get(), c});
         c->registered = true;
         ++total;
     }
@@ -340,20 +349,17 @@ void CHttpServer::Shared::Forget(const CHttpConnection* c, const std::string& ad
     auto it = byAddress.find(address);
     if (it == byAddress.end()) return;
     // An evicted connection was taken off its list already.
-    std::erase_if(it->second, [c](const std::weak_ptr<CHttpConnection>& w) {
-        auto p = w.lock();
-        return !p || p.get() == c;
-    });
+    std::erase_if(it->second, [c](const Entry& e) { return e.raw == c || e.weak.expired(); });
     if (it->second.empty()) byAddress.erase(it);
 }
 
 void CHttpServer::Shared::CloseAll() {
-    std::vector<std::shared_ptr<CHttpConnection>> all;
+    std::vector<std::shared_ptr<CHttpConnection>> all;  // released after the lock
     {
         std::lock_guard<std::mutex> g(lock);
         for (auto& [address, list] : byAddress)
-            for (auto& w : list)
-                if (auto c = w.lock()) all.push_back(std::move(c));
+            for (auto& e : list)
+                if (auto c = e.weak.lock()) all.push_back(std::move(c));
     }
     for (auto& c : all) c->Close();
 }
