@@ -174,20 +174,17 @@ LineCode ReadLineCode(std::string_view text, std::size_t pos, const LineRules& r
     return out;
 }
 
-bool ShowsStoredPicture(std::string_view line) {
-    // Readers repair the line's UTF-8 before anything else; an id's length
-    // in UTF-16 units can change with it.
+bool CarriesStoredPicture(std::string_view line) {
+    // Readers repair the line's UTF-8 before anything else.
     const std::string text = text::RepairUtf8(line);
     const LineRules fromAnotherUser;
-    // Codes are stepped over whole. A reader without that face or voice map
-    // steps into the code instead, but faces and voice ids hold no "@$#PIC:",
-    // so both walks meet the same pictures. (Tag expansion, which readers
-    // run first, only ever turns text into faces: it never makes a picture.)
-    for (std::size_t i = 0; i < text.size();) {
-        const LineCode code = ReadLineCode(text, i, fromAnotherUser);
-        if (code.kind == CodeKind::stored_picture) return true;
-        i += code.length;
-    }
+    // Every "@" counts, even inside another code: a reader steps over a voice
+    // clip only when it knows voice clips, and its face tags (applied before
+    // decoding) may swallow a clip's opening and leave a picture standing.
+    // Tag expansion never makes a picture where none was: face codes hold a
+    // quote, which no picture id does.
+    for (std::size_t i = text.find('@'); i != std::string::npos; i = text.find('@', i + 1))
+        if (ReadLineCode(text, i, fromAnotherUser).kind == CodeKind::stored_picture) return true;
     return false;
 }
 

@@ -80,8 +80,9 @@ struct LineRules {
 // The code starting at `pos` (pos < text.size()), or one character of text.
 LineCode ReadLineCode(std::string_view text, std::size_t pos, const LineRules& rules);
 
-// Whether a user's line, as it arrives on the wire, shows a stored picture
-// to the other members. Sending one takes its own power.
-bool ShowsStoredPicture(std::string_view line);
+// Whether a user's line, as it arrives on the wire, may show a stored
+// picture to another member: a stored-picture code, read as the decoder
+// reads one, starts at one of its characters. Sending one takes its own power.
+bool CarriesStoredPicture(std::string_view line);
 
 }  // namespace chatcode

@@ -106,7 +106,7 @@ void CRoomHandler::SendChat(const SessionPtr& s, const unsigned char* body, std:
     if (sender.gagged) return RefuseLine(s, chat_error::gagged, "你已被禁言！");
     if (!RoleHasPower(sender.role, power_id::chat) ||
         // A picture takes its own power; readers' decoder decides what is one.
-        (chatcode::ShowsStoredPicture(req.line) &&
+        (chatcode::CarriesStoredPicture(req.line) &&
          !RoleHasPower(sender.role, power_id::chat_picture)))
         return RefuseLine(s, chat_error::no_power, "无权限!");
     const auto record = db_.RoomById(room);

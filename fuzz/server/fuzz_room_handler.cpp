@@ -371,7 +371,7 @@ void Harness::Received(int slot, std::uint32_t command, std::string_view body) {
                   "a chat line with a claimed grade");
             // Dave is a guest everywhere: no picture power.
             if (r.sender_id == kDave)
-                Check(!chatcode::ShowsStoredPicture(msg::chat_line_text(r.line)),
+                Check(!chatcode::CarriesStoredPicture(msg::chat_line_text(r.line)),
                       "a guest's line shows a picture");
             break;
         }

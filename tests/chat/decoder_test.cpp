@@ -111,41 +111,54 @@ TEST_F(Decoder, PictureUrlsOnlyInLinesTheServerWrites) {
 }
 
 // The server allows stored pictures only to senders with the power for
-// them, and decides with ShowsStoredPicture: it must see a picture wherever a
-// reader would show one (received lines are repaired, then expanded, then
-// decoded).
+// them, and decides with CarriesStoredPicture: it must see a picture wherever
+// a reader would show one (received lines are repaired, then expanded, then
+// decoded), whatever the reader's face tags.
 TEST_F(Decoder, ThePicturePowerCheckSeesWhatAReaderShows) {
+    // A face table with a tag that swallows a voice clip's opening.
+    CFaceTable odd;
+    ASSERT_TRUE(odd.LoadFromText(R"(<r><faceconfig><face id="42" tag="/@$#" file="Face/42.png"/>
+</faceconfig></r>)", "/prog/"));
     const std::string id255(255, 'p');
     const struct {
         std::string line;
-        bool picture;
+        bool shown;    // with the usual faces
+        bool checked;  // the server's verdict
     } cases[] = {
-        {"@$#PIC:abc:0\"", true},
-        {"@$#pic:abc:0\"", true},
-        {"look @$#Pic:abc:0\" here", true},
-        {"//@$#PIC:abc:0\"", true},
-        {"/f[\"007\"]@$#pIC:abc:0\"/wx", true},
-        {"@$#PIC:" + id255 + ":0\"", true},
-        {"@$#PIC:" + id255 + "p:0\"", false},
+        {"@$#PIC:abc:0\"", true, true},
+        {"@$#pic:abc:0\"", true, true},
+        {"look @$#Pic:abc:0\" here", true, true},
+        {"//@$#PIC:abc:0\"", true, true},
+        {"/f[\"007\"]@$#pIC:abc:0\"/wx", true, true},
+        {"@$#PIC:" + id255 + ":0\"", true, true},
+        {"@$#PIC:" + id255 + "p:0\"", false, false},
         // A cut-off sequence in the id: one unit once repaired, 255 in all.
-        {"@$#PIC:" + std::string(254, 'p') + "\xE4\xB8:0\"", true},
-        {"@$#PIC:http://h/a.png:0\"", false},  // a URL is not shown in a user's line
-        {"@$#PIC:http://h/@$#pic:abc:0\"", true},  // but the code inside it is
-        {"@$#PIC:a b:0\"", false},
-        {"@$#PIC:abc:0", false},
-        {"@$#:voice1:", false},
-        {"/c[\"@$#PIC:abc\"]", false},
-        {"/c[\"x\"]@$#PIC:abc:0\"", true},
-        {"plain // text", false},
+        {"@$#PIC:" + std::string(254, 'p') + "\xE4\xB8:0\"", true, true},
+        {"@$#PIC:http://h/a.png:0\"", false, false},  // a URL is not shown in a user's line
+        {"@$#PIC:http://h/@$#pic:abc:0\"", true, true},  // but the code inside it is
+        {"@$#PIC:a b:0\"", false, false},
+        {"@$#PIC:abc:0", false, false},
+        {"@$#:voice1:", false, false},
+        {"/c[\"@$#PIC:abc\"]", false, false},
+        {"/c[\"x\"]@$#PIC:abc:0\"", true, true},
+        {"plain // text", false, false},
+        // A voice clip whose id runs into a picture code: a voice clip here,
+        // a picture where a face tag takes the clip's opening.
+        {"/@$#:v@$#pic:abc:0\"", false, true},
     };
-    for (const auto& c : cases) {
-        const V shown = Show(ExpandFaceTags(text::RepairUtf8(c.line), faces));
-        const bool readerShows = std::any_of(shown.begin(), shown.end(), [](const std::string& call) {
+    const auto readerShows = [&](const std::string& line, const CFaceTable& table) {
+        const V shown = Show(ExpandFaceTags(text::RepairUtf8(line), table));
+        return std::any_of(shown.begin(), shown.end(), [](const std::string& call) {
             return call.rfind("wait:", 0) == 0 || call.rfind("image:", 0) == 0;
         });
-        EXPECT_EQ(readerShows, c.picture) << c.line;
-        EXPECT_EQ(chatcode::ShowsStoredPicture(c.line), c.picture) << c.line;
+    };
+    for (const auto& c : cases) {
+        const bool checked = chatcode::CarriesStoredPicture(c.line);
+        EXPECT_EQ(readerShows(c.line, faces), c.shown) << c.line;
+        EXPECT_EQ(checked, c.checked) << c.line;
+        if (readerShows(c.line, odd)) EXPECT_TRUE(checked) << c.line;
     }
+    EXPECT_TRUE(readerShows("/@$#:v@$#pic:abc:0\"", odd));
 }
 
 TEST_F(Decoder, FailedDownloadsAreReportedAndMayBeTriedAgain) {
