@@ -14,6 +14,7 @@
 #include "net/power.h"
 #include "server/room_chat.h"
 #include "server/room_handler.h"
+#include "server/room_wire.h"
 
 namespace server {
 
@@ -93,9 +94,9 @@ void CRoomHandler::SendChat(const SessionPtr& s, const unsigned char* body, std:
             }
         }
         if (room != 0 && req.user_id != b.user)
-            return RefuseLine(s, room_error::bad_request, "用户与登录不符");
+            return RefuseLine(s, room_error::bad_request, kTextOtherUser);
     }
-    if (room == 0) return RefuseLine(s, room_error::not_logged_in, "请先登录频道");
+    if (room == 0) return RefuseLine(s, room_error::not_logged_in, kTextNotLoggedIn);
     const std::uint32_t me = req.user_id;
 
     if (req.line.empty()) return RefuseLine(s, chat_error::empty, "发送内容不能为空");
@@ -136,7 +137,7 @@ void CRoomHandler::SendChat(const SessionPtr& s, const unsigned char* body, std:
         auto r = members_.find(room);
         // The sender may have left or been dropped meanwhile.
         if (r == members_.end() || !r->second.count(me) || r->second[me].session != s->id())
-            return RefuseLine(s, room_error::not_logged_in, "请先登录频道");
+            return RefuseLine(s, room_error::not_logged_in, kTextNotLoggedIn);
         if (r->second[me].gagged) return RefuseLine(s, chat_error::gagged, "你已被禁言！");
         const std::uint32_t now = clock_.TickMs();
         if (auto last = lastChatTick_.find(me);

@@ -18,16 +18,13 @@ namespace {
 
 constexpr const char* kChatName = "pc_chat";
 constexpr const char* kAvName = "pc_av";
-constexpr std::uint8_t kChatChannel = 1;
-constexpr std::uint8_t kVideoChannel = 2;
-constexpr std::uint8_t kMixChannel = 3;
+constexpr std::uint8_t kChatChannel = kRoomChatChannel;
+constexpr std::uint8_t kVideoChannel = kRoomVideoChannel;
+constexpr std::uint8_t kMixChannel = kRoomMixChannel;
 
 // Texts the client shows in its tip or login-status label.
-constexpr const char* kTextBadRequest = "请求缺少用户或房间";
-constexpr const char* kTextOtherUser = "用户与登录不符";
 constexpr const char* kTextBadToken = "登录令牌无效或已过期，请重新登录";
 constexpr const char* kTextNoRoom = "房间不存在";
-constexpr const char* kTextNotLoggedIn = "请先登录频道";
 constexpr const char* kTextTooMany = "操作过于频繁，请稍后再试";
 constexpr const char* kTextUnsupported = "服务器暂不支持该请求";
 constexpr const char* kTextWrongChannel = "请求发错了通道";
@@ -381,113 +378,6 @@ void CRoomHandler::ControlLogout(const SessionPtr& s, const unsigned char* body,
     }
     if (resp.ok()) s->userId = 0;
     Reply(s, kChatChannel, resp);
-}
-
-// --- audio/video connection ----------------------------------------------
-
-void CRoomHandler::VideoLogin(const SessionPtr& s, const unsigned char* body, std::size_t n) {
-    const auto req = wire::decode<msg::Video_Login_Req>(body, n);
-    msg::Video_Login_Resp resp;
-    resp.room_id = req.room_id;
-    std::string why;
-    bool ok;
-    {
-        std::lock_guard<std::mutex> g(lock_);
-        ok = MediaLogin(s, videoOf_, &Session::video, req.user_id, req.room_id, req.media_key, why);
-    }
-    if (!ok) resp.message = why, resp.code = req.user_id && req.room_id
-                                                 ? room_error::not_logged_in
-                                                 : room_error::bad_request;
-    Reply(s, kVideoChannel, resp);
-}
-
-void CRoomHandler::MixLogin(const SessionPtr& s, const unsigned char* body, std::size_t n) {
-    const auto req = wire::decode<msg::Mix_Login_Req>(body, n);
-    msg::Mix_Login_Resp resp;
-    std::string why;
-    bool ok;
-    {
-        std::lock_guard<std::mutex> g(lock_);
-        ok = MediaLogin(s, mixOf_, &Session::mix, req.user_id, req.room_id, req.media_key, why);
-    }
-    if (!ok) resp.message = why, resp.code = req.user_id && req.room_id
-                                                 ? room_error::not_logged_in
-                                                 : room_error::bad_request;
-    Reply(s, kMixChannel, resp);
-}
-
-void CRoomHandler::VideoLogout(const SessionPtr& s, const unsigned char* body, std::size_t n) {
-    const auto req = wire::decode<msg::Video_Logout_Req>(body, n);
-    msg::Video_Logout_Resp resp;
-    std::uint32_t code;
-    {
-        std::lock_guard<std::mutex> g(lock_);
-        code = MediaLogout(s, videoOf_, &Session::video, req.user_id, req.room_id);
-    }
-    if (code) resp.message = kTextOtherUser, resp.code = code;
-    Reply(s, kVideoChannel, resp);
-}
-
-void CRoomHandler::MixLogout(const SessionPtr& s, const unsigned char* body, std::size_t n) {
-    const auto req = wire::decode<msg::Mix_Logout_Req>(body, n);
-    msg::Mix_Logout_Resp resp;
-    std::uint32_t code;
-    {
-        std::lock_guard<std::mutex> g(lock_);
-        code = MediaLogout(s, mixOf_, &Session::mix, req.user_id, req.room_id);
-    }
-    if (code) resp.message = kTextOtherUser, resp.code = code;
-    Reply(s, kMixChannel, resp);
-}
-
-bool CRoomHandler::MediaAllowed(std::uint32_t user, std::uint32_t room, std::string_view key) {
-    auto c = chatOf_.find(user);
-    if (c == chatOf_.end()) return false;
-    auto chat = sessions_.find(c->second);
-    if (chat == sessions_.end() || chat->second.chat.room != room) return false;
-    // Without a token of its own, the media login proves it belongs to the
-    // chat login by the key that login was answered with; an address would
-    // not tell two users behind one router apart.
-    const std::string& expected = chat->second.mediaKey;
-    return !expected.empty() && SameSecret(key, expected);
-}
-
-bool CRoomHandler::MediaLogin(const SessionPtr& s, Index& index, Binding Session::*which,
-                              std::uint32_t user, std::uint32_t room, std::string_view key,
-                              std::string& why) {
-    auto it = sessions_.find(s->id());
-    if (it == sessions_.end()) return false;
-    Session& st = it->second;
-    if (user == 0 || room == 0) {
-        why = kTextBadRequest;
-        DropBinding(index, which, st);
-        return false;
-    }
-    if (!MediaAllowed(user, room, key)) {
-        why = kTextNotLoggedIn;
-        DropBinding(index, which, st);
-        return false;
-    }
-    if ((st.*which).live() && (st.*which).user != user) DropBinding(index, which, st);
-    if (auto old = index.find(user); old != index.end() && old->second != s->id()) {
-        if (auto o = sessions_.find(old->second); o != sessions_.end())
-            DropBinding(index, which, o->second);
-    }
-    st.*which = {user, room};
-    index[user] = s->id();
-    return true;
-}
-
-std::uint32_t CRoomHandler::MediaLogout(const SessionPtr& s, Index& index,
-                                        Binding Session::*which, std::uint32_t user,
-                                        std::uint32_t room) {
-    auto it = sessions_.find(s->id());
-    if (it == sessions_.end()) return 0;
-    Session& st = it->second;
-    const Binding& b = st.*which;
-    if (b.live() && b.user != user) return room_error::bad_request;
-    if (b.live() && b.room == room) DropBinding(index, which, st);
-    return 0;
 }
 
 // --- bookkeeping (under lock_) ----------------------------------------------

@@ -11,6 +11,14 @@
 namespace server {
 
 inline constexpr std::uint8_t kRoomChatChannel = 1;
+inline constexpr std::uint8_t kRoomVideoChannel = 2;
+inline constexpr std::uint8_t kRoomMixChannel = 3;
+
+// Texts the client shows in its tip or login-status label, used by more
+// than one of the handler's files.
+inline constexpr const char* kTextBadRequest = "请求缺少用户或房间";
+inline constexpr const char* kTextOtherUser = "用户与登录不符";
+inline constexpr const char* kTextNotLoggedIn = "请先登录频道";
 
 // Encodes and sends; false (and logged) when a field does not fit, which the
 // caps on what members bring along keep from happening.
