@@ -60,6 +60,39 @@ CREATE TABLE pictures (
 );
 CREATE INDEX pictures_by_user ON pictures(user_id);
 )sql"},
+        {3, "gags, kicks and the moderation log", R"sql(
+CREATE TABLE room_gags (
+  room_id       INTEGER NOT NULL,
+  user_id       INTEGER NOT NULL,
+  by_user       INTEGER NOT NULL,
+  reason        TEXT NOT NULL DEFAULT '',
+  option        INTEGER NOT NULL DEFAULT 0,
+  at            INTEGER NOT NULL,
+  PRIMARY KEY (room_id, user_id)
+);
+CREATE TABLE room_kicks (
+  room_id       INTEGER NOT NULL,
+  user_id       INTEGER NOT NULL,
+  by_user       INTEGER NOT NULL,
+  reason        TEXT NOT NULL DEFAULT '',
+  until         INTEGER NOT NULL,
+  PRIMARY KEY (room_id, user_id)
+);
+CREATE TABLE moderation_log (
+  id            INTEGER PRIMARY KEY AUTOINCREMENT,
+  at            INTEGER NOT NULL,
+  room_id       INTEGER NOT NULL,
+  actor         INTEGER NOT NULL,
+  target        INTEGER NOT NULL DEFAULT 0,
+  action        TEXT NOT NULL,
+  detail        TEXT NOT NULL DEFAULT ''
+);
+-- What moderators did stays as it was written.
+CREATE TRIGGER moderation_log_no_update BEFORE UPDATE ON moderation_log
+BEGIN SELECT RAISE(ABORT, 'moderation_log is append-only'); END;
+CREATE TRIGGER moderation_log_no_delete BEFORE DELETE ON moderation_log
+BEGIN SELECT RAISE(ABORT, 'moderation_log is append-only'); END;
+)sql"},
     };
     return list;
 }
@@ -453,8 +486,9 @@ std::vector<PowerRule> CServerDb::PowerRules() {
 }
 
 std::int64_t CServerDb::CountRows(std::string_view table) {
-    static const char* const known[] = {"users", "rooms", "roles", "room_roles", "power_rules",
-                                        "pictures"};
+    static const char* const known[] = {"users",    "rooms",     "roles",      "room_roles",
+                                        "power_rules", "pictures", "room_gags", "room_kicks",
+                                        "moderation_log"};
     for (const char* t : known) {
         if (table != t) continue;
         std::lock_guard<std::recursive_mutex> g(lock_);
@@ -484,6 +518,91 @@ std::uint64_t CServerDb::PictureBytesOf(std::uint32_t user) {
     if (st.step() != SQLITE_ROW) return 0;
     const std::int64_t n = st.i64(0);
     return n > 0 ? static_cast<std::uint64_t>(n) : 0;
+}
+
+// --- moderation -------------------------------------------------------------
+
+bool CServerDb::RunStmt(Stmt& st) {
+    if (st.run()) return true;
+    lastError_ = st.error();
+    return false;
+}
+
+bool CServerDb::RemoveRoomRole(std::uint32_t room, std::uint32_t user) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    Stmt st(db_, "DELETE FROM room_roles WHERE room_id = ?1 AND user_id = ?2;");
+    st.bind(1, static_cast<std::int64_t>(room)).bind(2, static_cast<std::int64_t>(user));
+    return RunStmt(st);
+}
+
+bool CServerDb::SetRoomMode(std::uint32_t room, std::uint8_t mode) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    Stmt st(db_, "UPDATE rooms SET mode = ?2 WHERE id = ?1;");
+    st.bind(1, static_cast<std::int64_t>(room)).bind(2, static_cast<std::int64_t>(mode));
+    return RunStmt(st) && sqlite3_changes(db_) == 1;
+}
+
+bool CServerDb::AddGag(const GagRecord& gag) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    Stmt st(db_,
+            "INSERT OR REPLACE INTO room_gags (room_id, user_id, by_user, reason, option, at) "
+            "VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+    st.bind(1, static_cast<std::int64_t>(gag.room)).bind(2, static_cast<std::int64_t>(gag.user));
+    st.bind(3, static_cast<std::int64_t>(gag.by)).bind(4, gag.reason);
+    st.bind(5, static_cast<std::int64_t>(gag.option)).bind(6, gag.at);
+    return RunStmt(st);
+}
+
+bool CServerDb::RemoveGag(std::uint32_t room, std::uint32_t user) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    Stmt st(db_, "DELETE FROM room_gags WHERE room_id = ?1 AND user_id = ?2;");
+    st.bind(1, static_cast<std::int64_t>(room)).bind(2, static_cast<std::int64_t>(user));
+    return RunStmt(st);
+}
+
+bool CServerDb::IsGagged(std::uint32_t room, std::uint32_t user) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    Stmt st(db_, "SELECT 1 FROM room_gags WHERE room_id = ?1 AND user_id = ?2;");
+    st.bind(1, static_cast<std::int64_t>(room)).bind(2, static_cast<std::int64_t>(user));
+    return st.row();
+}
+
+bool CServerDb::AddKick(std::uint32_t room, std::uint32_t user, std::uint32_t by,
+                        const std::string& reason, std::int64_t until) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    Stmt st(db_,
+            "INSERT OR REPLACE INTO room_kicks (room_id, user_id, by_user, reason, until) "
+            "VALUES (?1, ?2, ?3, ?4, ?5);");
+    st.bind(1, static_cast<std::int64_t>(room)).bind(2, static_cast<std::int64_t>(user));
+    st.bind(3, static_cast<std::int64_t>(by)).bind(4, reason).bind(5, until);
+    return RunStmt(st);
+}
+
+std::int64_t CServerDb::KickedUntil(std::uint32_t room, std::uint32_t user, std::int64_t now) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return 0;
+    Stmt st(db_, "SELECT until FROM room_kicks WHERE room_id = ?1 AND user_id = ?2 AND until > ?3;");
+    st.bind(1, static_cast<std::int64_t>(room)).bind(2, static_cast<std::int64_t>(user)).bind(3, now);
+    return st.row() ? st.i64(0) : 0;
+}
+
+bool CServerDb::LogModeration(std::int64_t at, std::uint32_t room, std::uint32_t actor,
+                              std::uint32_t target, std::string_view action,
+                              std::string_view detail) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    Stmt st(db_,
+            "INSERT INTO moderation_log (at, room_id, actor, target, action, detail) "
+            "VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+    st.bind(1, at).bind(2, static_cast<std::int64_t>(room)).bind(3, static_cast<std::int64_t>(actor));
+    st.bind(4, static_cast<std::int64_t>(target)).bind(5, action).bind(6, detail);
+    return RunStmt(st);
 }
 
 }  // namespace server

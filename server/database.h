@@ -18,6 +18,8 @@ struct sqlite3;
 
 namespace server {
 
+class Stmt;
+
 // Role ids the room uses. Lower ids rank higher (the user list sorts by
 // them); a user without a live room role is a guest.
 inline constexpr std::uint8_t kRoleOwner = 1;
@@ -61,6 +63,16 @@ struct PowerRule {
     std::uint8_t role = 0;
     std::uint8_t byRole = 0;  // 0 = the general rule
     std::int8_t yesNo = 0;    // > 0 allowed
+};
+
+// A gag lasts until it is cancelled; it outlives the member's login.
+struct GagRecord {
+    std::uint32_t room = 0;
+    std::uint32_t user = 0;
+    std::uint32_t by = 0;
+    std::string reason;
+    std::uint32_t option = 0;
+    std::int64_t at = 0;
 };
 
 enum class TokenCheck { ok, no_token, mismatch, expired };
@@ -123,6 +135,24 @@ public:
     bool PutPowerRule(const PowerRule& rule, bool replace);
     std::vector<PowerRule> PowerRules();
 
+    // The user's room role back to guest.
+    bool RemoveRoomRole(std::uint32_t room, std::uint32_t user);
+    // False when there is no such room.
+    bool SetRoomMode(std::uint32_t room, std::uint8_t mode);
+
+    // --- moderation --------------------------------------------------------
+    bool AddGag(const GagRecord& gag);
+    bool RemoveGag(std::uint32_t room, std::uint32_t user);
+    bool IsGagged(std::uint32_t room, std::uint32_t user);
+    // until: seconds since 1970; a later kick replaces an earlier one.
+    bool AddKick(std::uint32_t room, std::uint32_t user, std::uint32_t by,
+                 const std::string& reason, std::int64_t until);
+    // When the user's kick from the room ends, or 0 when none lasts at `now`.
+    std::int64_t KickedUntil(std::uint32_t room, std::uint32_t user, std::int64_t now);
+    // Appends to the moderation log (rows are never changed or removed).
+    bool LogModeration(std::int64_t at, std::uint32_t room, std::uint32_t actor,
+                       std::uint32_t target, std::string_view action, std::string_view detail);
+
     // --- chat pictures ----------------------------------------------------
     // Who uploaded which picture, for the per-user quota.
     bool AddPicture(const std::string& id, std::uint32_t user, std::uint64_t bytes,
@@ -135,6 +165,7 @@ public:
     const std::string& lastError() const { return lastError_; }
 
 private:
+    bool RunStmt(Stmt& st);
     bool Exec(const char* sql, std::string& error);
     bool Migrate(const std::vector<Migration>& migrations, std::string& error);
 

@@ -55,13 +55,6 @@ void KeepIfShort(std::string& text) {
 
 }  // namespace
 
-bool CRoomHandler::RoleHasPower(std::uint8_t role, std::uint16_t powerId) {
-    // The rules live in the database, so a change there holds at once.
-    for (const PowerRule& r : db_.PowerRules())
-        if (r.powerId == powerId && r.role == role && r.byRole == 0) return r.yesNo > 0;
-    return false;
-}
-
 bool CRoomHandler::SetGagged(std::uint32_t room, std::uint32_t user, bool gagged) {
     std::lock_guard<std::mutex> g(lock_);
     auto r = members_.find(room);

@@ -159,6 +159,11 @@ void CRoomHandler::OnPacket(const SessionPtr& s, std::uint8_t channel, std::uint
         case cmd::Control_Logout_Req: return ControlLogout(s, body, n);
         case cmd::Control_Get_Room_Info_Req: return RoomInfo(s, body, n);
         case cmd::Control_Send_Chat_Req: return SendChat(s, body, n);
+        case cmd::Control_Kick_Req:
+        case cmd::Control_Gag_Req:
+        case cmd::Control_Cancel_Gag_Req:
+        case cmd::Control_Set_Power_Req:
+        case cmd::Control_Set_Room_Mode_Req: return Moderate(s, command, body, n);
         case cmd::Video_Login_Req: return VideoLogin(s, body, n);
         case cmd::Video_Logout_Req: return VideoLogout(s, body, n);
         case cmd::Mix_Login_Req: return MixLogin(s, body, n);
@@ -235,6 +240,8 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
                                              : "wrong");
     } else if (!(room = db_.RoomById(req.room_id))) {
         code = room_error::no_room, text = kTextNoRoom;
+    } else if (db_.KickedUntil(req.room_id, req.user_id, now) != 0) {
+        code = room_error::kicked, text = kTextKicked;
     }
 
     msg::Control_Login_Resp resp;
@@ -259,6 +266,7 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
     me.session = s->id();
     me.nickname = RoomNickname(user ? user->nickname : std::string(), req.user_id);
     me.role = role;
+    me.gagged = db_.IsGagged(req.room_id, req.user_id);
     me.card = CardOf(req.user_id, user ? user->sex : 0, req.card, now);
     std::string mediaKey = NewToken();
     if (mediaKey.empty()) log_err("room: no random source for the media key of user %u", req.user_id);
@@ -307,7 +315,7 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
 
     resp.room_mode = room->mode;
     resp.role = role;
-    resp.gagged = 0;
+    resp.gagged = me.gagged ? 1 : 0;
     resp.chat_interval = room->chatInterval;
     resp.announcement = room->announcement;
     resp.room_name = room->name;
@@ -323,6 +331,7 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
         join.user_id = req.user_id;
         join.nickname = me.nickname;
         join.role = role;
+        join.gagged = me.gagged ? 1 : 0;
         join.card = me.card;
         std::lock_guard<std::mutex> g(lock_);
         Broadcast(req.room_id, req.user_id, join);

@@ -48,6 +48,13 @@ inline constexpr std::uint32_t too_many = 1005;       // rate limit
 inline constexpr std::uint32_t unsupported = 1006;    // a request this server does not serve
 inline constexpr std::uint32_t wrong_channel = 1007;  // a command sent on another service's channel
 inline constexpr std::uint32_t too_large = 1008;      // a login request or user card over its cap
+// Moderation (room_moderation.cpp).
+inline constexpr std::uint32_t no_power = 1020;
+inline constexpr std::uint32_t not_in_room = 1021;   // the target is not a member of the room
+inline constexpr std::uint32_t not_on_self = 1022;
+inline constexpr std::uint32_t already = 1023;       // gagged already, or free already
+inline constexpr std::uint32_t bad_value = 1024;     // out of range, too wide, too long, unknown role
+inline constexpr std::uint32_t kicked = 1025;        // a login while a kick from the room lasts
 }  // namespace room_error
 
 // Caps on what a login may carry. A card of the client's own making is at
@@ -141,8 +148,15 @@ private:
     void MixLogout(const SessionPtr& s, const unsigned char* body, std::size_t n);
     // A chat line: checked, then relayed (room_chat.cpp).
     void SendChat(const SessionPtr& s, const unsigned char* body, std::size_t n);
-    // Whether the role holds the power by the database's rules.
+    // Kick, gag, cancel gag, set power and room mode: checked, stored,
+    // relayed (room_moderation.cpp).
+    void Moderate(const SessionPtr& s, std::uint32_t command, const unsigned char* body,
+                  std::size_t n);
+    // Whether the role holds the power in general, or over users of
+    // `targetRole` (that role's rule first, else the general one), by the
+    // database's rules as they are now.
     bool RoleHasPower(std::uint8_t role, std::uint16_t powerId);
+    bool RoleHasPowerOver(std::uint8_t role, std::uint8_t targetRole, std::uint16_t powerId);
     // The card the room sees of a user: the server's tables, plus the
     // client's passed-on fields that show nothing (room_card.cpp).
     msg::user_card CardOf(std::uint32_t user, std::uint8_t sex, const msg::user_card& claimed,

@@ -19,6 +19,7 @@ inline constexpr std::uint8_t kRoomMixChannel = 3;
 inline constexpr const char* kTextBadRequest = "请求缺少用户或房间";
 inline constexpr const char* kTextOtherUser = "用户与登录不符";
 inline constexpr const char* kTextNotLoggedIn = "请先登录频道";
+inline constexpr const char* kTextKicked = "你已被踢出该房间，暂时不能进入";
 
 // Encodes and sends; false (and logged) when a field does not fit, which the
 // caps on what members bring along keep from happening.
