@@ -126,7 +126,8 @@ TEST(ServerDbMigrations, RealSchemaCreatesEveryTableAndKeepsRowsAcrossOpens) {
         CServerDb db;
         ASSERT_TRUE(db.Open(path, err)) << err;
         EXPECT_EQ(db.SchemaVersion(), static_cast<int>(SchemaMigrations().size()));
-        for (const char* t : {"users", "rooms", "roles", "room_roles", "power_rules"})
+        for (const char* t : {"users", "rooms", "roles", "room_roles", "power_rules", "room_gags",
+                              "room_kicks", "moderation_log"})
             EXPECT_EQ(db.CountRows(t), 0) << t;
         EXPECT_EQ(db.CountRows("sqlite_master"), -1);  // only known tables are counted
         ASSERT_TRUE(db.AddUser("mia", "pw", "米娅", 1, 0, kFastIterations, &id, err)) << err;
@@ -280,6 +281,48 @@ TEST(ServerRoles, RoomRolesExpireToGuestAndNeedAKnownRole) {
     ASSERT_TRUE(db.PutRoom({5, "renamed", "", 3, 0, ""}, true));
     EXPECT_EQ(db.RoomById(5)->name, "renamed");
     EXPECT_EQ(db.RoomRole(5, u, now + 1), kRoleAnchor);
+}
+
+// --- moderation --------------------------------------------------------------
+
+TEST(ServerModeration, GagsKicksAndModesPersistAndTheLogOnlyGrows) {
+    TempDir dir;
+    const std::string path = dir.file("m.db");
+    std::string err;
+    const std::int64_t now = 1'800'000'000;
+    {
+        CServerDb db;
+        ASSERT_TRUE(db.Open(path, err)) << err;
+        ASSERT_TRUE(db.PutRoom({5, "five", "", 1, 0, ""}, false));
+        ASSERT_TRUE(db.AddGag({5, 42, 7, "刷屏", 2, now}));
+        ASSERT_TRUE(db.AddKick(5, 43, 7, "广告", now + 300));
+        ASSERT_TRUE(db.SetRoomMode(5, 4));
+        EXPECT_FALSE(db.SetRoomMode(6, 4));  // no such room
+        EXPECT_FALSE(db.SetRoomMode(5, 5));  // the table holds modes 1 to 4 only
+        ASSERT_TRUE(db.LogModeration(now, 5, 7, 42, "gag", "刷屏"));
+    }
+    CServerDb db;
+    ASSERT_TRUE(db.Open(path, err)) << err;
+    EXPECT_TRUE(db.IsGagged(5, 42));
+    EXPECT_FALSE(db.IsGagged(6, 42));  // per room
+    EXPECT_EQ(db.KickedUntil(5, 43, now + 299), now + 300);
+    EXPECT_EQ(db.KickedUntil(5, 43, now + 300), 0);
+    EXPECT_EQ(db.KickedUntil(6, 43, now), 0);
+    EXPECT_EQ(db.RoomById(5)->mode, 4);
+    ASSERT_TRUE(db.RemoveGag(5, 42));
+    EXPECT_FALSE(db.IsGagged(5, 42));
+    EXPECT_EQ(db.CountRows("room_gags"), 0);
+
+    db.Close();
+    // Nobody rewrites or removes what moderators did, not even by hand.
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+    EXPECT_NE(sqlite3_exec(raw, "UPDATE moderation_log SET detail = 'x';", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_NE(sqlite3_exec(raw, "DELETE FROM moderation_log;", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+    EXPECT_EQ(Query(path, "SELECT COUNT(*) FROM moderation_log WHERE detail = '刷屏'"), 1);
 }
 
 // --- demo data -------------------------------------------------------------

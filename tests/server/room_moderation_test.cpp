@@ -9,6 +9,7 @@
 #include <string>
 
 #include "net/catalogue_chat.h"
+#include "net/catalogue_media.h"
 #include "net/catalogue_moderation.h"
 #include "net/catalogue_room.h"
 #include "net/power.h"
@@ -472,11 +473,25 @@ TEST_F(ModerationRules, AGagOutlivesARestartAndHoldsTheChat) {
 
 TEST_F(ModerationRules, AKickedUserComesBackOnlyWhenTheKickEnds) {
     auto alice = server.In(kAlice);
-    auto dave = server.In(kDave);
+    auto dave = std::make_unique<RawClient>(server.srv->port(), "pc_chat");
+    auto first = server.Login(*dave, kDave, kLobby);
+    ASSERT_TRUE(first && first->ok());
+    // Dave's media login hangs on that chat login.
+    RawClient av(server.srv->port(), "pc_av");
+    msg::Mix_Login_Req mix;
+    mix.user_id = kDave, mix.room_id = kLobby, mix.media_key = first->media_key;
+    auto m = av.Ask<msg::Mix_Login_Resp>(3, mix);
+    ASSERT_TRUE(m && m->ok());
+    ASSERT_TRUE(server.srv->rooms().MixIn(kDave, kLobby));
+
     auto r = Order<msg::Control_Kick_Resp>(*alice, Kick(kDave, 300));
     ASSERT_TRUE(r && r->ok());
     ASSERT_TRUE(dave->Notice<msg::Control_Kick_Notify>());
+    auto bye = alice->Notice<msg::Control_User_Logout_Notify>();
+    ASSERT_TRUE(bye);
+    EXPECT_EQ(bye->user_id, kDave);
     EXPECT_EQ(server.srv->rooms().MemberCount(kLobby), 1u);
+    EXPECT_FALSE(server.srv->rooms().MixIn(kDave, kLobby));
 
     auto login = server.Login(*dave, kDave, kLobby);
     ASSERT_TRUE(login);
