@@ -88,6 +88,7 @@ public:
         bool enabled = true;
         std::string image;
         std::string tooltip;
+        int selection = -1;
     };
 
     explicit CHeadlessView(FILE* out = stdout) : out_(out) {}
@@ -97,6 +98,10 @@ public:
     void SetEnabled(const std::string& control, bool enabled) override;
     void SetImage(const std::string& control, const std::string& file) override;
     void SetTooltip(const std::string& control, const std::string& text) override;
+    void SetSelection(const std::string& control, int index) override {
+        controls_[control].selection = index;
+    }
+    void Report(const std::string& kind, const std::string& text) override { Say(kind, text); }
     void ShowTip(const std::string& text) override;
     void ShowNotice(const std::string& markup) override;
     void MessageBox(const std::string& text, const std::string& caption, BoxIcon icon) override;

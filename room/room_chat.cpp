@@ -179,6 +179,7 @@ CRoomChat::SendResult CRoomChat::Refuse(SendResult r) {
             break;
         case SendResult::sent:
         case SendResult::too_soon:
+        case SendResult::command:
             break;
     }
     if (tip) session_.view().ShowTip(tip);
@@ -212,7 +213,10 @@ CRoomChat::SendResult CRoomChat::SendInput(const IChatInput& input, std::uint32_
 CRoomChat::SendResult CRoomChat::SendLine(const std::string& typed) {
     std::uint32_t receiver = 0;
     std::string_view rest = typed;
-    if (const std::string_view command = SkipBlanks(typed, 0); IsToCommand(command)) {
+    const std::string_view command = SkipBlanks(typed, 0);
+    if (!command.empty() && command[0] == '/' && session_.OnTypedCommand(std::string(command)))
+        return SendResult::command;
+    if (IsToCommand(command)) {
         // Sending a mistyped private line publicly would show it to the
         // whole room: it is refused instead.
         if (!ParseTo(command, receiver, rest)) return Refuse(SendResult::usage);

@@ -52,11 +52,13 @@ public:
         no_receiver,  // tip "对方不在房间"
         not_sent,     // the chat connection refused it
         usage,        // a typed "/to" without an id and a text: tip "usage: /to ID text"
+        command,      // a typed line another feature took as its command
     };
     // The composed input as a public line, or a private one to `receiverId`.
     SendResult SendInput(const IChatInput& input, std::uint32_t receiverId = 0);
     // Typed text as a line (the headless input): "/to ID text" is a private
     // line to ID, any other "/to" is refused with `usage` and sends nothing,
+    // a command word of another feature ("/gag", "/mode"…) goes to it,
     // anything else is a public line.
     SendResult SendLine(const std::string& typed);
     // The picture button: checks, the echo and the upload; the line itself

@@ -47,7 +47,6 @@ void CRoomSession::OnServerPacket(std::uint32_t command, const unsigned char* bo
         case cmd::Control_User_Login_Notify: OnUserLogin(body, length); break;
         case cmd::Control_User_Logout_Notify: OnUserLogout(body, length); break;
         case cmd::Control_Login_Other_Notify: OnLoginOther(body, length); break;
-        case cmd::Control_Kick_Notify: OnKick(body, length); break;
         case cmd::Control_Anchor_Notify: OnAnchor(body, length); break;
         case cmd::Control_Get_UserCount_Resp: OnUserCount(body, length); break;
         default:
@@ -75,6 +74,7 @@ void CRoomSession::OnLoginResp(const unsigned char* body, std::size_t length) {
     users_.clear();
     gagged_ = r.gagged != 0;
     roomMode_ = r.room_mode;
+    ShowRoomMode();
     myRole_ = r.role;
     roomName_ = r.room_name;
     announcement_ = r.announcement;
@@ -228,12 +228,6 @@ void CRoomSession::OnLoginOther(const unsigned char* body, std::size_t length) {
     } else if (r.kind == 3) {
         gagged_ = true;
     }
-}
-
-void CRoomSession::OnKick(const unsigned char*, std::size_t) {
-    view_.MessageBox("你被踢出房间!", "提示", BoxIcon::Error);
-    log_msg("kick  Room \r\n");
-    LeaveRoom();
 }
 
 void CRoomSession::OnAnchor(const unsigned char* body, std::size_t length) {

@@ -278,6 +278,44 @@ bool CRoomSession::OnFeatureMessage(const WindowMessage& m) {
     return false;
 }
 
+bool CRoomSession::OnTypedCommand(const std::string& line) {
+    for (IRoomFeature* f : features_)
+        if (f->OnTypedCommand(line)) return true;
+    return false;
+}
+
+void CRoomSession::SetUserGagged(std::uint32_t userId, bool gagged) {
+    auto it = users_.find(userId);
+    if (it == users_.end()) return;
+    it->second.gagged = gagged;
+    userList_.SetGag(it->second, gagged);
+    if (userId != me_.userId) return;
+    gagged_ = gagged;
+    myRecord_ = it->second;
+}
+
+void CRoomSession::SetUserRole(std::uint32_t userId, std::uint8_t role) {
+    auto it = users_.find(userId);
+    if (it == users_.end()) return;
+    it->second.role = role;
+    userList_.UpdateRole(it->second);
+    if (userId != me_.userId) return;
+    myRole_ = role;
+    myRecord_ = it->second;
+    view_.SetEnabled("Combo_Room_mode", myRole_ < 8);
+    view_.SetVisible("bnt_sign", myRole_ == 7);
+}
+
+void CRoomSession::SetRoomMode(std::uint32_t mode) {
+    roomMode_ = mode;
+    ShowRoomMode();
+}
+
+void CRoomSession::ShowRoomMode() {
+    const int index = roomMode_ == 2 ? 0 : roomMode_ == 1 ? 1 : roomMode_ == 4 ? 2 : -1;
+    view_.SetSelection("Combo_Room_mode", index);
+}
+
 void CRoomSession::AppendSystemLine(const std::string& view, const std::string& text) {
     ChatEntry e;
     e.kind = chat_kind::notice;

@@ -35,6 +35,12 @@ public:
         (void)m;
         return false;
     }
+    // A line typed at the headless input that starts with "/". True when it
+    // was this feature's command (sent, refused or answered with its usage).
+    virtual bool OnTypedCommand(const std::string& line) {
+        (void)line;
+        return false;
+    }
 };
 
 namespace room_timer {
@@ -74,6 +80,8 @@ public:
     void RemoveFeature(IRoomFeature* f) { std::erase(features_, f); }
     // Offers a window message to the features; true when one took it.
     bool OnFeatureMessage(const WindowMessage& m);
+    // Offers a typed "/" line to the features; true when one took it.
+    bool OnTypedCommand(const std::string& line);
     // A system notice (gag, mode changes…) as a line of a chat view, in the
     // room's chat style.
     void AppendSystemLine(const std::string& view, const std::string& text);
@@ -105,6 +113,14 @@ public:
     ITimerHost& timers() { return timers_; }
     const std::string& chatFont() const { return chatFont_; }
     void SetGagged(bool g) { gagged_ = g; }
+    // Changes told by the server (moderation notifies). A user not in the
+    // room is ignored; mine also change my own flags and controls.
+    void SetUserGagged(std::uint32_t userId, bool gagged);
+    void SetUserRole(std::uint32_t userId, std::uint8_t role);
+    // The room mode and its selector (index 0 mode 2, 1 mode 1, 2 mode 4;
+    // mode 3 selects nothing).
+    void SetRoomMode(std::uint32_t mode);
+    void ShowRoomMode();
 
 private:
     // Sending.
@@ -123,7 +139,6 @@ private:
     void OnUserLogin(const unsigned char* body, std::size_t length);
     void OnUserLogout(const unsigned char* body, std::size_t length);
     void OnLoginOther(const unsigned char* body, std::size_t length);
-    void OnKick(const unsigned char* body, std::size_t length);
     void OnAnchor(const unsigned char* body, std::size_t length);
     void OnUserCount(const unsigned char* body, std::size_t length);
 

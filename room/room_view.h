@@ -19,6 +19,12 @@ public:
     virtual void SetEnabled(const std::string& control, bool enabled) = 0;
     virtual void SetImage(const std::string& control, const std::string& file) = 0;
     virtual void SetTooltip(const std::string& control, const std::string& text) = 0;
+    // A list control's selected entry; -1 selects none. Never reported back
+    // as the user's choice.
+    virtual void SetSelection(const std::string& control, int index) {
+        (void)control;
+        (void)index;
+    }
 
     // The tip label (short status texts, server errors).
     virtual void ShowTip(const std::string& text) = 0;
@@ -36,6 +42,12 @@ public:
     // Views are not trimmed while the window is minimised.
     virtual bool Minimised() const = 0;
     virtual IRoomShows& Shows() = 0;
+    // A line of state asked for by a typed command ("user: …"); only the
+    // headless view prints it.
+    virtual void Report(const std::string& kind, const std::string& text) {
+        (void)kind;
+        (void)text;
+    }
     // The user list control follows the model through this observer.
     virtual IUserListObserver& UserListView() = 0;
 };
