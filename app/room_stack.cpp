@@ -74,8 +74,10 @@ bool CRoomStack::Start() {
     setup.programFolder = ui::DefaultSkinRoot();
     chat_ = std::make_unique<CRoomChat>(session(), account_, *transfers_, faces_, setup);
     actions_.SetChat(chat_.get());
+    moderation_ = std::make_unique<CRoomModeration>(session());
     // Typed lines (headless): "/to ID text" is private, another "/to" is
-    // refused with its usage, anything else public.
+    // refused with its usage, moderation words ("/gag", "/mode"…) go to
+    // their feature, anything else public.
     host_.SetOnInputLine([this](const std::string& line) {
         if (chat_) chat_->SendLine(line);
     });

@@ -16,6 +16,7 @@
 #include "room/headless_view.h"
 #include "room/room_account.h"
 #include "room/room_chat.h"
+#include "room/room_moderation.h"
 #include "ui/room_actions.h"
 #include "ui/room_ui.h"
 
@@ -71,4 +72,5 @@ private:
     std::unique_ptr<CKitlibStarter> starter_;
     std::unique_ptr<CSerialTransfers> transfers_;
     std::unique_ptr<CRoomChat> chat_;
+    std::unique_ptr<CRoomModeration> moderation_;
 };
