@@ -72,11 +72,16 @@ constexpr std::uint32_t kSelectorModes[] = {2, 1, 4};
 
 const char* ModeText(std::uint32_t mode) {
     switch (mode) {
-        case 1: return "房间被更改为抢麦模式";
-        case 2: return "房间被更改为主播模式";
-        case 3: return "房间被更改为音乐模式";
-        case 4: return "房间被更改为麦序模式";
-        default: return nullptr;
+        case 1:
+            return "房间被更改为抢麦模式";
+        case 2:
+            return "房间被更改为主播模式";
+        case 3:
+            return "房间被更改为音乐模式";
+        case 4:
+            return "房间被更改为麦序模式";
+        default:
+            return nullptr;
     }
 }
 
@@ -93,14 +98,23 @@ CRoomModeration::~CRoomModeration() { session_.RemoveFeature(this); }
 CRoomModeration::Result CRoomModeration::Refuse(Result r, const char* noPowerTip) {
     const char* tip = nullptr;
     switch (r) {
-        case Result::not_in_room: tip = "请先进入房间"; break;
-        case Result::no_target: tip = "对方不在房间"; break;
+        case Result::not_in_room:
+            tip = "请先进入房间";
+            break;
+        case Result::no_target:
+            tip = "对方不在房间";
+            break;
         case Result::self:
-        case Result::no_power: tip = noPowerTip; break;
-        case Result::not_sent: tip = "网络未连接，发送失败"; break;
+        case Result::no_power:
+            tip = noPowerTip;
+            break;
+        case Result::not_sent:
+            tip = "网络未连接，发送失败";
+            break;
         case Result::bad_value:
         case Result::already:
-        case Result::sent: break;
+        case Result::sent:
+            break;
     }
     if (tip) session_.view().ShowTip(tip);
     return r;
@@ -115,8 +129,8 @@ CRoomModeration::Result CRoomModeration::CheckTarget(std::uint32_t target, std::
     if (it == session_.users().end()) return Result::no_target;
     if (target == session_.myUserId()) return Result::self;
     *user = &it->second;
-    if (!session_.powers().HasPowerOver(session_.myRole(), static_cast<std::uint8_t>(it->second.role),
-                                        power))
+    if (!session_.powers().HasPowerOver(session_.myRole(),
+                                        static_cast<std::uint8_t>(it->second.role), power))
         return Result::no_power;
     return Result::sent;
 }
@@ -176,7 +190,8 @@ CRoomModeration::Result CRoomModeration::SetPower(std::uint32_t target, std::uin
         return Refuse(Result::no_power);
     // 0 minutes would be stored as a permanent role, and a negative count wraps.
     if (days < 1 || days > kMaxRoleDays) {
-        if (days > kMaxRoleDays) session_.view().MessageBox("天数不能大于6000天", "提示", BoxIcon::Info);
+        if (days > kMaxRoleDays)
+            session_.view().MessageBox("天数不能大于6000天", "提示", BoxIcon::Info);
         return Result::bad_value;
     }
     msg::Control_Set_Power_Req req;
@@ -224,18 +239,41 @@ CRoomModeration::Result CRoomModeration::SetRoomMode(std::uint32_t mode) {
 bool CRoomModeration::OnPacket(std::uint32_t command, const unsigned char* body,
                                std::size_t length) {
     switch (command) {
-        case cmd::Control_Gag_Resp: OnGagResp(body, length); return true;
-        case cmd::Control_Cancel_Gag_Resp: OnCancelGagResp(body, length); return true;
-        case cmd::Control_Kick_Resp: OnKickResp(body, length); return true;
-        case cmd::Control_Set_Power_Resp: OnSetPowerResp(body, length); return true;
-        case cmd::Control_Set_Room_Mode_Resp: OnSetRoomModeResp(body, length); return true;
-        case cmd::Video_Room_Mode_Notify: OnMediaRoomMode(body, length); return true;
-        case cmd::Control_Gag_Notify: OnGagNotify(body, length, true); return true;
-        case cmd::Control_Cancel_Gag_Notify: OnGagNotify(body, length, false); return true;
-        case cmd::Control_Power_Notify: OnPowerNotify(body, length); return true;
-        case cmd::Control_Room_Mode_Notify: OnRoomModeNotify(body, length); return true;
-        case cmd::Control_Kick_Notify: OnKickNotify(body, length); return true;
-        default: return false;
+        case cmd::Control_Gag_Resp:
+            OnGagResp(body, length);
+            return true;
+        case cmd::Control_Cancel_Gag_Resp:
+            OnCancelGagResp(body, length);
+            return true;
+        case cmd::Control_Kick_Resp:
+            OnKickResp(body, length);
+            return true;
+        case cmd::Control_Set_Power_Resp:
+            OnSetPowerResp(body, length);
+            return true;
+        case cmd::Control_Set_Room_Mode_Resp:
+            OnSetRoomModeResp(body, length);
+            return true;
+        case cmd::Video_Room_Mode_Notify:
+            OnMediaRoomMode(body, length);
+            return true;
+        case cmd::Control_Gag_Notify:
+            OnGagNotify(body, length, true);
+            return true;
+        case cmd::Control_Cancel_Gag_Notify:
+            OnGagNotify(body, length, false);
+            return true;
+        case cmd::Control_Power_Notify:
+            OnPowerNotify(body, length);
+            return true;
+        case cmd::Control_Room_Mode_Notify:
+            OnRoomModeNotify(body, length);
+            return true;
+        case cmd::Control_Kick_Notify:
+            OnKickNotify(body, length);
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -395,7 +433,8 @@ bool CRoomModeration::OnTypedCommand(const std::string& line) {
     }
     if (t.word == "/role") {
         std::int64_t role = 0;
-        if (a.size() < 2 || a.size() > 3 || !ParseUserId(a[0], id) || !ParseNumber(a[1], 0, 255, role))
+        if (a.size() < 2 || a.size() > 3 || !ParseUserId(a[0], id) ||
+            !ParseNumber(a[1], 0, 255, role))
             return usage("/role ID ROLE [DAYS]");
         const auto r = static_cast<std::uint8_t>(role);
         if (a.size() == 3) {
@@ -410,7 +449,8 @@ bool CRoomModeration::OnTypedCommand(const std::string& line) {
         return true;
     }
     if (t.word == "/mode") {
-        if (a.size() != 1 || (a[0] != "1" && a[0] != "2" && a[0] != "4")) return usage("/mode 1|2|4");
+        if (a.size() != 1 || (a[0] != "1" && a[0] != "2" && a[0] != "4"))
+            return usage("/mode 1|2|4");
         SetRoomMode(static_cast<std::uint32_t>(a[0][0] - '0'));
         return true;
     }

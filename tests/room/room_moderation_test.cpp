@@ -81,10 +81,10 @@ protected:
     void Grant(std::initializer_list<Rule> rules) {
         std::string text;
         for (const Rule& r : rules)
-            text += std::string(text.empty() ? "" : ",") + "{\"powerid\":" +
-                    std::to_string(r.power) + ",\"role\":" + std::to_string(r.role) +
-                    ",\"yes_no\":" + std::to_string(r.yesNo) +
-                    ",\"by_role\":" + std::to_string(r.byRole) + "}";
+            text +=
+                std::string(text.empty() ? "" : ",") + "{\"powerid\":" + std::to_string(r.power) +
+                ",\"role\":" + std::to_string(r.role) + ",\"yes_no\":" + std::to_string(r.yesNo) +
+                ",\"by_role\":" + std::to_string(r.byRole) + "}";
         json::value answer = json::value::object();
         answer.set("CMD", static_cast<std::int64_t>(kPowerListAnswer));
         answer.set("CODE", static_cast<std::int64_t>(0));
@@ -313,9 +313,10 @@ TEST_F(RoomModeration, ModeNotifiesAnnounceAndApplyANewModeOnly) {
     mode(9);
     EXPECT_EQ(SystemLines().size(), lines);
     EXPECT_EQ(session.roomMode(), 2u);
-    const std::pair<std::uint32_t, const char*> texts[] = {
-        {4, "房间被更改为麦序模式"}, {1, "房间被更改为抢麦模式"},
-        {3, "房间被更改为音乐模式"}, {2, "房间被更改为主播模式"}};
+    const std::pair<std::uint32_t, const char*> texts[] = {{4, "房间被更改为麦序模式"},
+                                                           {1, "房间被更改为抢麦模式"},
+                                                           {3, "房间被更改为音乐模式"},
+                                                           {2, "房间被更改为主播模式"}};
     const int selections[] = {2, 1, -1, 0};
     for (std::size_t i = 0; i < std::size(texts); ++i) {
         mode(texts[i].first);
@@ -347,8 +348,11 @@ TEST_F(RoomModeration, OnlyAKickNamingMeLeavesTheRoom) {
 
 TEST_F(RoomModeration, TypedCommandsRunTheSameChecksAndBadArgumentsPrintTheirUsage) {
     Enter();
-    Grant({{power_id::gag, kManager}, {power_id::kick, kManager}, {power_id::set_power, kManager},
-           {power_id::long_grant, 1}, {power_id::chat, kManager}});
+    Grant({{power_id::gag, kManager},
+           {power_id::kick, kManager},
+           {power_id::set_power, kManager},
+           {power_id::long_grant, 1},
+           {power_id::chat, kManager}});
     using S = CRoomChat::SendResult;
     EXPECT_EQ(chat->SendLine("/gag 7 刷屏 太多"), S::command);
     EXPECT_EQ(link.Last<msg::Control_Gag_Req>().reason, "刷屏 太多");
