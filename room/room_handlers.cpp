@@ -227,6 +227,8 @@ void CRoomSession::OnLoginOther(const unsigned char* body, std::size_t length) {
         log_msg("This account login in other areas\r\n");
     } else if (r.kind == 3) {
         gagged_ = true;
+        // My own line in the list shows it too (and "/state" reports it).
+        SetUserGagged(me_.userId, true);
     }
 }
 

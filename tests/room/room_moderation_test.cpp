@@ -425,3 +425,23 @@ TEST_F(RoomModeration, UsersAndStatePrintOneLinePerUserInListOrder) {
     chat->SendLine("  /state");
     EXPECT_EQ(view.Lines().back(), "user: ann(42) role=3 gagged=1");
 }
+
+TEST_F(RoomModeration, StateReportsAGagFromTheLoginOrFromTheServersOwnNotice) {
+    session.EnterRoom(1001);
+    msg::Control_Login_Resp r;
+    r.room_id = 1001;
+    r.role = kGuest;
+    r.gagged = 1;
+    Receive(r);
+    chat->SendLine("/state");
+    EXPECT_EQ(view.Lines().back(), "user: ann(42) role=20 gagged=1");
+    Gagged(kMe, false);
+    msg::Control_Login_Other_Notify other;
+    other.user_id = kMe;
+    other.kind = 3;
+    Receive(other);
+    EXPECT_TRUE(session.gagged());
+    chat->SendLine("/state");
+    EXPECT_EQ(view.Lines().back(), "user: ann(42) role=20 gagged=1");
+    EXPECT_TRUE(session.userList().at(0).gagged);
+}
