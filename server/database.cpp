@@ -93,6 +93,10 @@ BEGIN SELECT RAISE(ABORT, 'moderation_log is append-only'); END;
 CREATE TRIGGER moderation_log_no_delete BEFORE DELETE ON moderation_log
 BEGIN SELECT RAISE(ABORT, 'moderation_log is append-only'); END;
 )sql"},
+        {4, "speaking turn of the mic queue", R"sql(
+ALTER TABLE rooms ADD COLUMN mic_turn_seconds INTEGER NOT NULL DEFAULT 300
+  CHECK (mic_turn_seconds BETWEEN 1 AND 65535);
+)sql"},
     };
     return list;
 }
@@ -383,6 +387,7 @@ RoomRecord ReadRoom(const Stmt& st) {
     r.mode = static_cast<std::uint8_t>(st.i64(3));
     r.chatInterval = static_cast<std::uint32_t>(st.i64(4));
     r.chatFont = st.text(5);
+    r.micTurnSeconds = static_cast<std::uint32_t>(st.i64(6));
     return r;
 }
 }  // namespace
@@ -391,7 +396,7 @@ std::optional<RoomRecord> CServerDb::RoomById(std::uint32_t id) {
     std::lock_guard<std::recursive_mutex> g(lock_);
     if (!db_) return std::nullopt;
     Stmt st(db_,
-            "SELECT id, name, announcement, mode, chat_interval, chat_font FROM rooms WHERE id = ?1;");
+            "SELECT id, name, announcement, mode, chat_interval, chat_font, mic_turn_seconds FROM rooms WHERE id = ?1;");
     st.bind(1, static_cast<std::int64_t>(id));
     if (st.step() != SQLITE_ROW) return std::nullopt;
     return ReadRoom(st);
@@ -401,7 +406,7 @@ std::vector<RoomRecord> CServerDb::Rooms() {
     std::lock_guard<std::recursive_mutex> g(lock_);
     std::vector<RoomRecord> out;
     if (!db_) return out;
-    Stmt st(db_, "SELECT id, name, announcement, mode, chat_interval, chat_font FROM rooms ORDER BY id;");
+    Stmt st(db_, "SELECT id, name, announcement, mode, chat_interval, chat_font, mic_turn_seconds FROM rooms ORDER BY id;");
     while (st.step() == SQLITE_ROW) out.push_back(ReadRoom(st));
     return out;
 }

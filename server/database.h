@@ -26,6 +26,9 @@ inline constexpr std::uint8_t kRoleOwner = 1;
 inline constexpr std::uint8_t kRoleManager = 3;
 inline constexpr std::uint8_t kRoleAnchor = 7;
 inline constexpr std::uint8_t kRoleGuest = 20;
+// A power only the server checks: managing the microphones and the mic
+// queue for others (give the anchor microphone, control, forbid, reorder).
+inline constexpr std::uint16_t kPowerManageMic = 31;
 
 struct Migration {
     int version;       // 1, 2, 3 … without gaps
@@ -50,6 +53,7 @@ struct RoomRecord {
     std::uint8_t mode = 1;          // 1 free mic, 2 anchor, 3 music, 4 mic queue
     std::uint32_t chatInterval = 0;  // seconds between two chat lines of one user
     std::string chatFont;
+    std::uint32_t micTurnSeconds = 300;  // one speaker's turn at the head of the mic queue
 };
 
 struct RoleRecord {

@@ -164,6 +164,18 @@ void CRoomHandler::OnPacket(const SessionPtr& s, std::uint8_t channel, std::uint
         case cmd::Control_Cancel_Gag_Req:
         case cmd::Control_Set_Power_Req:
         case cmd::Control_Set_Room_Mode_Req: return Moderate(s, command, body, n);
+        case cmd::Control_Open_Mic_Req:
+        case cmd::Control_Close_Mic_Req:
+        case cmd::Control_Set_User_Mic_Req:
+        case cmd::Control_Rob_Wheat_Req:
+        case cmd::Control_Put_Wheat_Req:
+        case cmd::Control_Control_Wheat_Req:
+        case cmd::Control_Disable_Wheat_Req:
+        case cmd::Control_Add_WheatTm_Req:
+        case cmd::Control_Remove_Wheat_Req:
+        case cmd::Control_RemoveAll_Wheat_Req:
+        case cmd::Control_Top_Wheat_Req:
+        case cmd::Mix_Open_Mic_Req: return Mic(s, channel, command, body, n);
         case cmd::Video_Login_Req: return VideoLogin(s, body, n);
         case cmd::Video_Logout_Req: return VideoLogout(s, body, n);
         case cmd::Mix_Login_Req: return MixLogin(s, body, n);
@@ -322,10 +334,14 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
     resp.chat_font = room->chatFont;
     resp.media_key = mediaKey;
     Reply(s, kChatChannel, resp);
-    // The newcomer learns who is there (itself included) and that nobody
-    // holds the anchor microphone yet; the others learn of the newcomer.
+    // The newcomer learns who is there (itself included), who holds the
+    // anchor microphone and, in mode 4, the queue; the others learn of the
+    // newcomer.
     SendUserList(s, list);
-    Reply(s, kChatChannel, msg::Control_Anchor_Notify{});
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        MicWelcome(s, req.room_id, room->mode);
+    }
     if (newcomer) {
         msg::Control_User_Login_Notify join;
         join.user_id = req.user_id;
@@ -439,6 +455,8 @@ void CRoomHandler::DropChat(Session& st, bool announce) {
                 bye.text2 = nickname;
                 Broadcast(b.room, b.user, bye);
             }
+            // Whoever stays hears the microphone and the queue place freed.
+            MicLeave(b.room, b.user);
         }
         if (m->second.empty()) members_.erase(m);
     }

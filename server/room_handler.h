@@ -55,6 +55,12 @@ inline constexpr std::uint32_t not_on_self = 1022;
 inline constexpr std::uint32_t already = 1023;       // gagged already, or free already
 inline constexpr std::uint32_t bad_value = 1024;     // out of range, too wide, too long, unknown role
 inline constexpr std::uint32_t kicked = 1025;        // a login while a kick from the room lasts
+// Microphones and the mic queue (room_mic.cpp).
+inline constexpr std::uint32_t mic_taken = 1026;     // another member holds the anchor microphone
+inline constexpr std::uint32_t wrong_mode = 1027;    // not in this room mode
+inline constexpr std::uint32_t queue_closed = 1028;  // joining the queue is forbidden
+inline constexpr std::uint32_t not_queued = 1029;    // not in the queue, or not at its head
+inline constexpr std::uint32_t queue_full = 1030;
 }  // namespace room_error
 
 // Caps on what a login may carry. A card of the client's own making is at
@@ -103,6 +109,13 @@ public:
     // the room (room_push.cpp). The number of members it went to; nothing
     // when the text cannot travel (a NUL in the payload, a bad type).
     std::optional<std::size_t> PushToRoom(std::uint32_t room, int type, std::string_view payload);
+    // Runs the mic queues' clocks (`now` in seconds, the clock's Now()): a
+    // head whose turn is over leaves the queue. Called about once a second.
+    void OnTick(std::int64_t now);
+    // Who holds the room's anchor microphone (0 = nobody) and the queue, head
+    // first (tests, admin).
+    std::uint32_t AnchorOf(std::uint32_t room);
+    std::vector<std::uint32_t> QueueOf(std::uint32_t room);
 
 private:
     enum class Kind { chat, av };
@@ -152,6 +165,17 @@ private:
     // relayed (room_moderation.cpp).
     void Moderate(const SessionPtr& s, std::uint32_t command, const unsigned char* body,
                   std::size_t n);
+    // The anchor microphone and the mic queue: checked, applied, relayed
+    // (room_mic.cpp). Mix_Open_Mic_Req comes on the media-server channel.
+    void Mic(const SessionPtr& s, std::uint8_t channel, std::uint32_t command,
+             const unsigned char* body, std::size_t n);
+    // Under lock_: what a newcomer learns of the microphones at login; a
+    // member gone (slot and place freed); a member's new role (the slot
+    // goes with power 19); the room's new mode (the queue lives in mode 4).
+    void MicWelcome(const SessionPtr& s, std::uint32_t room, std::uint8_t mode);
+    void MicLeave(std::uint32_t room, std::uint32_t user);
+    void MicRoleChanged(std::uint32_t room, std::uint32_t user, std::uint8_t role);
+    void MicModeChanged(std::uint32_t room, std::uint8_t mode);
     // Whether the role holds the power in general, or over users of
     // `targetRole` (that role's rule first, else the general one), by the
     // database's rules as they are now.
@@ -209,6 +233,26 @@ private:
     // user -> tick of the user's last relayed chat line, for the room's
     // chat interval (room_chat.cpp).
     std::unordered_map<std::uint32_t, std::uint32_t> lastChatTick_;
+    // A room's microphones, in memory only: they end with the memberships.
+    struct QueueEntry {
+        std::uint32_t user = 0;
+        std::uint32_t bonus = 0;  // seconds added to the turn before it began
+    };
+    struct MicState {
+        std::uint32_t anchor = 0;        // holder of the anchor microphone
+        std::vector<QueueEntry> queue;   // head first
+        bool controlled = false;         // the head speaks without a countdown
+        bool forbidden = false;          // nobody may join
+        std::int64_t headUntil = 0;      // when the head's turn ends (not controlled)
+        bool empty() const { return !anchor && queue.empty() && !controlled && !forbidden; }
+    };
+    // Under lock_: the queue as the room hears it, and telling everyone.
+    void SendQueue(std::uint32_t room);
+    void SendAnchor(std::uint32_t room);
+    template <class Msg>
+    void ToAll(std::uint32_t room, const Msg& note);
+    void StartTurn(std::uint32_t room, MicState& m, std::int64_t now);
+    std::map<std::uint32_t, MicState> mic_;  // room -> microphones
     // The earliest token expiry among live chat logins (or earlier).
     std::int64_t nextExpiry_ = INT64_MAX;
 };

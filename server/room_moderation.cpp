@@ -242,6 +242,11 @@ void CRoomHandler::Moderate(const SessionPtr& s, std::uint32_t command, const un
                         to.push_back(o->second.s);
         }
         for (const SessionPtr& p : to) SendMsg(p, kRoomChatChannel, note.id, note);
+        {
+            // The queue lives in mode 4 only.
+            std::lock_guard<std::mutex> g(lock_);
+            MicModeChanged(room, static_cast<std::uint8_t>(a.value));
+        }
         log_msg("room: user %u set room %u to mode %u", me, room, a.value);
         return;
     }
@@ -333,6 +338,7 @@ void CRoomHandler::Moderate(const SessionPtr& s, std::uint32_t command, const un
                 note.user_id = a.target;
                 note.role = a.role;
                 tellEveryone(note);
+                MicRoleChanged(room, a.target, a.role);
                 break;
             }
             case cmd::Control_Kick_Req: {

@@ -59,6 +59,7 @@ std::vector<PowerRule> DemoPowerTable() {
         {chat, 1, 1, 1, 1},
         {chat_picture, 1, 1, 1, 0},
         {mic_in_mode_4, 1, 1, 1, 1},
+        {kPowerManageMic, 1, 1, 0, 0},
     };
     std::vector<PowerRule> out;
     for (const Row& r : general) {

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <filesystem>
 #include <ctime>
+#include <functional>
 
 #include "core/log.h"
 #include "core/paths.h"
@@ -154,6 +155,9 @@ struct CZeriServer::Io {
     std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> work;
     std::unique_ptr<boost::asio::signal_set> signals;
     std::unique_ptr<boost::asio::steady_timer> stopTimer;
+    // Runs the room clocks (the mic queue's turns) once a second.
+    std::unique_ptr<boost::asio::steady_timer> tickTimer;
+    std::function<void()> tick;
 };
 
 CZeriServer::CZeriServer(ServerOptions options, RoomLimits limits, IClock* clock)
@@ -221,6 +225,16 @@ bool CZeriServer::Start(std::string& error) {
     }
     io_->context.restart();
     io_->work.emplace(io_->context.get_executor());
+    io_->tickTimer = std::make_unique<boost::asio::steady_timer>(io_->context);
+    io_->tick = [this] {
+        io_->tickTimer->expires_after(std::chrono::seconds(1));
+        io_->tickTimer->async_wait([this](const boost::system::error_code& ec) {
+            if (ec || stopping_) return;
+            rooms_->OnTick(clock_.Now());
+            io_->tick();
+        });
+    };
+    io_->tick();
     stopping_ = false;
     unsigned n = options_.threads ? options_.threads : std::thread::hardware_concurrency();
     if (n == 0) n = 1;
@@ -246,6 +260,7 @@ void CZeriServer::RequestStop() {
             boost::system::error_code ignore;
             io_->signals->cancel(ignore);
         }
+        if (io_->tickTimer) io_->tickTimer->cancel();
         relay_->Stop();
         http_->Close();
         rooms_->CloseAll();
@@ -280,6 +295,8 @@ void CZeriServer::Wait() {
     pictures_.reset();
     accountStore_.Close();
     io_->stopTimer.reset();
+    io_->tickTimer.reset();
+    io_->tick = nullptr;
     io_->signals.reset();
     relay_.reset();
     rooms_.reset();

@@ -128,7 +128,8 @@ public:
     // are kept for Notice<Msg>()).
     static bool IsRoomNotice(std::uint32_t c) {
         return c == cmd::Control_Room_UserList_Notify || c == cmd::Control_User_Login_Notify ||
-               c == cmd::Control_User_Logout_Notify || c == cmd::Control_Anchor_Notify;
+               c == cmd::Control_User_Logout_Notify || c == cmd::Control_Anchor_Notify ||
+               c == cmd::Control_Wheat_List_Notify;
     }
     // The next membership notice of type Msg (earlier skipped ones first).
     template <class Msg>
