@@ -361,16 +361,16 @@ bool CServerDb::PutRoom(const RoomRecord& r, bool replace) {
     // An upsert, not OR REPLACE: replacing would delete the row and its
     // room roles with it.
     const std::string sql =
-        std::string("INSERT INTO rooms (id, name, announcement, mode, chat_interval, chat_font)"
-                    " VALUES (?1, ?2, ?3, ?4, ?5, ?6) ON CONFLICT(id) DO ") +
+        std::string("INSERT INTO rooms (id, name, announcement, mode, chat_interval, chat_font,"
+                    " mic_turn_seconds) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT(id) DO ") +
         (replace ? "UPDATE SET name = excluded.name, announcement = excluded.announcement,"
                    " mode = excluded.mode, chat_interval = excluded.chat_interval,"
-                   " chat_font = excluded.chat_font;"
+                   " chat_font = excluded.chat_font, mic_turn_seconds = excluded.mic_turn_seconds;"
                  : "NOTHING;");
     Stmt st(db_, sql.c_str());
     st.bind(1, static_cast<std::int64_t>(r.id)).bind(2, r.name).bind(3, r.announcement);
     st.bind(4, static_cast<std::int64_t>(r.mode)).bind(5, static_cast<std::int64_t>(r.chatInterval));
-    st.bind(6, r.chatFont);
+    st.bind(6, r.chatFont).bind(7, static_cast<std::int64_t>(r.micTurnSeconds));
     if (!st.run()) {
         lastError_ = st.error();
         return false;

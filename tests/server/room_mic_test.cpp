@@ -632,6 +632,35 @@ TEST_F(MicQueueRoom, LeavingModeFourEmptiesTheQueue) {
     EXPECT_EQ(rob->code, room_error::wrong_mode);
 }
 
+TEST(MicQueueTurns, TheRoomsStoredTurnLengthCountsAndAddedTimeStopsAtTheCountersLimit) {
+    MicServer server;
+    server.Start([](CServerDb& db) {
+        RoomRecord r = *db.RoomById(kLobby);
+        r.mode = 4;
+        r.micTurnSeconds = 40000;
+        ASSERT_TRUE(db.PutRoom(r, true));
+        // The column keeps to what the list's counter can show.
+        r.micTurnSeconds = 0;
+        EXPECT_FALSE(db.PutRoom(r, true));
+    });
+    EXPECT_EQ(server.srv->db().RoomById(kLobby)->micTurnSeconds, 40000u);
+    auto alice = server.In(kAlice);
+    auto dave = server.In(kDave);
+    MicServer::Quiet(*alice);
+    auto rob = Order<msg::Control_Rob_Wheat_Resp>(*dave, Of<msg::Control_Rob_Wheat_Req>(kDave));
+    ASSERT_TRUE(rob && rob->ok());
+    auto n = List(*alice);
+    ASSERT_TRUE(n);
+    EXPECT_GE(n->remaining, 39999);
+    EXPECT_LE(n->remaining, 40000);
+    auto add = Order<msg::Control_Add_WheatTm_Resp>(*alice, Of<msg::Control_Add_WheatTm_Req>(kDave));
+    ASSERT_TRUE(add && add->ok());
+    n = List(*alice);
+    ASSERT_TRUE(n);
+    EXPECT_GE(n->remaining, 65534);
+    EXPECT_LE(n->remaining, 65535);
+}
+
 TEST(MicQueueAnchor, PowerLostLosesTheMicrophoneAndTheMediaChannelChecksTheSlot) {
     MicServer server;
     // Guests may not take the microphone here.
