@@ -536,6 +536,20 @@ TEST_F(MicQueueRoom, ForbiddenJoiningRemovalAndTheSwitchesValues) {
         ASSERT_TRUE(r);
         EXPECT_EQ(r->code, room_error::bad_value);
     }
+    // 2^32 + 1 in a 32-bit field is refused, never read as 1.
+    {
+        TLV::body wide;
+        wide.put_u32(1, kBob);
+        wide.put_u64(2, (std::uint64_t{1} << 32) | 1);
+        const unsigned char* bytes = nullptr;
+        std::size_t n = 0;
+        wide.encode(bytes, n);
+        bob->SendRaw(kChat, cmd::Control_Control_Wheat_Req,
+                     std::string(reinterpret_cast<const char*>(bytes), n));
+        auto r = bob->Notice<msg::Control_Control_Wheat_Resp>();
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->code, room_error::bad_value);
+    }
     // Targets: nobody, a stranger, a member not queued.
     const std::pair<std::uint32_t, std::uint32_t> targets[] = {
         {0, room_error::bad_request}, {99999, room_error::not_in_room},
