@@ -2,7 +2,11 @@
 // it sends, the room-mode selector, the notifies for me, another user and a
 // stranger, and the typed headless commands with their usage lines.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+
+#include "core/paths.h"
 #include "net/catalogue_chat.h"
 #include "net/catalogue_moderation.h"
 #include "net/catalogue_room.h"
@@ -40,6 +44,11 @@ struct Rule {
 class RoomModeration : public ::testing::Test, public ITimerSink {
 protected:
     void SetUp() override {
+        // A data folder of this process's own: tests run side by side.
+        dir = std::filesystem::temp_directory_path() /
+              ("zeri-rmod-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir);
+        paths::SetDataFolderOverride((dir / "data").string());
         account.me.userId = kMe;
         account.me.nickname = "ann";
         ASSERT_TRUE(session.Start());
@@ -49,7 +58,10 @@ protected:
     void TearDown() override {
         moderation.reset();
         chat.reset();
+        paths::SetDataFolderOverride("");
+        std::filesystem::remove_all(dir);
     }
+    std::filesystem::path dir;
     void OnTimer(unsigned id) override { session.OnTimer(id); }
 
     template <class Msg>
