@@ -285,6 +285,15 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
     SessionPtr displaced;  // the same account's earlier chat session
     bool newcomer = true;
     std::vector<msg::user_block> list;
+    resp.room_mode = room->mode;
+    resp.role = role;
+    resp.gagged = me.gagged ? 1 : 0;
+    resp.chat_interval = room->chatInterval;
+    resp.announcement = room->announcement;
+    resp.room_name = room->name;
+    resp.chat_font = room->chatFont;
+    const std::uint8_t roomMode = room->mode;
+    s->userId = req.user_id;
     {
         std::lock_guard<std::mutex> g(lock_);
         auto it = sessions_.find(s->id());
@@ -322,35 +331,25 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
             b.card = m.card;
             list.push_back(std::move(b));
         }
-    }
-    s->userId = req.user_id;
-
-    resp.room_mode = room->mode;
-    resp.role = role;
-    resp.gagged = me.gagged ? 1 : 0;
-    resp.chat_interval = room->chatInterval;
-    resp.announcement = room->announcement;
-    resp.room_name = room->name;
-    resp.chat_font = room->chatFont;
-    resp.media_key = mediaKey;
-    Reply(s, kChatChannel, resp);
-    // The newcomer learns who is there (itself included), who holds the
-    // anchor microphone and, in mode 4, the queue; the others learn of the
-    // newcomer.
-    SendUserList(s, list);
-    {
-        std::lock_guard<std::mutex> g(lock_);
-        MicWelcome(s, req.room_id, room->mode);
-    }
-    if (newcomer) {
-        msg::Control_User_Login_Notify join;
-        join.user_id = req.user_id;
-        join.nickname = me.nickname;
-        join.role = role;
-        join.gagged = me.gagged ? 1 : 0;
-        join.card = me.card;
-        std::lock_guard<std::mutex> g(lock_);
-        Broadcast(req.room_id, req.user_id, join);
+        // Still under the lock: a member who logs in meanwhile is told of
+        // only after this answer and list are queued, so the list the
+        // newcomer starts from never overwrites a later arrival.
+        resp.media_key = mediaKey;
+        Reply(s, kChatChannel, resp);
+        // The newcomer learns who is there (itself included), who holds the
+        // anchor microphone and, in mode 4, the queue; the others learn of
+        // the newcomer.
+        SendUserList(s, list);
+        MicWelcome(s, req.room_id, roomMode);
+        if (newcomer) {
+            msg::Control_User_Login_Notify join;
+            join.user_id = req.user_id;
+            join.nickname = me.nickname;
+            join.role = role;
+            join.gagged = me.gagged ? 1 : 0;
+            join.card = me.card;
+            Broadcast(req.room_id, req.user_id, join);
+        }
     }
     if (displaced) {
         msg::Control_Login_Other_Notify other;
