@@ -43,11 +43,7 @@ protected:
         ASSERT_TRUE(store.Open(dir.file(kDatabaseFile), err)) << err;
         ASSERT_TRUE(store.RecordSpending(kBob, 10000, std::time(nullptr)));
         ASSERT_TRUE(store.AddVip(kBob, {1, 2, "VIP", 0}));
-        ServerOptions o;
-        o.dataDir = dir.path();
-        o.listen = "127.0.0.1";
-        o.port = 0;
-        o.threads = 2;
+        ServerOptions o = srvtest::LocalServerOptions(dir.path());
         srv = std::make_unique<CZeriServer>(o, RoomLimits{}, &clock);
         ASSERT_TRUE(srv->Start(err)) << err;
     }

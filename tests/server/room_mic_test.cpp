@@ -38,11 +38,7 @@ public:
             tokens[id] = db.IssueToken(id, std::time(nullptr), 30 * 86400);  // outlives the clock's jumps
         if (arrange) arrange(db);
         db.Close();
-        ServerOptions o;
-        o.dataDir = dir.path();
-        o.listen = "127.0.0.1";
-        o.port = 0;
-        o.threads = 2;
+        ServerOptions o = srvtest::LocalServerOptions(dir.path());
         srv = std::make_unique<CZeriServer>(o, RoomLimits{}, &clock);
         ASSERT_TRUE(srv->Start(err)) << err;
     }

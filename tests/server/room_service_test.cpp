@@ -43,11 +43,7 @@ protected:
         ASSERT_TRUE(SeedDemo(db, SeedOptions{1000}, err)) << err;
         for (std::uint32_t id : {kAlice, kBob, kCarol, kDave})
             tokens[id] = db.IssueToken(id, std::time(nullptr), 3600);
-        ServerOptions o;
-        o.dataDir = dir.path();
-        o.listen = "127.0.0.1";
-        o.port = 0;
-        o.threads = 2;
+        ServerOptions o = srvtest::LocalServerOptions(dir.path());
         o.adminSecret = kSecret;
         srv = std::make_unique<CZeriServer>(o, RoomLimits{}, &clock);
         ASSERT_TRUE(srv->Start(err)) << err;

@@ -54,11 +54,7 @@ protected:
         ASSERT_FALSE(tokens[user].empty());
     }
     void StartServer() {
-        ServerOptions o;
-        o.dataDir = dir.path();
-        o.listen = "127.0.0.1";
-        o.port = 0;
-        o.threads = 2;
+        ServerOptions o = srvtest::LocalServerOptions(dir.path());
         srv = std::make_unique<CZeriServer>(o, RoomLimits{}, &clock);
         std::string err;
         ASSERT_TRUE(srv->Start(err)) << err;

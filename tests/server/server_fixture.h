@@ -19,8 +19,20 @@
 #include "net/commands.h"
 #include "net/fields.h"
 #include "platform/relayhub/frame.h"
+#include "server/server_app.h"
 
 namespace srvtest {
+
+// A server for one test: its own data folder, loopback, free ports, two
+// I/O threads.
+inline server::ServerOptions LocalServerOptions(const std::string& dataDir) {
+    server::ServerOptions o;
+    o.dataDir = dataDir;
+    o.listen = "127.0.0.1";
+    o.port = 0;
+    o.threads = 2;
+    return o;
+}
 
 class TempDir {
 public:
