@@ -610,4 +610,30 @@ bool CServerDb::LogModeration(std::int64_t at, std::uint32_t room, std::uint32_t
     return RunStmt(st);
 }
 
+// --- props --------------------------------------------------------------------
+
+std::optional<PropEntryRow> CServerDb::PropEntryById(std::uint32_t entry) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return std::nullopt;
+    Stmt st(db_, "SELECT user_id, prop_id, count FROM account_pack WHERE entry_id = ?1;");
+    st.bind(1, static_cast<std::int64_t>(entry));
+    if (!st.row()) return std::nullopt;
+    const auto u32 = [&](int col) {
+        const std::int64_t v = st.i64(col);
+        return v < 0 || v > 0xFFFFFFFFll ? 0u : static_cast<std::uint32_t>(v);
+    };
+    return PropEntryRow{u32(0), u32(1), u32(2)};
+}
+
+bool CServerDb::SpendProp(std::uint32_t entry, std::uint32_t user, std::uint32_t prop) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    Stmt st(db_,
+            "UPDATE account_pack SET count = count - 1 "
+            "WHERE entry_id = ?1 AND user_id = ?2 AND prop_id = ?3 AND count > 0;");
+    st.bind(1, static_cast<std::int64_t>(entry)).bind(2, static_cast<std::int64_t>(user));
+    st.bind(3, static_cast<std::int64_t>(prop));
+    return RunStmt(st) && sqlite3_changes(db_) == 1;
+}
+
 }  // namespace server

@@ -79,6 +79,14 @@ struct GagRecord {
     std::int64_t at = 0;
 };
 
+// A pack entry of the account service (table account_pack), as a card's
+// use reads it on this connection.
+struct PropEntryRow {
+    std::uint32_t user = 0;
+    std::uint32_t prop = 0;
+    std::uint32_t count = 0;
+};
+
 enum class TokenCheck { ok, no_token, mismatch, expired };
 
 class CServerDb {
@@ -156,6 +164,16 @@ public:
     // Appends to the moderation log (rows are never changed or removed).
     bool LogModeration(std::int64_t at, std::uint32_t room, std::uint32_t actor,
                        std::uint32_t target, std::string_view action, std::string_view detail);
+
+    // --- props --------------------------------------------------------------
+    // The account service keeps the pack on its own connection; a card is
+    // read and spent on this one, so that spending it and what it does (a
+    // gag) are one transaction (InTransaction). Nothing when there is no
+    // such entry (or no pack table).
+    std::optional<PropEntryRow> PropEntryById(std::uint32_t entry);
+    // One of the entry's props used: false, with nothing changed, unless the
+    // entry is the user's, holds `prop` and has one left.
+    bool SpendProp(std::uint32_t entry, std::uint32_t user, std::uint32_t prop);
 
     // --- chat pictures ----------------------------------------------------
     // Who uploaded which picture, for the per-user quota.

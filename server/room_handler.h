@@ -19,6 +19,7 @@
 // a row is closed. The relay server adds the frame and output-buffer limits.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <mutex>
@@ -105,6 +106,22 @@ public:
     // Marks a member gagged or free to chat (moderation; room_chat.cpp).
     // False when the user is not in that room.
     bool SetGagged(std::uint32_t room, std::uint32_t user, bool gagged);
+    // A gag, or its end, paid for with a card (prop_service.cpp): stored,
+    // logged and told to every member as a gag by power is, but without a
+    // power, and a cancel-gag card may free its own user. `spend` runs in
+    // the transaction that stores the change; when it fails nothing is
+    // stored or told. Thread-safe (room_moderation.cpp).
+    enum class CardUse {
+        done,
+        caller_not_in_room,
+        target_not_in_room,
+        on_self,   // a gag card on its own user
+        already,   // gagged already (gag card), or not gagged (cancel-gag card)
+        not_spent, // `spend` refused
+        failed,    // the database refused
+    };
+    CardUse GagByCard(std::uint32_t room, std::uint32_t actor, std::uint32_t target, bool gag,
+                      const std::string& detail, const std::function<bool()>& spend);
     // Sends Control_Push_Data_Notify with "TYPE|PAYLOAD" to every member of
     // the room (room_push.cpp). The number of members it went to; nothing
     // when the text cannot travel (a NUL in the payload, a bad type).
@@ -165,6 +182,14 @@ private:
     // relayed (room_moderation.cpp).
     void Moderate(const SessionPtr& s, std::uint32_t command, const unsigned char* body,
                   std::size_t n);
+    // Under lock_: a gag (or its end) stored with its log line, and whatever
+    // `also` writes, in one transaction; false, with nothing kept, when any
+    // of it fails. Then TellGag sets the member's flag and tells the room.
+    bool StoreGag(std::uint32_t room, std::uint32_t actor, std::uint32_t target, bool gag,
+                  const std::string& reason, std::uint32_t option, std::int64_t now,
+                  std::string_view action, std::string_view detail,
+                  const std::function<bool()>& also = {});
+    void TellGag(std::uint32_t room, std::uint32_t targetId, Member& target, bool gag);
     // The anchor microphone and the mic queue: checked, applied, relayed
     // (room_mic.cpp). Mix_Open_Mic_Req comes on the media-server channel.
     void Mic(const SessionPtr& s, std::uint8_t channel, std::uint32_t command,

@@ -305,24 +305,17 @@ void CRoomHandler::Moderate(const SessionPtr& s, std::uint32_t command, const un
                     SendMsg(o->second.s, kRoomChatChannel, note.id, note);
         };
         switch (command) {
-            case cmd::Control_Gag_Req: {
-                if (target.gagged)
-                    return Answer(s, a, me, room_error::already, kTextAlreadyGagged);
-                if (!(stored = db_.AddGag({room, a.target, me, a.reason, a.option, now}))) break;
-                target.gagged = true;
-                msg::Control_Gag_Notify note;
-                note.user_id = a.target;
-                note.nickname = target.nickname;
-                tellEveryone(note);
-                break;
-            }
+            case cmd::Control_Gag_Req:
             case cmd::Control_Cancel_Gag_Req: {
-                if (!target.gagged) return Answer(s, a, me, room_error::already, kTextAlreadyFree);
-                if (!(stored = db_.RemoveGag(room, a.target))) break;
-                target.gagged = false;
-                msg::Control_Cancel_Gag_Notify note;
-                note.user_id = a.target;
-                tellEveryone(note);
+                const bool gag = command == cmd::Control_Gag_Req;
+                if (target.gagged == gag)
+                    return Answer(s, a, me, room_error::already,
+                                  gag ? kTextAlreadyGagged : kTextAlreadyFree);
+                if (!(stored = StoreGag(room, me, a.target, gag, a.reason, a.option, now,
+                                        ActionOf(command), a.reason)))
+                    break;
+                Answer(s, a, me);
+                TellGag(room, a.target, target, gag);
                 break;
             }
             case cmd::Control_Set_Power_Req: {
@@ -366,6 +359,63 @@ void CRoomHandler::Moderate(const SessionPtr& s, std::uint32_t command, const un
         }
     }
     log_msg("room: user %u: %s user %u in room %u", me, ActionOf(command), a.target, room);
+}
+
+bool CRoomHandler::StoreGag(std::uint32_t room, std::uint32_t actor, std::uint32_t target,
+                            bool gag, const std::string& reason, std::uint32_t option,
+                            std::int64_t now, std::string_view action, std::string_view detail,
+                            const std::function<bool()>& also) {
+    return db_.InTransaction([&] {
+        if (also && !also()) return false;
+        const bool changed = gag ? db_.AddGag({room, target, actor, reason, option, now})
+                                 : db_.RemoveGag(room, target);
+        return changed && db_.LogModeration(now, room, actor, target, action, detail);
+    });
+}
+
+void CRoomHandler::TellGag(std::uint32_t room, std::uint32_t targetId, Member& target, bool gag) {
+    target.gagged = gag;
+    const auto tell = [&](const auto& note) {
+        for (const auto& [id, member] : members_[room])
+            if (auto o = sessions_.find(member.session); o != sessions_.end())
+                SendMsg(o->second.s, kRoomChatChannel, note.id, note);
+    };
+    if (gag) {
+        msg::Control_Gag_Notify note;
+        note.user_id = targetId;
+        note.nickname = target.nickname;
+        tell(note);
+    } else {
+        msg::Control_Cancel_Gag_Notify note;
+        note.user_id = targetId;
+        tell(note);
+    }
+}
+
+CRoomHandler::CardUse CRoomHandler::GagByCard(std::uint32_t room, std::uint32_t actor,
+                                              std::uint32_t target, bool gag,
+                                              const std::string& detail,
+                                              const std::function<bool()>& spend) {
+    const std::int64_t now = clock_.Now();
+    std::lock_guard<std::mutex> g(lock_);
+    auto r = members_.find(room);
+    if (r == members_.end() || !r->second.count(actor)) return CardUse::caller_not_in_room;
+    auto t = r->second.find(target);
+    if (t == r->second.end()) return CardUse::target_not_in_room;
+    if (gag && target == actor) return CardUse::on_self;
+    if (t->second.gagged == gag) return CardUse::already;
+    bool refused = false;
+    const char* action = gag ? "gag card" : "cancel gag card";
+    if (!StoreGag(room, actor, target, gag, gag ? "禁言卡" : "", 0, now, action, detail,
+                  [&] { return !(refused = !spend()); })) {
+        if (refused) return CardUse::not_spent;
+        log_err("room: %s of user %u on user %u in room %u not stored: %s", action, actor, target,
+                room, db_.lastError().c_str());
+        return CardUse::failed;
+    }
+    TellGag(room, target, t->second, gag);
+    log_msg("room: user %u: %s on user %u in room %u", actor, action, target, room);
+    return CardUse::done;
 }
 
 }  // namespace server

@@ -9,6 +9,7 @@
 #include "net/power.h"
 #include "server/account_service.h"
 #include "server/password.h"
+#include "server/prop_service.h"
 
 namespace server {
 
@@ -390,6 +391,8 @@ void CRoomService::Mount(CHttpServer& s) {
     });
 
     s.Route("POST", "/admin/push", [this](const HttpRequest& req, HttpResponse& res) { Push(req, res); });
+    // Using a card from the pack: the account library's call, changing the room.
+    MountPropRoute(s, db_, rooms_, clock_);
 }
 
 }  // namespace server

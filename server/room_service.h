@@ -7,6 +7,7 @@
 //   GET  /down?id=ID        a stored chat picture
 //   POST /admin/push        a system text or picture pushed to a room, for a
 //                           manager of that room or the holder of the admin secret
+//   POST /account/give-prop a gag or cancel-gag card used on a member (prop_service.h)
 // See docs/server.md for the bodies and error codes.
 
 #include <cstdint>

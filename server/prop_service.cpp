@@ -1,0 +1,102 @@
+#include "server/prop_service.h"
+
+#include <string>
+
+#include "core/log.h"
+#include "net/json.h"
+#include "server/account_service.h"
+#include "server/account_store.h"
+#include "server/room_service.h"
+
+namespace server {
+
+namespace {
+
+// The video-text prop: its text scrolls over the video, which is not built.
+constexpr std::uint32_t kPropVideoText = 1;
+
+void Answer(HttpResponse& res, int status, const json::value& body) {
+    res.status = status;
+    res.SetContent(body.dump(), "application/json; charset=utf-8");
+}
+
+void Fail(HttpResponse& res, int status, int code, const char* text) {
+    json::value v = json::value::object();
+    v.set("code", static_cast<std::int64_t>(code));
+    v.set("error", text);
+    Answer(res, status, v);
+}
+
+std::uint32_t Id(const json::value& v, const char* name) {
+    const json::value m = v.get(name);
+    if (!m.is_number()) return 0;
+    const std::int64_t n = m.as_int();
+    return n > 0 && n <= 0xFFFFFFFFll ? static_cast<std::uint32_t>(n) : 0;
+}
+
+void GiveProp(CServerDb& db, CRoomHandler& rooms, IClock& clock, const HttpRequest& req,
+              HttpResponse& res) {
+    const std::uint32_t me = AuthorisedUser(db, clock, req, res);
+    if (!me) return;
+    const json::value body = json::value::parse(req.body);
+    if (!body.is_object()) return Fail(res, 400, account_error::bad_request, "请求格式错误");
+    const std::uint32_t room = Id(body, "room");
+    const std::uint32_t receiver = Id(body, "receiver");
+    const std::uint32_t entry = Id(body, "entry");
+    if (!room || !receiver || !entry)
+        return Fail(res, 400, account_error::bad_request, "请求格式错误");
+    // One card per use: a count of more would spend one and pretend.
+    if (const json::value count = body.get("count");
+        count && (!count.is_number() || count.as_int() != 1))
+        return Fail(res, 400, account_error::bad_request, "每次只能使用一个道具");
+    if (!db.RoomById(room)) return Fail(res, 404, account_error::no_room, "房间不存在");
+
+    // Another user's entry answers as a missing one: entries are not probed.
+    const auto found = db.PropEntryById(entry);
+    if (!found || found->user != me) return Fail(res, 404, prop_error::no_entry, "道具不存在");
+    const std::uint32_t prop = found->prop;
+    if (prop == kPropVideoText)
+        return Fail(res, 400, prop_error::unsupported, "上视频道具暂不支持使用");
+    if (prop != kPropGagCard && prop != kPropCancelGagCard)
+        return Fail(res, 400, prop_error::unsupported, "该道具不能这样使用");
+    if (found->count == 0) return Fail(res, 409, prop_error::used_up, "道具数量不足");
+
+    const bool gag = prop == kPropGagCard;
+    const auto use = rooms.GagByCard(room, me, receiver, gag, "entry " + std::to_string(entry),
+                                     [&] { return db.SpendProp(entry, me, prop); });
+    using U = CRoomHandler::CardUse;
+    switch (use) {
+        case U::done:
+            break;
+        case U::caller_not_in_room:
+            return Fail(res, 403, service_error::forbidden, "你不在这个房间");
+        case U::target_not_in_room:
+            return Fail(res, 409, prop_error::not_in_room, "对方不在房间");
+        case U::on_self:
+            return Fail(res, 409, prop_error::not_on_self, "不能对自己使用禁言卡");
+        case U::already:
+            return Fail(res, 409, prop_error::already, gag ? "对方已被禁言" : "对方未被禁言");
+        case U::not_spent:  // used up by another use meanwhile
+            return Fail(res, 409, prop_error::used_up, "道具数量不足");
+        case U::failed:
+            return Fail(res, 500, account_error::internal, "服务器内部错误");
+    }
+    const auto left = db.PropEntryById(entry);
+    json::value v = json::value::object();
+    v.set("code", std::int64_t{0});
+    v.set("entry", static_cast<std::int64_t>(entry));
+    v.set("prop", static_cast<std::int64_t>(prop));
+    v.set("count", static_cast<std::int64_t>(left ? left->count : 0));
+    Answer(res, 200, v);
+}
+
+}  // namespace
+
+void MountPropRoute(CHttpServer& http, CServerDb& db, CRoomHandler& rooms, IClock& clock) {
+    http.Route("POST", "/account/give-prop",
+               [&db, &rooms, &clock](const HttpRequest& req, HttpResponse& res) {
+                   GiveProp(db, rooms, clock, req, res);
+               });
+}
+
+}  // namespace server
