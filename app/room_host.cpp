@@ -5,6 +5,7 @@
 #include "net/proxy_sinks.h"
 #include "platform/kitlib/kitlib.h"
 #include "room/chat_transfers.h"
+#include "room/mic/room_mic.h"
 
 CRoomHost::CRoomHost(IRoomView& view, IRoomLink& link, IRoomAccount& account)
     : session_(std::make_unique<CRoomSession>(view, link, *this, clock_, account)) {}
@@ -37,6 +38,10 @@ std::intptr_t CRoomHost::OnMessage(const WindowMessage& m) {
         case UM_CHAT_UPLOAD_DONE:
         case UM_GIFT_ICON_DONE:
         case UM_CAR_ICON_DONE: s.OnFeatureMessage(m); break;
+        case UM_TALK_KEY: s.OnFeatureMessage(m); break;
+        case UM_SPEAKER_STATE:
+            s.OnSpeakerState(static_cast<std::uint32_t>(m.wParam), m.lParam == 1);
+            break;
         case UM_ENTER_ROOM: s.EnterRoom(static_cast<std::uint32_t>(m.wParam)); break;
         case UM_EXIT_APPLICATION:
             s.ExitApplication();

@@ -1,6 +1,7 @@
 #include "app/room_stack.h"
 
 #include "core/log.h"
+#include "platform/keys/app_key_state.h"
 #include "ui/skin_root.h"
 
 namespace {
@@ -55,6 +56,7 @@ CRoomStack::~CRoomStack() {
     // The chat leaves the session before the session goes.
     actions_.SetChat(nullptr);
     host_.SetOnInputLine({});
+    mic_.reset();
     chat_.reset();
 }
 
@@ -75,6 +77,16 @@ bool CRoomStack::Start() {
     chat_ = std::make_unique<CRoomChat>(session(), account_, *transfers_, faces_, setup);
     actions_.SetChat(chat_.get());
     moderation_ = std::make_unique<CRoomModeration>(session());
+    CRoomMic::Setup micSetup;
+    if (window_) {
+        keys_ = std::make_unique<CAppKeyState>();
+        micSetup.keys = keys_.get();
+    }
+    // Key edges reach the room as the window's message, typed "/key" too.
+    micSetup.postKey = [this](bool down, unsigned key) {
+        PostMessage(host_.Handle(), UM_TALK_KEY, down ? 1 : 0, static_cast<std::intptr_t>(key));
+    };
+    mic_ = std::make_unique<CRoomMic>(session(), micSetup);
     // Typed lines (headless): "/to ID text" is private, another "/to" is
     // refused with its usage, moderation words ("/gag", "/mode"…) go to
     // their feature, anything else public.

@@ -15,6 +15,7 @@
 #include "room/chat_transfers.h"
 #include "room/headless_view.h"
 #include "room/room_account.h"
+#include "room/mic/room_mic.h"
 #include "room/room_chat.h"
 #include "room/room_moderation.h"
 #include "ui/room_actions.h"
@@ -42,6 +43,7 @@ public:
     CRoomHost& host() { return host_; }
     CRoomSession& session() { return host_.session(); }
     CRoomChat* chat() { return chat_.get(); }
+    CRoomMic* mic() { return mic_.get(); }
     const CFaceTable& faces() const { return faces_; }
 
 private:
@@ -73,4 +75,6 @@ private:
     std::unique_ptr<CSerialTransfers> transfers_;
     std::unique_ptr<CRoomChat> chat_;
     std::unique_ptr<CRoomModeration> moderation_;
+    std::unique_ptr<IKeyState> keys_;  // the window's talk key; none headless
+    std::unique_ptr<CRoomMic> mic_;
 };

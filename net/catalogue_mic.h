@@ -112,7 +112,8 @@ using Control_Remove_Wheat_Req = user_req<cmd::Control_Remove_Wheat_Req>;
 using Control_Remove_Wheat_Resp = user_resp<cmd::Control_Remove_Wheat_Resp>;
 using Control_RemoveAll_Wheat_Req = user_req<cmd::Control_RemoveAll_Wheat_Req>;
 using Control_RemoveAll_Wheat_Resp = plain_resp<cmd::Control_RemoveAll_Wheat_Resp>;
-using Control_Top_Wheat_Req = user_req<cmd::Control_Top_Wheat_Req>;  // no response handled
+using Control_Top_Wheat_Req = user_req<cmd::Control_Top_Wheat_Req>;
+using Control_Top_Wheat_Resp = plain_resp<cmd::Control_Top_Wheat_Resp>;
 
 struct Control_Wheat_List_Notify : wire::status {
     static constexpr std::uint32_t id = cmd::Control_Wheat_List_Notify;

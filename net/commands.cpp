@@ -44,6 +44,7 @@ const char* command_name(std::uint32_t id) {
         case Control_RemoveAll_Wheat_Req: return "Control_RemoveAll_Wheat_Req";
         case Control_RemoveAll_Wheat_Resp: return "Control_RemoveAll_Wheat_Resp";
         case Control_Top_Wheat_Req: return "Control_Top_Wheat_Req";
+        case Control_Top_Wheat_Resp: return "Control_Top_Wheat_Resp";
         case Control_Power_Notify: return "Control_Power_Notify";
         case Control_Gag_Notify: return "Control_Gag_Notify";
         case Control_Cancel_Gag_Notify: return "Control_Cancel_Gag_Notify";

@@ -49,6 +49,8 @@ inline constexpr std::uint32_t Control_Remove_Wheat_Resp = 0x2003013;
 inline constexpr std::uint32_t Control_RemoveAll_Wheat_Req = 0x2003014;
 inline constexpr std::uint32_t Control_RemoveAll_Wheat_Resp = 0x2003015;
 inline constexpr std::uint32_t Control_Top_Wheat_Req = 0x2003016;
+// Answers only a refused top request; the client shows its text.
+inline constexpr std::uint32_t Control_Top_Wheat_Resp = 0x2003017;
 
 // Room notifications, chat channel.
 inline constexpr std::uint32_t Control_Power_Notify = 0x4000070;

@@ -197,3 +197,17 @@ void CHeadlessView::OnChanged(std::size_t index, const UserListItem& item) {
     if (index < users_.size()) users_[index] = markup::ToPlain(item.text);
 }
 void CHeadlessView::OnCleared() { users_.clear(); }
+
+void CHeadlessView::OnQueueShown(const std::vector<MicQueueLine>& lines) {
+    queue_.clear();
+    queueTags_.clear();
+    for (const MicQueueLine& l : lines) {
+        queue_.push_back(l.text);
+        queueTags_.push_back(l.userId);
+    }
+}
+void CHeadlessView::OnQueueLineChanged(std::size_t index, const MicQueueLine& line) {
+    if (index >= queue_.size()) return;
+    queue_[index] = line.text;
+    queueTags_[index] = line.userId;
+}

@@ -3,6 +3,7 @@
 // it) and one line on standard output for each thing a person would see,
 // prefixed with a short kind word ("tip:", "notice:", "box:", "chat:", …).
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -80,7 +81,7 @@ public:
     std::vector<std::string> videoTexts;
 };
 
-class CHeadlessView : public IRoomView, private IUserListObserver {
+class CHeadlessView : public IRoomView, private IUserListObserver, private IMicQueueObserver {
 public:
     struct Control {
         std::string text;
@@ -112,6 +113,7 @@ public:
     bool Minimised() const override { return minimised_; }
     IRoomShows& Shows() override { return shows_; }
     IUserListObserver& UserListView() override { return *this; }
+    IMicQueueObserver& MicQueueView() override { return *this; }
 
     void SetMinimised(bool m) { minimised_ = m; }
     // The named chat view (tests); null for a name the room does not have.
@@ -123,6 +125,9 @@ public:
     std::string Text(const std::string& control) const;
     const std::vector<std::string>& Lines() const { return lines_; }
     const std::vector<std::string>& UserLines() const { return users_; }
+    // The queue list's lines as plain text, and their tags (user ids).
+    const std::vector<std::string>& QueueLines() const { return queue_; }
+    const std::vector<std::uint32_t>& QueueTags() const { return queueTags_; }
     const std::string& Title() const { return title_; }
     bool Shown() const { return shown_; }
 
@@ -135,11 +140,15 @@ private:
     void OnRemoved(std::size_t index) override;
     void OnChanged(std::size_t index, const UserListItem& item) override;
     void OnCleared() override;
+    void OnQueueShown(const std::vector<MicQueueLine>& lines) override;
+    void OnQueueLineChanged(std::size_t index, const MicQueueLine& line) override;
 
     FILE* out_;
     std::map<std::string, Control> controls_;
     std::vector<std::string> lines_;
     std::vector<std::string> users_;  // the user list lines as plain text
+    std::vector<std::string> queue_;  // the queue list lines, markup kept
+    std::vector<std::uint32_t> queueTags_;
     std::string title_;
     bool shown_ = false;
     bool minimised_ = false;

@@ -105,6 +105,7 @@ void CRoomSession::OnLoginResp(const unsigned char* body, std::size_t length) {
     account_.LoginRoomNotify(roomId_);
     account_.RequestBalance();
     view_.ShowTip("登录频道成功！");
+    for (IRoomFeature* f : features_) f->OnLoggedIn();
     log_msg("control login succeed\r\n");
 }
 
@@ -145,13 +146,7 @@ void CRoomSession::OnMixLoginResp(const unsigned char* body, std::size_t length)
         log_msg(" mix login fail \r\n");
         return;
     }
-    if (micOpen_) {
-        msg::Mix_Open_Mic_Req open;
-        open.user_id = me_.userId;
-        open.room_id = roomId_;
-        open.granted = 1;
-        link_.Send(open);
-    }
+    for (IRoomFeature* f : features_) f->OnMediaLoggedIn();
     log_msg(" mix login succeed \r\n");
 }
 
@@ -241,10 +236,14 @@ void CRoomSession::OnAnchor(const unsigned char* body, std::size_t length) {
         anchor_ = it->second;
         ShowRoomName();
         account_.RequestFlowerCount(anchor_.userId);
+        for (IRoomFeature* f : features_) f->OnAnchorChanged(anchor_.userId);
         return;
     }
+    const bool had = anchor_.userId != 0;
     anchor_ = RoomUser{};
     ShowRoomName();
+    if (had)
+        for (IRoomFeature* f : features_) f->OnAnchorChanged(0);
 }
 
 void CRoomSession::OnUserCount(const unsigned char* body, std::size_t length) {

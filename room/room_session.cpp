@@ -84,8 +84,6 @@ void CRoomSession::EnterRoom(std::uint32_t roomId) {
         view_.SetText("Lable_RoomPeople", "");
         ClearRoomViews();
         loggedIn_ = false;
-        micOpen_ = false;
-        freeSpeech_ = false;
         chatIntervalMs_ = 0;
         lastChatTick_ = 0;
         mediaKey_.clear();
@@ -118,18 +116,16 @@ void CRoomSession::LeaveRoom() {
     loginRefused_ = false;
     ClearRoomViews();
     loggedIn_ = false;
-    micOpen_ = false;
-    freeSpeech_ = false;
     mediaKey_.clear();
     SendLogouts(roomId_);
-    view_.SetEnabled("bnt_keyspeaker", true);
-    view_.SetVisible("bnt_AnchorOpen", true);
-    view_.SetVisible("bnt_AnchorClose", false);
     BUDDY_ExitRoom(buddy_, roomId_, 0);
     view_.SetTitle("zeri");
     view_.ShowWindow(false);
     roomId_ = 0;
-    anchor_ = RoomUser{};
+    if (anchor_.userId != 0) {
+        anchor_ = RoomUser{};
+        for (IRoomFeature* f : features_) f->OnAnchorChanged(0);
+    }
     for (const char* label : {"Lable_RoomName", "Lable_RoomID", "Lable_RoomPeople",
                               "Edit_Announcement", "Label_private", "Label_Fail"})
         view_.SetText(label, "");
@@ -284,6 +280,11 @@ bool CRoomSession::OnTypedCommand(const std::string& line) {
     return false;
 }
 
+void CRoomSession::OnSpeakerState(std::uint32_t userId, bool speaking) {
+    if (userId == 0) return;
+    for (IRoomFeature* f : features_) f->OnSpeakers(userId, speaking);
+}
+
 void CRoomSession::SetUserGagged(std::uint32_t userId, bool gagged) {
     auto it = users_.find(userId);
     if (it == users_.end()) return;
@@ -299,11 +300,13 @@ void CRoomSession::SetUserRole(std::uint32_t userId, std::uint8_t role) {
     if (it == users_.end()) return;
     it->second.role = role;
     userList_.UpdateRole(it->second);
-    if (userId != me_.userId) return;
-    myRole_ = role;
-    myRecord_ = it->second;
-    view_.SetEnabled("Combo_Room_mode", myRole_ < 8);
-    view_.SetVisible("bnt_sign", myRole_ == 7);
+    if (userId == me_.userId) {
+        myRole_ = role;
+        myRecord_ = it->second;
+        view_.SetEnabled("Combo_Room_mode", myRole_ < 8);
+        view_.SetVisible("bnt_sign", myRole_ == 7);
+    }
+    for (IRoomFeature* f : features_) f->OnRoleChanged(userId);
 }
 
 void CRoomSession::SetRoomMode(std::uint32_t mode) {
@@ -314,6 +317,7 @@ void CRoomSession::SetRoomMode(std::uint32_t mode) {
 void CRoomSession::ShowRoomMode() {
     const int index = roomMode_ == 2 ? 0 : roomMode_ == 1 ? 1 : roomMode_ == 4 ? 2 : -1;
     view_.SetSelection("Combo_Room_mode", index);
+    for (IRoomFeature* f : features_) f->OnRoomModeShown(roomMode_);
 }
 
 void CRoomSession::AppendSystemLine(const std::string& view, const std::string& text) {

@@ -41,6 +41,22 @@ public:
         (void)line;
         return false;
     }
+    // The chat login was answered (again after every reconnect): the room's
+    // state is fresh.
+    virtual void OnLoggedIn() {}
+    // The media-server login was answered.
+    virtual void OnMediaLoggedIn() {}
+    // The room's anchor changed (0: none).
+    virtual void OnAnchorChanged(std::uint32_t anchorId) { (void)anchorId; }
+    // A user started (true) or stopped speaking.
+    virtual void OnSpeakers(std::uint32_t userId, bool speaking) {
+        (void)userId;
+        (void)speaking;
+    }
+    // The room mode was applied to the window (login, notify, refusal).
+    virtual void OnRoomModeShown(std::uint32_t mode) { (void)mode; }
+    // A user's role changed (the user list is already re-sorted).
+    virtual void OnRoleChanged(std::uint32_t userId) { (void)userId; }
 };
 
 namespace room_timer {
@@ -82,6 +98,8 @@ public:
     bool OnFeatureMessage(const WindowMessage& m);
     // Offers a typed "/" line to the features; true when one took it.
     bool OnTypedCommand(const std::string& line);
+    // UM_SPEAKER_STATE: a user started or stopped speaking.
+    void OnSpeakerState(std::uint32_t userId, bool speaking);
     // A system notice (gag, mode changes…) as a line of a chat view, in the
     // room's chat style.
     void AppendSystemLine(const std::string& view, const std::string& text);
@@ -177,8 +195,6 @@ private:
     bool left_ = false;
     bool loginRefused_ = false;
     bool exiting_ = false;
-    bool micOpen_ = false;
-    bool freeSpeech_ = false;
     std::uint32_t chatIntervalMs_ = 0;
     std::uint32_t lastChatTick_ = 0;
     // From the chat login's answer; the media logins send it back.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "room/chat_view.h"
+#include "room/mic/mic_queue.h"
 #include "room/user_list_model.h"
 
 enum class BoxIcon { Info, Error };
@@ -50,4 +51,13 @@ public:
     }
     // The user list control follows the model through this observer.
     virtual IUserListObserver& UserListView() = 0;
+    // The microphone queue's list control ("List_Wheat"); a view without
+    // one shows nothing.
+    virtual IMicQueueObserver& MicQueueView() {
+        static class : public IMicQueueObserver {
+            void OnQueueShown(const std::vector<MicQueueLine>&) override {}
+            void OnQueueLineChanged(std::size_t, const MicQueueLine&) override {}
+        } nowhere;
+        return nowhere;
+    }
 };

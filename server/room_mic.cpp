@@ -34,9 +34,7 @@ constexpr const char* kTextNotQueued = "不在麦序中或未轮到";
 constexpr const char* kTextAlreadyQueued = "已在麦序中";
 constexpr const char* kTextFull = "麦序已满";
 
-// The queue's top request has no response of its own in the catalogue; a
-// refusal still gets the usual shape one past the request.
-using Control_Top_Wheat_Resp = msg::plain_resp<cmd::Control_Top_Wheat_Req + 1>;
+using msg::Control_Top_Wheat_Resp;
 
 const char* TextOf(std::uint32_t code) {
     switch (code) {

@@ -21,10 +21,13 @@ class RecordingLink : public IRoomLink {
 public:
     std::vector<Sent> sent;
     std::uint32_t sentBytes = 0, receivedBytes = 0, signal = 0;
-    bool down = false;  // the chat channel refuses everything
+    bool down = false;       // the chat channel refuses everything
+    bool mediaDown = false;  // so does the media server's
     bool sendChat(std::uint32_t c, const TLV::body& b) override { return !down && Keep(c, b); }
     bool sendVideoService(std::uint32_t c, const TLV::body& b) override { return Keep(c, b); }
-    bool sendMediaServer(std::uint32_t c, const TLV::body& b) override { return Keep(c, b); }
+    bool sendMediaServer(std::uint32_t c, const TLV::body& b) override {
+        return !mediaDown && Keep(c, b);
+    }
     std::uint32_t TakeSentBytes() override { return std::exchange(sentBytes, 0); }
     std::uint32_t TakeReceivedBytes() override { return std::exchange(receivedBytes, 0); }
     std::uint32_t SignalMs() override { return signal; }

@@ -1,0 +1,24 @@
+#pragma once
+// What the microphone states drive: capture and the voice send path. The
+// room decides when; the audio engine does the work. Until an engine is
+// given, the room only logs what it would start and stop.
+
+#include <cstdint>
+
+class IMicAudio {
+public:
+    virtual ~IMicAudio() = default;
+    // Capture and sending for the anchor microphone (`anchor`) or a free
+    // turn; frame stamps count from `micOpenTick` (ms).
+    virtual void StartSending(bool anchor, std::uint32_t micOpenTick) = 0;
+    virtual void StopSending() = 0;
+    // My video broadcast closes with the anchor microphone.
+    virtual void CloseVideo() = 0;
+};
+
+class CLoggedMicAudio : public IMicAudio {
+public:
+    void StartSending(bool anchor, std::uint32_t micOpenTick) override;
+    void StopSending() override;
+    void CloseVideo() override;
+};
