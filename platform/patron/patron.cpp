@@ -254,6 +254,7 @@ int PATRON_GetFlowerNum(PATRON_HANDLE h, std::uint32_t anchor) {
 }
 
 // --- purchases: not open yet, so every one fails through its event -------
+// (props are used for real, above them in patron.h)
 
 int PATRON_GiveFlower(PATRON_HANDLE h, std::uint32_t, std::uint32_t, std::uint32_t, const char*) {
     return WithSession(h, [](CSession& s) {
@@ -263,10 +264,8 @@ int PATRON_GiveFlower(PATRON_HANDLE h, std::uint32_t, std::uint32_t, std::uint32
 
 int PATRON_GiveProp(PATRON_HANDLE h, const PatronPropRecord* record) {
     if (!record) return 0;
-    const std::uint32_t entry = record->entryId;
-    return WithSession(h, [entry](CSession& s) {
-        return s.RunOnWorker([&s, entry] { s.Emit(PATRON_EV_PROP_USED, 0, entry); });
-    });
+    const PatronPropRecord copy = *record;
+    return WithSession(h, [&copy](CSession& s) { return s.GiveProp(copy); });
 }
 
 int PATRON_GiveGift(PATRON_HANDLE h, const PatronGiftRecord* gift, const PatronItemRecord* item,

@@ -1,7 +1,7 @@
 #pragma once
 // The account library: sign-in, the token, balance, wealth grade, lists,
-// billboards and flowers, from zeri-server's account service over HTTP+JSON
-// (docs/account-api.md).
+// billboards, flowers and using props, from zeri-server's account service
+// over HTTP+JSON (docs/account-api.md).
 //
 // A session (PATRON_Connect) owns one worker thread. Every request is
 // queued to it and answered later through the session's one callback,
@@ -33,7 +33,7 @@ enum : int {
     PATRON_EV_RECHARGE = 16,      // a = 1 done / 0 failed, b = 0
     PATRON_EV_PACK_LIST = 17,     // a = 1: b = PatronPackList*; a = 0: b = error text
     PATRON_EV_VIP_LIST = 18,      // a = 1: b = PatronVipList*; a = 0: b = error text
-    PATRON_EV_PROP_USED = 19,     // a = 1 done / 0 failed, b = pack entry id
+    PATRON_EV_PROP_USED = 19,     // a = 1 used / 0 refused, b = pack entry id
     PATRON_EV_CLOSED = 256,       // the session has ended (PATRON_Close); the last event
     PATRON_EV_ENTER_ROOM = 257,   // a = room id to enter; not raised by this version
 };
@@ -88,11 +88,16 @@ int PATRON_GetWealthBillBoard(PATRON_HANDLE h, std::uint32_t me, std::uint32_t l
                               std::uint32_t start, std::uint32_t count);
 int PATRON_GetFlowerNum(PATRON_HANDLE h, std::uint32_t anchor);
 
+// Uses one prop of a pack entry on the record's receiver in its room
+// (/account/give-prop): a gag card (100) gags, a cancel-gag card (10) frees.
+// PATRON_EV_PROP_USED: a = 1 used / 0 refused (the service's reason is
+// logged), b = the entry. The giver is always the signed-in user.
+int PATRON_GiveProp(PATRON_HANDLE h, const PatronPropRecord* record);
+
 // Purchases are not open yet: each is queued and answered with its failure
-// event (7, 19, 5, 15, 16) carrying the reason.
+// event (7, 5, 15, 16) carrying the reason.
 int PATRON_GiveFlower(PATRON_HANDLE h, std::uint32_t me, std::uint32_t anchor,
                       std::uint32_t room, const char* json);
-int PATRON_GiveProp(PATRON_HANDLE h, const PatronPropRecord* record);
 int PATRON_GiveGift(PATRON_HANDLE h, const PatronGiftRecord* gift,
                     const PatronItemRecord* item, std::uint32_t count);
 int PATRON_ActivateCar(PATRON_HANDLE h, std::uint32_t me, const char* carId);

@@ -273,6 +273,10 @@ void CSession::EmitFailure(int event, const Reply& r) {
         case PATRON_EV_FLOWER_COUNT: Emit(event, 0, 0); break;
         default: Emit(event, 0, reinterpret_cast<std::intptr_t>(text.c_str())); break;
     }
+    LoseSessionOn(r);
+}
+
+void CSession::LoseSessionOn(const Reply& r) {
     // A dead token ends the session once, whichever request found out.
     if (r.reached && r.status == 401 && r.code == kBadTokenCode && !lost_.exchange(true)) {
         signedIn_ = false;
@@ -486,11 +490,7 @@ bool CSession::GetBillboard(std::uint32_t list, std::uint32_t start, std::uint32
             body = BillboardBody(period, r.error.empty() ? kBadAnswer : r.error.c_str());
         }
         Emit(PATRON_EV_BILLBOARD, body.size(), reinterpret_cast<std::intptr_t>(body.data()));
-        if (!r.ok() && r.reached && r.status == 401 && r.code == kBadTokenCode &&
-            !lost_.exchange(true)) {
-            signedIn_ = false;
-            Emit(PATRON_EV_SESSION_LOST, 0, 0);
-        }
+        if (!r.ok()) LoseSessionOn(r);
     });
 }
 
@@ -506,6 +506,23 @@ bool CSession::LoginRoomNotify(std::uint32_t room, const std::string& text) {
     return Queue([this, room, text] {
         Reply r = Call("/account/room-login", Body({{"room", room}}, {{"text", text}}), true);
         (void)r;  // nothing waits for it; a failure is in the log
+    });
+}
+
+bool CSession::GiveProp(const PatronPropRecord& record) {
+    const std::string text(record.text, strnlen(record.text, sizeof record.text));
+    return Queue([this, record, text] {
+        // The caller is the token's user: the record's giver is not asked for.
+        Reply r = Call("/account/give-prop",
+                       Body({{"room", record.roomId},
+                             {"receiver", record.receiverId},
+                             {"entry", record.entryId},
+                             {"count", record.count},
+                             {"value", record.value}},
+                            {{"text", text}}),
+                       true);
+        Emit(PATRON_EV_PROP_USED, r.ok() ? 1 : 0, record.entryId);
+        if (!r.ok()) LoseSessionOn(r);
     });
 }
 

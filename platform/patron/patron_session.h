@@ -62,6 +62,8 @@ public:
     bool GetBillboard(std::uint32_t list, std::uint32_t start, std::uint32_t count);
     bool GetFlowers(std::uint32_t anchor);
     bool LoginRoomNotify(std::uint32_t room, const std::string& text);
+    // Uses one prop of a pack entry (PATRON_EV_PROP_USED).
+    bool GiveProp(const PatronPropRecord& record);
     // A user's detail record for the profile window; `done` runs on the
     // worker with ok = false and an error text when it failed.
     bool GetUserDetail(std::uint32_t user,
@@ -84,6 +86,8 @@ private:
     Reply Call(const char* path, const std::string& body, bool withToken);
     // Emits the failure of a request; a refused token also ends the session.
     void EmitFailure(int event, const Reply& r);
+    // Ends the session once when the answer refused the token.
+    void LoseSessionOn(const Reply& r);
     bool ParseDetail(const Reply& r, PatronUserDetail& out);
 
     const std::string host_;

@@ -1,6 +1,7 @@
 // The account library against an in-process zeri-server: connecting,
 // signing in from options, the events with their records, a refused token
-// ending the session, closing, and the purchases that are not open yet.
+// ending the session, closing, using a gag card on a member of a room, and
+// the purchases that are not open yet.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,7 +17,10 @@
 #include "net/tlv.h"
 #include "platform/patron/patron.h"
 #include "platform/patron/patron_session.h"
+#include "net/catalogue_moderation.h"
+#include "net/catalogue_room.h"
 #include "server/account_store.h"
+#include "tests/server/server_fixture.h"
 #include "tests/support/account_server.h"
 
 using namespace std::chrono_literals;
@@ -333,10 +337,7 @@ TEST_F(Patron, PurchasesAreNotOpenAndSayNoThroughTheirEvents) {
     item.kind = 1;
     item.itemId = 5;
     std::strcpy(item.name, "玫瑰");
-    PatronPropRecord prop{};
-    prop.entryId = 77;
     ASSERT_EQ(PATRON_GiveGift(h, &gift, &item, 3), 1);
-    ASSERT_EQ(PATRON_GiveProp(h, &prop), 1);
     ASSERT_EQ(PATRON_GiveFlower(h, kAlice.id, 10003, 1001, "{}"), 1);
     ASSERT_EQ(PATRON_ActivateCar(h, kAlice.id, "12"), 1);
     ASSERT_EQ(PATRON_Recharge(h, kAlice.id), 1);
@@ -349,9 +350,6 @@ TEST_F(Patron, PurchasesAreNotOpenAndSayNoThroughTheirEvents) {
     EXPECT_STREQ(p.error, kPatronPurchaseClosed);
     EXPECT_STREQ(p.receiver, "卡萝");
     EXPECT_STREQ(p.itemName, "玫瑰");
-    auto used = rec.Wait(PATRON_EV_PROP_USED);
-    EXPECT_EQ(used->a, 0u);
-    EXPECT_EQ(used->b, 77);
     EXPECT_EQ(rec.Wait(PATRON_EV_FLOWER_FAILED)->a, 0u);
     auto car = rec.Wait(PATRON_EV_CAR_ACTIVATED);
     EXPECT_EQ(car->a, 0u);
@@ -360,4 +358,62 @@ TEST_F(Patron, PurchasesAreNotOpenAndSayNoThroughTheirEvents) {
     // Nothing was spent.
     ASSERT_EQ(PATRON_GetBalance(h, kAlice.id), 1);
     EXPECT_EQ(Recorder::As<PatronBalance>(*rec.Wait(PATRON_EV_BALANCE)).coins, 100000u);
+}
+
+TEST_F(Patron, AGagCardIsUsedThroughTheServiceAndItsAnswerIsTheEventWithTheEntry) {
+    const PATRON_HANDLE h = SignedIn();
+    ASSERT_EQ(PATRON_GetMyPackList(h, kAlice.id), 1);
+    const auto pack = Recorder::As<PatronPackList>(*rec.Wait(PATRON_EV_PACK_LIST));
+    std::uint32_t entry = 0, before = 0;
+    for (std::uint32_t i = 0; i < pack.count; ++i)
+        if (pack.entries[i].propId == server::kPropGagCard)
+            entry = pack.entries[i].entryId, before = pack.entries[i].count;
+    ASSERT_NE(entry, 0u);
+
+    // Alice (with the library's token) and Bob in the lobby.
+    char token[128] = {};
+    ASSERT_EQ(PATRON_GetToken(h, token), 1);
+    const auto in = [&](std::uint32_t user, const std::string& t) {
+        auto c = std::make_unique<srvtest::RawClient>(srv.relayPort(), "pc_chat");
+        msg::Control_Login_Req r;
+        r.user_id = user;
+        r.room_id = 1001;
+        r.token = t;
+        auto resp = c->Ask<msg::Control_Login_Resp>(1, r);
+        EXPECT_TRUE(resp && resp->ok()) << user;
+        return c;
+    };
+    auto alice = in(kAlice.id, token);
+    auto bob = in(testsupport::kBob.id,
+                  srv.db().IssueToken(testsupport::kBob.id, std::time(nullptr), 3600));
+
+    PatronPropRecord prop{};
+    prop.giverId = kAlice.id;
+    prop.receiverId = testsupport::kBob.id;
+    prop.entryId = entry;
+    prop.count = 1;
+    prop.roomId = 1001;
+    ASSERT_EQ(PATRON_GiveProp(h, &prop), 1);
+    auto used = rec.Wait(PATRON_EV_PROP_USED);
+    ASSERT_TRUE(used);
+    EXPECT_EQ(used->a, 1u);
+    EXPECT_EQ(used->b, static_cast<std::intptr_t>(entry));
+    auto gag = bob->Notice<msg::Control_Gag_Notify>();
+    ASSERT_TRUE(gag);
+    EXPECT_EQ(gag->user_id, testsupport::kBob.id);
+
+    // Bob is gagged now: the same card again is refused, and costs nothing.
+    ASSERT_EQ(PATRON_GiveProp(h, &prop), 1);
+    used = rec.Wait(PATRON_EV_PROP_USED, 1);
+    ASSERT_TRUE(used);
+    EXPECT_EQ(used->a, 0u);
+    EXPECT_EQ(used->b, static_cast<std::intptr_t>(entry));
+    EXPECT_EQ(PATRON_GiveProp(h, nullptr), 0);
+
+    ASSERT_EQ(PATRON_GetMyPackList(h, kAlice.id), 1);
+    const auto after = Recorder::As<PatronPackList>(*rec.Wait(PATRON_EV_PACK_LIST, 1));
+    for (std::uint32_t i = 0; i < after.count; ++i)
+        if (after.entries[i].entryId == entry) {
+            EXPECT_EQ(after.entries[i].count, before - 1);
+        }
 }
