@@ -73,6 +73,22 @@ void CPatronAccount::RequestPowerList() {
         log_msg("power list request not started\r\n");
 }
 
+void CPatronAccount::RequestPack() { PATRON_GetMyPackList(h_, MyId()); }
+
+bool CPatronAccount::GiveProp(const PropUse& use) {
+    PatronPropRecord r{};
+    r.giverId = use.giverId;
+    r.receiverId = use.receiverId;
+    r.entryId = use.entryId;
+    r.count = use.count;
+    r.roomId = use.roomId;
+    r.value = use.value;
+    PatronCopyText(r.text, use.text.data(), use.text.size());
+    return PATRON_GiveProp(h_, &r) != 0;
+}
+
+void CPatronAccount::ShowUserInfo(std::uint32_t userId) { PATRON_ShowUserInfo(h_, userId); }
+
 void CPatronAccount::Close() {
     if (!h_) return;
     PATRON_Close(h_);

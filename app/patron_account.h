@@ -21,6 +21,9 @@ public:
     void RequestBillboards() override;
     void RequestFlowerCount(std::uint32_t anchorId) override;
     void RequestPowerList() override;
+    void RequestPack() override;
+    bool GiveProp(const PropUse& use) override;
+    void ShowUserInfo(std::uint32_t userId) override;
     // Ends the account session once; later requests do nothing.
     void Close() override;
 

@@ -52,6 +52,9 @@ std::intptr_t CRoomHost::OnMessage(const WindowMessage& m) {
         case UM_CONSOLE_LINE:
             if (auto* t = m.As<std::string>(); t && onInput_) onInput_(*t);
             break;
+        // My pack and a used card's result: the room's moderation keeps the pack.
+        case UM_PACK_LIST:
+        case UM_PROP_USED: s.OnFeatureMessage(m); break;
         default: break;
     }
     return 0;

@@ -76,7 +76,7 @@ bool CRoomStack::Start() {
     setup.programFolder = ui::DefaultSkinRoot();
     chat_ = std::make_unique<CRoomChat>(session(), account_, *transfers_, faces_, setup);
     actions_.SetChat(chat_.get());
-    moderation_ = std::make_unique<CRoomModeration>(session());
+    moderation_ = std::make_unique<CRoomModeration>(session(), account_);
     CRoomMic::Setup micSetup;
     if (window_) {
         keys_ = std::make_unique<CAppKeyState>();

@@ -8,6 +8,38 @@
 
 #include "net/user_card.h"
 
+// Account answers to the room window (the program's account callback posts
+// them). Payloads, when the first parameter is 1: the record type named;
+// when it is 0 a std::string with the reason.
+enum : unsigned {
+    UM_USER_LEVEL = 1732,       // PatronUserLevel
+    UM_FLOWER_COUNT = 1741,     // (1 valid / 0 failed, count)
+    UM_BALANCE = 1744,          // PatronBalance
+    UM_PURCHASE_RESULT = 1745,  // PatronPurchaseResult, always
+    UM_WEALTH_GRADE = 1751,     // PatronWealthGrade
+    UM_BILLBOARD = 1764,        // AccountBillboard (wParam = its length)
+    UM_FLOWER_FAILED = 1765,
+    UM_CAR_ACTIVATED = 1773,    // (1 done / 0 failed, car id)
+    UM_CAR_LIST = 1774,         // PatronCarList
+    UM_RECHARGE_RESULT = 1776,  // (1 done / 0 failed)
+    UM_VIP_LIST = 1783,         // PatronVipList
+    UM_PACK_LIST = 1784,        // PatronPackList
+    UM_PROP_USED = 1788,        // (1 used / 0 refused, pack entry id)
+    UM_ACCOUNT_EXIT = 1738,     // the room window's exit path
+    UM_ACCOUNT_ENTER_ROOM = 1757,
+};
+
+// One prop of a pack entry used on a member of the room.
+struct PropUse {
+    std::uint32_t giverId = 0;  // me
+    std::uint32_t receiverId = 0;
+    std::uint32_t entryId = 0;
+    std::uint32_t count = 1;
+    std::uint32_t roomId = 0;
+    std::uint32_t value = 0;  // the pack entry's own value
+    std::string text;         // the video-text prop's text
+};
+
 struct MyAccount {
     std::uint32_t userId = 0;
     std::string nickname;
@@ -30,5 +62,12 @@ public:
     // The power list of the room service ("m=LB"); the answer arrives as
     // message 1125 with the JSON text.
     virtual void RequestPowerList() = 0;
+    // My pack again (answer: UM_PACK_LIST).
+    virtual void RequestPack() = 0;
+    // Uses a prop; false when the call failed at once. The result comes as
+    // UM_PROP_USED.
+    virtual bool GiveProp(const PropUse& use) = 0;
+    // The account's own profile window of a user.
+    virtual void ShowUserInfo(std::uint32_t userId) = 0;
     virtual void Close() = 0;
 };

@@ -87,7 +87,8 @@ const char* ModeText(std::uint32_t mode) {
 
 }  // namespace
 
-CRoomModeration::CRoomModeration(CRoomSession& session) : session_(session) {
+CRoomModeration::CRoomModeration(CRoomSession& session, IRoomAccount& account)
+    : session_(session), account_(account) {
     session_.AddFeature(this);
 }
 
@@ -113,6 +114,7 @@ CRoomModeration::Result CRoomModeration::Refuse(Result r, const char* noPowerTip
             break;
         case Result::bad_value:
         case Result::already:
+        case Result::no_card:
         case Result::sent:
             break;
     }
@@ -423,6 +425,13 @@ bool CRoomModeration::OnTypedCommand(const std::string& line) {
     if (t.word == "/ungag") {
         if (a.size() != 1 || !ParseUserId(a[0], id)) return usage("/ungag ID");
         CancelGag(id);
+        return true;
+    }
+    if (t.word == "/propgag" || t.word == "/propungag") {
+        const bool gag = t.word == "/propgag";
+        if (a.size() != 1 || !ParseUserId(a[0], id))
+            return usage(gag ? "/propgag ID" : "/propungag ID");
+        gag ? UseGagCard(id) : UseCancelGagCard(id);
         return true;
     }
     if (t.word == "/kick") {

@@ -1,15 +1,18 @@
 // Moderation driven through the session: each request's checks and the fields
 // it sends, the room-mode selector, the notifies for me, another user and a
-// stranger, and the typed headless commands with their usage lines.
+// stranger, the gag and cancel-gag cards of my pack, and the typed headless
+// commands with their usage lines.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "core/paths.h"
 #include "net/catalogue_chat.h"
 #include "net/catalogue_moderation.h"
 #include "net/catalogue_room.h"
+#include "platform/patron/patron_records.h"
 #include "room/headless_view.h"
 #include "room/room_chat.h"
 #include "room/room_moderation.h"
@@ -53,7 +56,7 @@ protected:
         account.me.nickname = "ann";
         ASSERT_TRUE(session.Start());
         chat = std::make_unique<CRoomChat>(session, account, transfers, faces, RoomChatSetup{});
-        moderation = std::make_unique<CRoomModeration>(session);
+        moderation = std::make_unique<CRoomModeration>(session, account);
     }
     void TearDown() override {
         moderation.reset();
@@ -456,4 +459,153 @@ TEST_F(RoomModeration, StateReportsAGagFromTheLoginOrFromTheServersOwnNotice) {
     chat->SendLine("/state");
     EXPECT_EQ(view.Lines().back(), "user: ann(42) role=20 gagged=1");
     EXPECT_TRUE(session.userList().at(0).gagged);
+}
+
+// --- cards ----------------------------------------------------------------------------
+
+namespace {
+
+struct Card {
+    std::uint32_t entry, prop, count, value;
+};
+
+// The account's pack answer as the program's callback posts it.
+void DeliverPack(CRoomSession& s, std::initializer_list<Card> cards, std::uint32_t claimed = 0) {
+    PatronPackList list{};
+    list.status = 1;
+    for (const Card& c : cards) {
+        PatronPackEntry& e = list.entries[list.count++];
+        e.entryId = c.entry, e.propId = c.prop, e.count = c.count, e.value = c.value;
+        std::snprintf(e.name, sizeof e.name, "card %u", c.entry);
+    }
+    if (claimed) list.count = claimed;
+    TMessageData<PatronPackList> data(list);
+    WindowMessage m{UM_PACK_LIST, 1, 0, &data};
+    EXPECT_TRUE(s.OnFeatureMessage(m));
+}
+
+void DeliverAccountMessage(CRoomSession& s, unsigned msg, std::uintptr_t a, std::intptr_t b,
+                           CMessageData* data = nullptr) {
+    WindowMessage m{msg, a, b, data};
+    EXPECT_TRUE(s.OnFeatureMessage(m));
+}
+
+}  // namespace
+
+TEST_F(RoomModeration, CardsGoOnlyToTheirTargetsAndOnlyWhileOneIsLeft) {
+    EXPECT_EQ(moderation->UseGagCard(kBob), R::not_in_room);
+    // A guest: cards need no power.
+    Enter(kGuest);
+    // The room's login asks for my pack; until it comes no card is offered.
+    EXPECT_EQ(account.packRequests, 1);
+    EXPECT_EQ(moderation->UseGagCard(kBob), R::no_card);
+    EXPECT_EQ(account.packRequests, 2);
+    // The first gag-card entry is used up: the second one is used.
+    DeliverPack(session, {{5, kPropGagCard, 0, 1}, {6, kPropCancelGagCard, 2, 9},
+                          {8, kPropGagCard, 1, 3}});
+    EXPECT_TRUE(moderation->pack().OwnsCard(kPropGagCard));
+
+    EXPECT_EQ(moderation->UseGagCard(kMe), R::self);
+    EXPECT_EQ(Tip(), "不能对自己使用禁言卡");
+    EXPECT_EQ(moderation->UseGagCard(kStranger), R::no_target);
+    EXPECT_EQ(Tip(), "对方不在房间");
+    EXPECT_EQ(moderation->UseCancelGagCard(kDave), R::already);
+    EXPECT_EQ(Tip(), "对方未被禁言");
+    EXPECT_EQ(moderation->UseCancelGagCard(kMe), R::already);
+    EXPECT_EQ(Tip(), "您没有被禁言, 无法使用解禁卡");
+    EXPECT_TRUE(account.props.empty());
+
+    ASSERT_EQ(moderation->UseGagCard(kBob), R::sent);
+    ASSERT_EQ(account.props.size(), 1u);
+    const PropUse& gag = account.props.back();
+    EXPECT_EQ(gag.giverId, kMe);
+    EXPECT_EQ(gag.receiverId, kBob);
+    EXPECT_EQ(gag.entryId, 8u);
+    EXPECT_EQ(gag.count, 1u);
+    EXPECT_EQ(gag.roomId, 1001u);
+    EXPECT_EQ(gag.value, 3u);
+    // Nothing goes over the chat connection: the account does it.
+    EXPECT_EQ(link.Count(cmd::Control_Gag_Req), 0);
+
+    Gagged(kBob, true);
+    EXPECT_EQ(moderation->UseGagCard(kBob), R::already);
+    EXPECT_EQ(Tip(), "对方已被禁言");
+    // A gagged user may free himself with a card.
+    Gagged(kMe, true);
+    ASSERT_EQ(moderation->UseCancelGagCard(kMe), R::sent);
+    EXPECT_EQ(account.props.back().receiverId, kMe);
+    EXPECT_EQ(account.props.back().entryId, 6u);
+    EXPECT_EQ(account.props.back().value, 9u);
+
+    // Every gag card used up: none to use.
+    DeliverPack(session, {{5, kPropGagCard, 0, 1}, {6, kPropCancelGagCard, 1, 9}});
+    EXPECT_FALSE(moderation->pack().OwnsCard(kPropGagCard));
+    EXPECT_EQ(moderation->UseGagCard(kDave), R::no_card);
+    EXPECT_EQ(Tip(), "你没有禁言卡");
+    DeliverPack(session, {{8, kPropGagCard, 1, 0}});
+    EXPECT_EQ(moderation->UseCancelGagCard(kBob), R::no_card);
+    EXPECT_EQ(Tip(), "你没有解禁卡");
+    EXPECT_EQ(account.props.size(), 2u);
+
+    // The account library refusing the call is told at once.
+    account.propCallTaken = false;
+    EXPECT_EQ(moderation->UseGagCard(kDave), R::not_sent);
+    EXPECT_EQ(Tip(), "使用禁言卡失败，网络连接异常");
+    DeliverPack(session, {{6, kPropCancelGagCard, 1, 0}});
+    EXPECT_EQ(moderation->UseCancelGagCard(kBob), R::not_sent);
+    EXPECT_EQ(Tip(), "使用解禁卡失败，网络连接异常");
+}
+
+TEST_F(RoomModeration, ACardsResultTipsAndOnlySuccessReloadsThePack) {
+    Enter(kGuest);
+    const int requests = account.packRequests;
+    DeliverAccountMessage(session, UM_PROP_USED, 1, 8);
+    EXPECT_EQ(Tip(), "使用道具成功!");
+    EXPECT_EQ(account.packRequests, requests + 1);
+    DeliverAccountMessage(session, UM_PROP_USED, 0, 8);
+    EXPECT_EQ(Tip(), "使用道具失败!");
+    EXPECT_EQ(account.packRequests, requests + 1);
+
+    // A failed pack answer keeps the pack I had.
+    DeliverPack(session, {{6, kPropCancelGagCard, 1, 0}});
+    TMessageData<std::string> reason(std::string("无法连接账号服务"));
+    DeliverAccountMessage(session, UM_PACK_LIST, 0, 0, &reason);
+    EXPECT_EQ(Tip(), "获取自己包裹列表失败");
+    EXPECT_TRUE(moderation->pack().OwnsCard(kPropCancelGagCard));
+    DeliverAccountMessage(session, UM_PACK_LIST, 1, 0);
+    EXPECT_TRUE(moderation->pack().OwnsCard(kPropCancelGagCard));
+    // A record claiming more entries than it holds is read as far as it goes.
+    DeliverPack(session, {{6, kPropGagCard, 1, 0}}, 5000);
+    EXPECT_EQ(moderation->pack().items().size(), 9u);
+    EXPECT_EQ(moderation->pack().FirstEntry(kPropGagCard)->name, "card 6");
+}
+
+TEST_F(RoomModeration, TypedCardCommandsRunTheCardsChecksAndBadArgumentsPrintTheirUsage) {
+    Enter(kGuest);
+    DeliverPack(session, {{8, kPropGagCard, 2, 0}, {6, kPropCancelGagCard, 2, 0}});
+    using S = CRoomChat::SendResult;
+    EXPECT_EQ(chat->SendLine("/propgag 7"), S::command);
+    ASSERT_EQ(account.props.size(), 1u);
+    EXPECT_EQ(account.props.back().receiverId, kBob);
+    EXPECT_EQ(chat->SendLine("/propgag 42"), S::command);
+    EXPECT_EQ(Tip(), "不能对自己使用禁言卡");
+    EXPECT_EQ(chat->SendLine("/propungag 7"), S::command);
+    EXPECT_EQ(Tip(), "对方未被禁言");
+    Gagged(kBob, true);
+    EXPECT_EQ(chat->SendLine(" /propungag 7 "), S::command);
+    ASSERT_EQ(account.props.size(), 2u);
+    EXPECT_EQ(account.props.back().entryId, 6u);
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"/propgag", "usage: /propgag ID"},       {"/propgag x", "usage: /propgag ID"},
+        {"/propgag 7 8", "usage: /propgag ID"},   {"/propgag 0", "usage: /propgag ID"},
+        {"/propgag -7", "usage: /propgag ID"},    {"/propungag", "usage: /propungag ID"},
+        {"/propungag 4294967296", "usage: /propungag ID"},
+    };
+    for (const auto& [typed, usage] : bad) {
+        view.ShowTip("");
+        EXPECT_EQ(chat->SendLine(typed), S::command) << typed;
+        EXPECT_EQ(Tip(), usage) << typed;
+    }
+    EXPECT_EQ(account.props.size(), 2u);
 }

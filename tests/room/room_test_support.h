@@ -63,6 +63,17 @@ public:
     void RequestBillboards() override { ++billboardRequests; }
     void RequestFlowerCount(std::uint32_t) override {}
     void RequestPowerList() override { ++powerRequests; }
+    // Props: what was used, whether the call is taken, and pack requests.
+    std::vector<PropUse> props;
+    bool propCallTaken = true;
+    int packRequests = 0;
+    std::vector<std::uint32_t> profiles;
+    void RequestPack() override { ++packRequests; }
+    bool GiveProp(const PropUse& use) override {
+        props.push_back(use);
+        return propCallTaken;
+    }
+    void ShowUserInfo(std::uint32_t userId) override { profiles.push_back(userId); }
     void Close() override { ++closes; }
 };
 
