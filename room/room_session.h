@@ -126,6 +126,7 @@ public:
     const MyAccount& me() const { return me_; }
     const RoomUser& myRecord() const { return myRecord_; }
     IRoomView& view() { return view_; }
+    IRoomAccount& account() { return account_; }
     IRoomLink& link() { return link_; }
     IClock& clock() { return clock_; }
     ITimerHost& timers() { return timers_; }
