@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <memory>
+#include <thread>
 
 #include "net/catalogue_chat.h"
 #include "net/catalogue_moderation.h"
@@ -249,6 +250,32 @@ TEST_F(PropCards, ARefusedUseIsAnsweredWithItsReasonAndCostsNothing) {
     EXPECT_FALSE(srv->db().IsGagged(kLobby, kBob));
     EXPECT_TRUE(bob->NoNotice<msg::Control_Gag_Notify>());
     EXPECT_TRUE(bob->NoNotice<msg::Control_Cancel_Gag_Notify>());
+}
+
+TEST_F(PropCards, TheLastCardUsedTwiceAtOnceGagsOnlyOnce) {
+    auto dave = In(kDave), carol = In(kCarol), bob = In(kBob);
+    // Both uses pass the first look at the entry; only one may spend it.
+    Answer first, second;
+    std::thread a([&] { first = Use(kDave, kPropGagCard, kCarol); });
+    std::thread b([&] {
+        httplib::Client other("127.0.0.1", srv->accountPort());
+        json::value body = json::value::object();
+        body.set("room", static_cast<std::int64_t>(kLobby));
+        body.set("receiver", static_cast<std::int64_t>(kBob));
+        body.set("entry", static_cast<std::int64_t>(Entry(kDave, kPropGagCard)));
+        httplib::Headers h = {{"X-Zeri-User", std::to_string(kDave)},
+                              {"Authorization", "Bearer " + tokens[kDave]}};
+        auto r = other.Post("/account/give-prop", h, body.dump(), "application/json");
+        if (r) second.status = r->status, second.code = json::value::parse(r->body).get_int("code");
+    });
+    a.join();
+    b.join();
+    EXPECT_EQ((first.status == 200) + (second.status == 200), 1)
+        << first.status << " " << second.status;
+    const Answer& refused = first.status == 200 ? second : first;
+    EXPECT_EQ(refused.code, 1018);
+    EXPECT_EQ(Left(kDave, kPropGagCard), 0u);
+    EXPECT_EQ(srv->db().IsGagged(kLobby, kCarol) + srv->db().IsGagged(kLobby, kBob), 1);
 }
 
 }  // namespace
