@@ -723,4 +723,61 @@ TEST(MicQueueAnchor, PowerLostLosesTheMicrophoneAndTheMediaChannelChecksTheSlot)
     EXPECT_EQ(mix->code, room_error::no_power);
 }
 
+TEST(MicQueueFull, TheHundredAndFirstRobIsRefusedAndNothingIsRelayed) {
+    // The five demo users and 96 more, all guests of the lobby in mode 4.
+    MicServer server;
+    Ids extra;
+    server.Start([&](CServerDb& db) {
+        ASSERT_TRUE(db.SetRoomMode(kLobby, 4));
+        for (int i = 0; i < 96; ++i) {
+            std::uint32_t id = 0;
+            std::string why;
+            const std::string name = "queuer" + std::to_string(i);
+            ASSERT_TRUE(db.AddUser(name, name + "-pw", name, 0, 0, 1000, &id, why)) << why;
+            extra.push_back(id);
+            server.tokens[id] = db.IssueToken(id, std::time(nullptr), 86400);
+        }
+    });
+    Ids everyone = {kAlice, kBob, kCarol, kDave, kErin};
+    everyone.insert(everyone.end(), extra.begin(), extra.end());
+    ASSERT_EQ(everyone.size(), 101u);
+    // Logged in without waiting for quiet after each; what piles up unread
+    // stays far below the server's output limit.
+    std::vector<std::unique_ptr<RawClient>> in;
+    for (std::uint32_t id : everyone) {
+        in.push_back(std::make_unique<RawClient>(server.srv->port(), "pc_chat"));
+        msg::Control_Login_Req login;
+        login.user_id = id, login.room_id = kLobby, login.token = server.tokens[id];
+        auto resp = in.back()->Ask<msg::Control_Login_Resp>(kChat, login);
+        ASSERT_TRUE(resp && resp->ok()) << id;
+    }
+    for (std::size_t i = 0; i < 100; ++i) {
+        auto r = Order<msg::Control_Rob_Wheat_Resp>(*in[i], Of<msg::Control_Rob_Wheat_Req>(everyone[i]));
+        ASSERT_TRUE(r && r->ok()) << everyone[i];
+    }
+    const Ids full(everyone.begin(), everyone.begin() + 100);
+    ASSERT_EQ(server.rooms().QueueOf(kLobby), full);
+    // The first member hears the lists up to the full one; after this, nothing.
+    std::optional<msg::Control_Wheat_List_Notify> heard, next;
+    while ((next = List(*in[0], heard && heard->queue == full ? 100ms : 5s))) heard = next;
+    ASSERT_TRUE(heard);
+    EXPECT_EQ(heard->queue, full);
+
+    RawClient& last = *in[100];
+    auto r = Order<msg::Control_Rob_Wheat_Resp>(last, Of<msg::Control_Rob_Wheat_Req>(everyone[100]));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->code, room_error::queue_full);
+    EXPECT_EQ(r->message, "麦序已满");
+    EXPECT_FALSE(List(*in[0], 200ms));
+    EXPECT_EQ(server.rooms().QueueOf(kLobby), full);
+
+    // A place set free is taken: it was the count that refused, nothing else.
+    auto put = Order<msg::Control_Put_Wheat_Resp>(*in[99], Of<msg::Control_Put_Wheat_Req>(everyone[99]));
+    ASSERT_TRUE(put && put->ok());
+    r = Order<msg::Control_Rob_Wheat_Resp>(last, Of<msg::Control_Rob_Wheat_Req>(everyone[100]));
+    ASSERT_TRUE(r && r->ok());
+    EXPECT_EQ(server.rooms().QueueOf(kLobby).back(), everyone[100]);
+    EXPECT_EQ(server.rooms().QueueOf(kLobby).size(), 100u);
+}
+
 }  // namespace
