@@ -3,16 +3,20 @@
 // that check what they are sent; the input is a script of steps: packets of
 // any command, channel and body,
 // logins with the users' real tokens and any card, media logins with the
-// right key or a wrong one, chat lines, the passing of time (tokens expire),
-// sign-outs, gags, pushes and reconnects. What the clients receive must
-// hold:
+// right key or a wrong one, chat lines, the passing of time (tokens expire,
+// the mic queues' clock turns), sign-outs, gags, pushes, reconnects, and
+// moderation and microphone requests from members of every role with any
+// target and value. What the clients receive must hold:
 //  - every frame is well formed, every user list fits its packet;
 //  - cards and chat headers carry the server's grades and VIP levels,
 //    whatever a login claimed;
 //  - a media login with a wrong or missing key is refused;
 //  - a guest's line never shows a stored picture;
-//  - a signed-out user has no login left.
-// Time is the script's, the database is built once and only read.
+//  - a signed-out or kicked user has no login left;
+//  - a mic queue holds at most 100 members, each once, all in the room, and
+//    the anchor microphone's holder is in the room.
+// Time is the script's; each input starts from the same database (the
+// requests store gags, kicks, roles and modes).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -31,8 +35,11 @@
 #include "core/paths.h"
 #include "net/catalogue_chat.h"
 #include "net/catalogue_media.h"
+#include "net/catalogue_mic.h"
+#include "net/catalogue_moderation.h"
 #include "net/catalogue_room.h"
 #include "net/commands.h"
+#include "net/power.h"
 #include "platform/relayhub/frame.h"
 #include "server/account_store.h"
 #include "server/database.h"
@@ -51,32 +58,61 @@ void Check(bool ok, const char* what) {
 }
 
 constexpr std::int64_t kIssued = 1700000000;
-constexpr std::uint32_t kAlice = 10001, kBob = 10002, kDave = 10004;
-constexpr std::uint32_t kUsers[] = {kAlice, kBob, kDave};
+// In room 1001 Alice is the owner, Bob a manager, Carol the anchor and Dave
+// a guest; in 1002 Bob owns it and Carol is its anchor.
+constexpr std::uint32_t kAlice = 10001, kBob = 10002, kCarol = 10003, kDave = 10004;
+constexpr std::uint32_t kUsers[] = {kAlice, kBob, kDave, kCarol};
+constexpr std::size_t kUserCount = std::size(kUsers);
 constexpr std::uint32_t kRooms[] = {1001, 1002, 9999};
 // Alice has spent 2000 coins (grade 4) and holds VIP 3; the others are grade 1.
 constexpr std::uint32_t GradeOf(std::uint32_t user) { return user == kAlice ? 4 : 1; }
 constexpr std::uint32_t VipOf(std::uint32_t user) { return user == kAlice ? 3 : 0; }
 
 // The database, built once: the demo data, the users' tokens (Bob's lives
-// 120 s), Alice's spending and VIP.
+// 120 s), Alice's spending and VIP. Every input works on a fresh copy.
 struct World {
     std::string dir;
+    std::string built;  // as seeded, never opened again
+    std::string file;   // the copy the handler works on
     CServerDb db;
     CAccountStore store;
     std::map<std::uint32_t, std::string> tokens;
+    // A change was stored (every stored change is told to the room).
+    bool dirty = true;
 
     World() {
-        char tmpl[] = "/tmp/zeri-fuzz-room-XXXXXX";
+        // In memory where there is a tmpfs: the copies and commits of every
+        // input would otherwise wait on the disk.
+        char shm[] = "/dev/shm/zeri-fuzz-room-XXXXXX";
+        char tmp[] = "/tmp/zeri-fuzz-room-XXXXXX";
+        char* tmpl = std::filesystem::is_directory("/dev/shm") ? shm : tmp;
         Check(mkdtemp(tmpl) != nullptr, "temporary folder");
         dir = tmpl;
+        built = dir + "/built.db";
+        file = dir + "/zeri-server.db";
         std::string err;
-        const std::string file = dir + "/zeri-server.db";
-        Check(db.Open(file, err) && SeedDemo(db, SeedOptions{1000}, err), "database");
-        Check(store.Open(file, err), "account store");
+        Check(db.Open(built, err) && SeedDemo(db, SeedOptions{1000}, err), "database");
+        Check(store.Open(built, err), "account store");
         store.RecordSpending(kAlice, 2000, kIssued);
         store.AddVip(kAlice, {1, 3, "VIP3", 0});
         for (std::uint32_t u : kUsers) tokens[u] = db.IssueToken(u, kIssued, u == kBob ? 120 : 3600);
+        store.Close();
+        db.Close();
+        Check(!std::filesystem::exists(built + "-wal"), "the built database is whole");
+    }
+    // The built database again, as if nothing had happened since.
+    void Fresh() {
+        if (!dirty) return;
+        dirty = false;
+        store.Close();
+        db.Close();
+        std::error_code ec;
+        for (const char* extra : {"-wal", "-shm"}) std::filesystem::remove(file + extra, ec);
+        Check(std::filesystem::copy_file(built, file,
+                                         std::filesystem::copy_options::overwrite_existing, ec),
+              "database copy");
+        std::string err;
+        Check(db.Open(file, err) && store.Open(file, err), "database");
     }
     ~World() {
         store.Close();
@@ -128,6 +164,15 @@ constexpr std::uint32_t kCommands[] = {
     cmd::Control_Send_Chat_Req, cmd::Video_Login_Req,    cmd::Video_Logout_Req,
     cmd::Mix_Login_Req,         cmd::Mix_Logout_Req,     cmd::Video_Data,
     cmd::Mix_Audio_Data,        cmd::Control_Set_Room_Info_Req};
+
+// What the Moderate step sends; raw packets reach them too.
+constexpr std::uint32_t kRequests[] = {
+    cmd::Control_Gag_Req,           cmd::Control_Cancel_Gag_Req,   cmd::Control_Kick_Req,
+    cmd::Control_Set_Power_Req,     cmd::Control_Set_Room_Mode_Req, cmd::Control_Open_Mic_Req,
+    cmd::Control_Close_Mic_Req,     cmd::Control_Set_User_Mic_Req, cmd::Control_Rob_Wheat_Req,
+    cmd::Control_Put_Wheat_Req,     cmd::Control_Control_Wheat_Req, cmd::Control_Disable_Wheat_Req,
+    cmd::Control_Top_Wheat_Req,     cmd::Control_Add_WheatTm_Req,  cmd::Control_Remove_Wheat_Req,
+    cmd::Control_RemoveAll_Wheat_Req, cmd::Mix_Open_Mic_Req};
 
 template <class Msg>
 std::string Body(const Msg& m) {
@@ -184,16 +229,17 @@ public:
     }
 
     void Step(Script& in) {
-        switch (in.u8() % 9) {
+        switch (in.u8() % 10) {
             case 0: RawPacket(in); break;
             case 1: ChatLogin(in); break;
             case 2: MediaLogin(in); break;
             case 3:
                 clock_.tick += in.u16();
                 clock_.wall += in.u8() * 4;
+                rooms_.OnTick(clock_.Now());
                 break;
             case 4: {
-                const std::uint32_t user = kUsers[in.u8() % 3];
+                const std::uint32_t user = kUsers[in.u8() % kUserCount];
                 rooms_.EndUserSessions(user);
                 for (std::uint32_t room : kRooms) {
                     Check(!rooms_.ChatIn(user, room), "chat login left after sign-out");
@@ -203,7 +249,7 @@ public:
                 break;
             }
             case 5:
-                rooms_.SetGagged(kRooms[0], kUsers[in.u8() % 3], in.u8() & 1);
+                rooms_.SetGagged(kRooms[0], kUsers[in.u8() % kUserCount], in.u8() & 1);
                 break;
             case 6: {
                 const int type = in.u8() % 3;
@@ -217,9 +263,11 @@ public:
                 Open(i);
                 break;
             }
-            default: ChatLine(in); break;
+            case 8: ChatLine(in); break;
+            default: Moderate(in); break;
         }
         Settle();
+        CheckRooms();
     }
 
     // What a session was sent, checked as its client would read it.
@@ -255,7 +303,9 @@ private:
         const std::uint8_t sel = in.u8();
         const std::uint8_t which = in.u8();
         const std::uint32_t command =
-            which < std::size(kCommands) * 16 ? kCommands[which % std::size(kCommands)] : in.u32();
+            which < std::size(kCommands) * 16 ? kCommands[which % std::size(kCommands)]
+            : which < 0xF0                    ? kRequests[which % std::size(kRequests)]
+                                              : in.u32();
         p.loginUser = 0;  // a login of its own making is nobody's
         std::uint8_t channel = 1;
         if (sel & 0x80) channel = sel & 0x7F;
@@ -266,7 +316,7 @@ private:
     void ChatLogin(Script& in) {
         Peer& p = peers_[in.u8() % 3];
         msg::Control_Login_Req r;
-        r.user_id = kUsers[in.u8() % 3];
+        r.user_id = kUsers[in.u8() % kUserCount];
         r.room_id = kRooms[in.u8() % 3];
         r.nickname = in.bytes(64);
         r.token = TheWorld().tokens[r.user_id];
@@ -280,13 +330,13 @@ private:
     void MediaLogin(Script& in) {
         Peer& p = peers_[3 + in.u8() % 3];
         const bool video = in.u8() & 1;
-        const int who = in.u8() % 3;
+        const std::size_t who = in.u8() % kUserCount;
         const std::uint32_t user = kUsers[who];
         const std::uint32_t room = kRooms[in.u8() % 2];
         std::string key = keys_[user];
         const std::uint8_t how = in.u8() % 4;
         if (how == 1) key.clear();
-        else if (how == 2) key = keys_[kUsers[(who + 1) % 3]];
+        else if (how == 2) key = keys_[kUsers[(who + 1) % kUserCount]];
         else if (how == 3 && !key.empty()) key[in.u8() % key.size()] ^= 1;
         // Its answer, if the session still takes requests, must refuse it.
         p.refusalExpected = key.empty() || key != keys_[user];
@@ -304,15 +354,133 @@ private:
 
     void ChatLine(Script& in) {
         Peer& p = peers_[in.u8() % 3];
-        const std::uint32_t user = kUsers[in.u8() % 3];
+        const std::uint32_t user = kUsers[in.u8() % kUserCount];
         const std::uint8_t kind = in.u8() % 3;
-        const std::uint32_t to = kind ? kUsers[in.u8() % 3] : 0;
+        const std::uint32_t to = kind ? kUsers[in.u8() % kUserCount] : 0;
         msg::chat_attrs a;
         a.wealth_grade = 8;
         a.vip_level = 9;
         a.font = in.bytes(300);
         Send(p, 1, cmd::Control_Send_Chat_Req,
              Body(msg::make_chat_req(user, in.bytes(9000), kind, to, a)));
+    }
+
+    // A moderation or microphone request of any kind, from the peer's own
+    // user (mostly) or another, about any member, a stranger or nobody, with
+    // a value that is small (modes, roles, switches) or any at all.
+    void Moderate(Script& in) {
+        const std::uint8_t sel = in.u8();
+        const std::uint32_t command = kRequests[in.u8() % std::size(kRequests)];
+        const bool media = command == cmd::Mix_Open_Mic_Req;
+        Peer& p = peers_[(media ? 3 : 0) + sel % 3];
+        const std::uint8_t how = in.u8();
+        std::uint32_t me = kUsers[how % kUserCount];
+        if ((how & 0xC0) == 0 && p.loginUser) me = p.loginUser;
+        if ((how & 0xC0) == 0xC0) me = in.u32();
+        const std::uint8_t t = in.u8();
+        const std::uint32_t target = t < 0x80 ? kUsers[t % kUserCount] : t < 0xF0 ? t - 0x80 : in.u32();
+        const std::uint8_t v = in.u8();
+        const std::uint32_t value = v < 0xF0 ? v : in.u32();
+        const std::uint32_t room = kRooms[in.u8() % 3];
+        std::string body;
+        switch (command) {
+            case cmd::Control_Gag_Req: {
+                msg::Control_Gag_Req r;
+                r.user_id = me, r.target_id = target, r.reason = in.bytes(600), r.option = value;
+                body = Body(r);
+                break;
+            }
+            case cmd::Control_Cancel_Gag_Req: {
+                msg::Control_Cancel_Gag_Req r;
+                r.user_id = me, r.target_id = target;
+                body = Body(r);
+                break;
+            }
+            case cmd::Control_Kick_Req: {
+                msg::Control_Kick_Req r;
+                r.target_id = target, r.reason = in.bytes(600);
+                r.duration = value < 0xF0 ? value * 60 : value;
+                body = Body(r);
+                break;
+            }
+            case cmd::Control_Set_Power_Req: {
+                msg::Control_Set_Power_Req r;
+                r.user_id = me, r.target_id = target;
+                r.role = static_cast<std::uint8_t>(value);
+                r.duration = in.u8() < 0x80 ? in.u8() : in.u32();
+                body = Body(r);
+                break;
+            }
+            case cmd::Control_Set_Room_Mode_Req: {
+                msg::Control_Set_Room_Mode_Req r;
+                r.user_id = me, r.mode = value;
+                body = Body(r);
+                break;
+            }
+            case cmd::Control_Open_Mic_Req: {
+                msg::Control_Open_Mic_Req r;
+                r.user_id = me, r.room_id = room;
+                body = Body(r);
+                break;
+            }
+            case cmd::Control_Close_Mic_Req: {
+                msg::Control_Close_Mic_Req r;
+                r.user_id = me, r.room_id = room;
+                body = Body(r);
+                break;
+            }
+            case cmd::Mix_Open_Mic_Req: {
+                msg::Mix_Open_Mic_Req r;
+                r.user_id = me, r.room_id = room, r.granted = value;
+                body = Body(r);
+                break;
+            }
+            case cmd::Control_Set_User_Mic_Req:
+            case cmd::Control_Control_Wheat_Req:
+            case cmd::Control_Disable_Wheat_Req: {
+                // Tag 1 my id, tag 2 the user given the microphone or the switch.
+                msg::Control_Set_User_Mic_Req r;
+                r.user_id = me;
+                r.value = command == cmd::Control_Set_User_Mic_Req ? target : value;
+                body = Body(r);
+                break;
+            }
+            default: {
+                // The queue's one-user requests: my id (rob, put, remove all)
+                // or the member acted on (top, add time, remove).
+                msg::Control_Rob_Wheat_Req r;
+                const bool onOther = command == cmd::Control_Top_Wheat_Req ||
+                                     command == cmd::Control_Add_WheatTm_Req ||
+                                     command == cmd::Control_Remove_Wheat_Req;
+                r.user_id = onOther ? target : me;
+                body = Body(r);
+                break;
+            }
+        }
+        Send(p, media ? 3 : 1, command, body);
+    }
+
+    // What must hold of every room after any step.
+    void CheckRooms() {
+        for (std::uint32_t room : kRooms) {
+            const std::vector<std::uint32_t> queue = rooms_.QueueOf(room);
+            Check(queue.size() <= 100, "a mic queue over 100");
+            for (std::size_t i = 0; i < queue.size(); ++i) {
+                Check(rooms_.ChatIn(queue[i], room), "a mic queue holds someone not in the room");
+                Check(std::find(queue.begin(), queue.begin() + i, queue[i]) == queue.begin() + i,
+                      "a member twice in a mic queue");
+            }
+            const std::uint32_t anchor = rooms_.AnchorOf(room);
+            Check(anchor == 0 || rooms_.ChatIn(anchor, room),
+                  "the anchor microphone held by someone not in the room");
+        }
+        for (std::uint32_t user : kicked_)
+            for (std::uint32_t room : kRooms) {
+                Check(!rooms_.ChatIn(user, room), "a kicked user still in the room");
+                Check(!rooms_.VideoIn(user, room) && !rooms_.MixIn(user, room),
+                      "a kicked user's media login left");
+            }
+        kicked_.clear();
     }
 
     static void CheckCard(std::uint32_t user, const msg::user_card& c) {
@@ -327,6 +495,10 @@ private:
     CRoomHandler rooms_;
     Peer peers_[6];
     std::map<std::uint32_t, std::string> keys_;
+    // Users told of their kick during this step.
+    std::vector<std::uint32_t> kicked_;
+    // Dave is a guest until the script gives him a role.
+    bool daveIsGuest_ = true;
     std::uint64_t nextId_ = 1;
 };
 
@@ -342,6 +514,19 @@ void Harness::Received(int slot, std::uint32_t command, std::string_view body) {
     const auto* b = reinterpret_cast<const unsigned char*>(body.data());
     const std::size_t n = body.size();
     switch (command) {
+        case cmd::Control_Gag_Notify:
+        case cmd::Control_Cancel_Gag_Notify:
+        case cmd::Control_Room_Mode_Notify:
+            TheWorld().dirty = true;
+            break;
+        case cmd::Control_Gag_Resp:
+        case cmd::Control_Cancel_Gag_Resp:
+        case cmd::Control_Kick_Resp:
+        case cmd::Control_Set_Power_Resp:
+        case cmd::Control_Set_Room_Mode_Resp:
+            // Read for the status tags only, which every response shares.
+            if (wire::decode<msg::Control_Kick_Resp>(b, n).ok()) TheWorld().dirty = true;
+            break;
         case cmd::Control_Login_Resp: {
             const auto r = wire::decode<msg::Control_Login_Resp>(b, n);
             if (r.ok()) keys_[p.loginUser] = r.media_key;
@@ -369,10 +554,28 @@ void Harness::Received(int slot, std::uint32_t command, std::string_view body) {
             Check(r.attrs.wealth_grade == GradeOf(r.sender_id) &&
                       r.attrs.vip_level == VipOf(r.sender_id),
                   "a chat line with a claimed grade");
-            // Dave is a guest everywhere: no picture power.
-            if (r.sender_id == kDave)
+            // Dave, while a guest everywhere: no picture power.
+            if (r.sender_id == kDave && daveIsGuest_)
                 Check(!chatcode::CarriesStoredPicture(msg::chat_line_text(r.line)),
                       "a guest's line shows a picture");
+            break;
+        }
+        case cmd::Control_Power_Notify: {
+            TheWorld().dirty = true;
+            const auto r = wire::decode<msg::Control_Power_Notify>(b, n);
+            if (r.ok() && r.user_id == kDave && r.role != kRoleGuest) daveIsGuest_ = false;
+            break;
+        }
+        case cmd::Control_Kick_Notify: {
+            TheWorld().dirty = true;
+            const auto r = wire::decode<msg::Control_Kick_Notify>(b, n);
+            Check(r.ok() && r.user_id != 0, "a kick notice naming nobody");
+            kicked_.push_back(r.user_id);
+            break;
+        }
+        case cmd::Control_Wheat_List_Notify: {
+            const auto r = wire::decode<msg::Control_Wheat_List_Notify>(b, n);
+            Check(r.queue.size() <= 100, "a queue list over 100");
             break;
         }
         default: break;
@@ -390,6 +593,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Script in(data, size);
+    TheWorld().Fresh();
     Harness h;
     for (int steps = 0; !in.done() && steps < 64; ++steps) h.Step(in);
     return 0;
