@@ -33,6 +33,8 @@ void CHeadlessView::Say(const std::string& kind, const std::string& text) {
 
 void CHeadlessView::SetText(const std::string& control, const std::string& text) {
     controls_[control].text = text;
+    // Why a room refused me is what a script waits for.
+    if (control == "Label_Fail" && !text.empty()) Say("fail", text);
 }
 void CHeadlessView::SetVisible(const std::string& control, bool visible) {
     controls_[control].visible = visible;

@@ -8,6 +8,7 @@
 #include "net/catalogue_room.h"
 #include "room/chat_entry.h"
 #include "room/markup_text.h"
+#include "room/typed_command.h"
 
 namespace {
 constexpr unsigned kStatusPeriodMs = 1000;
@@ -275,6 +276,15 @@ bool CRoomSession::OnFeatureMessage(const WindowMessage& m) {
 }
 
 bool CRoomSession::OnTypedCommand(const std::string& line) {
+    const typed::Line t = typed::Split(line);
+    if (t.word == "/enter") {
+        std::uint32_t id = 0;
+        if (t.args.size() != 1 || !typed::ParseUserId(t.args[0], id))
+            view_.ShowTip("usage: /enter ROOM");
+        else
+            EnterRoom(id);
+        return true;
+    }
     for (IRoomFeature* f : features_)
         if (f->OnTypedCommand(line)) return true;
     return false;

@@ -569,3 +569,15 @@ TEST_F(RoomMic, QueueRequestsCarryTheirFieldsAndTypedCommandsCheckTheirWords) {
     EXPECT_TRUE(session.OnTypedCommand("/queue"));
     EXPECT_EQ(LastLine(), "queue: 10s controlled=0 forbidden=0 | 1.ann(42)");
 }
+
+TEST_F(RoomMic, EnteringByTypedCommandPrintsWhyTheRoomRefused) {
+    EXPECT_TRUE(session.OnTypedCommand("/enter"));
+    EXPECT_EQ(Tip(), "usage: /enter ROOM");
+    EXPECT_TRUE(session.OnTypedCommand("/enter 1002"));
+    EXPECT_EQ(link.Last<msg::Control_Login_Req>().room_id, 1002u);
+    msg::Control_Login_Resp refused;
+    refused.message = "你已被踢出该房间";
+    refused.code = 1025;
+    Receive(refused);
+    EXPECT_EQ(LastLine(), "fail: 你已被踢出该房间(1025)");
+}
