@@ -1,6 +1,5 @@
 #include "room/room_moderation.h"
 
-#include <charconv>
 #include <string_view>
 #include <vector>
 
@@ -8,6 +7,7 @@
 #include "net/catalogue_media.h"
 #include "net/catalogue_moderation.h"
 #include "net/catalogue_room.h"
+#include "room/typed_command.h"
 
 namespace {
 
@@ -16,55 +16,6 @@ constexpr const char* kRecvChat = "Edit_RecvChat";
 template <class Msg>
 Msg Decode(const unsigned char* body, std::size_t length) {
     return wire::decode<Msg>(body, length);
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// A typed command: its word and the text after it, split into blank-separated
-// words; `rest` keeps the text after the n-th word whole (reasons hold blanks).
-struct Typed {
-    std::string_view word;
-    std::vector<std::string_view> args;
-    std::vector<std::string_view> rests;  // rests[i]: the text from args[i] on
-};
-
-Typed Split(std::string_view line) {
-    Typed t;
-    std::size_t i = 0;
-    bool first = true;
-    while (true) {
-        while (i < line.size() && IsBlank(line[i])) ++i;
-        if (i >= line.size()) break;
-        std::size_t end = i;
-        while (end < line.size() && !IsBlank(line[end])) ++end;
-        if (first) {
-            t.word = line.substr(i, end - i);
-            first = false;
-        } else {
-            t.args.push_back(line.substr(i, end - i));
-            std::string_view rest = line.substr(i);
-            while (!rest.empty() && IsBlank(rest.back())) rest.remove_suffix(1);
-            t.rests.push_back(rest);
-        }
-        i = end;
-    }
-    return t;
-}
-
-// A whole decimal number within [low, high]; a sign only as "-".
-bool ParseNumber(std::string_view s, std::int64_t low, std::int64_t high, std::int64_t& out) {
-    std::int64_t v = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || end != s.data() + s.size() || v < low || v > high) return false;
-    out = v;
-    return true;
-}
-
-bool ParseUserId(std::string_view s, std::uint32_t& id) {
-    std::int64_t v = 0;
-    if (!ParseNumber(s, 1, 0xFFFFFFFFll, v)) return false;
-    id = static_cast<std::uint32_t>(v);
-    return true;
 }
 
 // What the room-mode selector's entries stand for.
@@ -408,7 +359,7 @@ void CRoomModeration::ReportUser(const RoomUser& u) {
 }
 
 bool CRoomModeration::OnTypedCommand(const std::string& line) {
-    const Typed t = Split(line);
+    const typed::Line t = typed::Split(line);
     const auto& a = t.args;
     IRoomView& view = session_.view();
     const auto usage = [&](const char* text) {
@@ -418,36 +369,37 @@ bool CRoomModeration::OnTypedCommand(const std::string& line) {
     std::uint32_t id = 0;
     std::int64_t n = 0;
     if (t.word == "/gag") {
-        if (a.size() < 2 || !ParseUserId(a[0], id)) return usage("/gag ID REASON");
+        if (a.size() < 2 || !typed::ParseUserId(a[0], id)) return usage("/gag ID REASON");
         Gag(id, std::string(t.rests[1]), 0);
         return true;
     }
     if (t.word == "/ungag") {
-        if (a.size() != 1 || !ParseUserId(a[0], id)) return usage("/ungag ID");
+        if (a.size() != 1 || !typed::ParseUserId(a[0], id)) return usage("/ungag ID");
         CancelGag(id);
         return true;
     }
     if (t.word == "/propgag" || t.word == "/propungag") {
         const bool gag = t.word == "/propgag";
-        if (a.size() != 1 || !ParseUserId(a[0], id))
+        if (a.size() != 1 || !typed::ParseUserId(a[0], id))
             return usage(gag ? "/propgag ID" : "/propungag ID");
         gag ? UseGagCard(id) : UseCancelGagCard(id);
         return true;
     }
     if (t.word == "/kick") {
-        if (a.size() < 3 || !ParseUserId(a[0], id) || !ParseNumber(a[1], 1, kKickForeverSeconds, n))
+        if (a.size() < 3 || !typed::ParseUserId(a[0], id) ||
+            !typed::ParseNumber(a[1], 1, kKickForeverSeconds, n))
             return usage("/kick ID SECONDS REASON");
         Kick(id, static_cast<std::uint32_t>(n), std::string(t.rests[2]));
         return true;
     }
     if (t.word == "/role") {
         std::int64_t role = 0;
-        if (a.size() < 2 || a.size() > 3 || !ParseUserId(a[0], id) ||
-            !ParseNumber(a[1], 0, 255, role))
+        if (a.size() < 2 || a.size() > 3 || !typed::ParseUserId(a[0], id) ||
+            !typed::ParseNumber(a[1], 0, 255, role))
             return usage("/role ID ROLE [DAYS]");
         const auto r = static_cast<std::uint8_t>(role);
         if (a.size() == 3) {
-            if (!ParseNumber(a[2], 1, kMaxRoleDays, n)) return usage("/role ID ROLE [DAYS]");
+            if (!typed::ParseNumber(a[2], 1, kMaxRoleDays, n)) return usage("/role ID ROLE [DAYS]");
         } else if (r == 20 || session_.powers().HasPower(r, power_id::long_grant)) {
             // As the menu gives such a role: for good, without asking.
             n = kMaxRoleDays;
