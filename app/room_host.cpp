@@ -6,6 +6,7 @@
 #include "platform/kitlib/kitlib.h"
 #include "room/chat_transfers.h"
 #include "room/mic/room_mic.h"
+#include "room/role_table.h"
 
 CRoomHost::CRoomHost(IRoomView& view, IRoomLink& link, IRoomAccount& account)
     : session_(std::make_unique<CRoomSession>(view, link, *this, clock_, account)) {}
@@ -34,6 +35,7 @@ std::intptr_t CRoomHost::OnMessage(const WindowMessage& m) {
             else
                 log_msg("power list request fail\r\n");
             break;
+        case UM_ROLE_LIST:
         case UM_CHAT_PICTURE_DONE:
         case UM_CHAT_UPLOAD_DONE:
         case UM_GIFT_ICON_DONE:
