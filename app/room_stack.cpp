@@ -50,11 +50,16 @@ void CRoomStack::CForwardActions::ChatCleared() {
 const CFaceTable* CRoomStack::CForwardActions::Faces() const {
     return to ? to->Faces() : nullptr;
 }
+IModerationActions* CRoomStack::CForwardActions::Moderation() const {
+    return to ? to->Moderation() : nullptr;
+}
 
 CRoomStack::~CRoomStack() {
     forward_.to = nullptr;
     // The chat leaves the session before the session goes.
     actions_.SetChat(nullptr);
+    actions_.SetModeration(nullptr);
+    moderationActions_.reset();
     host_.SetOnInputLine({});
     mic_.reset();
     chat_.reset();
@@ -87,6 +92,12 @@ bool CRoomStack::Start() {
         PostMessage(host_.Handle(), UM_TALK_KEY, down ? 1 : 0, static_cast<std::intptr_t>(key));
     };
     mic_ = std::make_unique<CRoomMic>(session(), micSetup);
+    // The user menu's roles come from the role service, asked once here.
+    roles_ = std::make_unique<CRoomRoles>(session(), account_);
+    roles_->Request();
+    moderationActions_ =
+        std::make_unique<CRoomModerationActions>(session(), *moderation_, roles_->table(), mic_.get());
+    actions_.SetModeration(moderationActions_.get());
     // Typed lines (headless): "/to ID text" is private, another "/to" is
     // refused with its usage, moderation words ("/gag", "/mode"…) go to
     // their feature, anything else public.

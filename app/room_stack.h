@@ -18,6 +18,8 @@
 #include "room/mic/room_mic.h"
 #include "room/room_chat.h"
 #include "room/room_moderation.h"
+#include "room/room_roles.h"
+#include "ui/moderation_actions.h"
 #include "ui/room_actions.h"
 #include "ui/room_ui.h"
 
@@ -62,6 +64,7 @@ private:
         void PlayVoiceClip(ChatObjectKey key) override;
         void ChatCleared() override;
         const CFaceTable* Faces() const override;
+        IModerationActions* Moderation() const override;
     };
 
     IRoomAccount& account_;
@@ -75,6 +78,8 @@ private:
     std::unique_ptr<CSerialTransfers> transfers_;
     std::unique_ptr<CRoomChat> chat_;
     std::unique_ptr<CRoomModeration> moderation_;
+    std::unique_ptr<CRoomRoles> roles_;
+    std::unique_ptr<CRoomModerationActions> moderationActions_;
     std::unique_ptr<IKeyState> keys_;  // the window's talk key; none headless
     std::unique_ptr<CRoomMic> mic_;
 };

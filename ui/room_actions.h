@@ -16,6 +16,7 @@ public:
                         std::function<void()> onClose = {});
 
     void SetChat(CRoomChat* chat) { chat_ = chat; }
+    void SetModeration(IModerationActions* m) { moderation_ = m; }
 
     void EnterRoom(std::uint32_t roomId) override;
     bool SendChat(const IChatInput& input) override;
@@ -26,10 +27,12 @@ public:
     void PlayVoiceClip(ChatObjectKey key) override;
     void ChatCleared() override;
     const CFaceTable* Faces() const override { return faces_; }
+    IModerationActions* Moderation() const override { return moderation_; }
 
 private:
     CRoomSession& session_;
     CRoomChat* chat_;
+    IModerationActions* moderation_ = nullptr;
     const CFaceTable* faces_;
     std::function<void()> onClose_;
 };

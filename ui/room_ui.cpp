@@ -1,5 +1,6 @@
 #include "ui/room_ui.h"
 
+#include <QComboBox>
 #include <QEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -17,8 +18,10 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "platform/dui/controls.h"
+#include "platform/dui/inputs.h"
 #include "platform/dui/menu.h"
 #include "platform/dui/small_controls.h"
+#include "ui/moderation_actions.h"
 #include "ui/room_history.h"
 #include "ui/room_user_list.h"
 
@@ -181,6 +184,13 @@ void CRoomUI::SetImage(const std::string& control, const std::string& file) {
     c->update();
 }
 
+void CRoomUI::SetSelection(const std::string& control, int index) {
+    auto* combo = FindControl<CComboUI>(control);
+    if (!combo) return;
+    if (index >= 0) combo->SelectItem(index, false);
+    else if (combo->Box()) combo->Box()->setCurrentIndex(-1);
+}
+
 void CRoomUI::SetTooltip(const std::string& control, const std::string& text) {
     if (CControlUI* c = FindControl(control)) c->SetToolTip(text);
 }
@@ -236,6 +246,10 @@ void CRoomUI::Notify(TNotifyUI& msg) {
         if (IsChatView(name)) OpenChatMenu(name, msg.ptMouse);
     } else if (msg.sType == n::kMenuMsg) {
         OnMenuChoice(name);
+    } else if (msg.sType == n::kItemSelect) {
+        // Only a person's pick arrives here: selections set by the room are silent.
+        if (name == "Combo_Room_mode")
+            if (IModerationActions* m = actions_.Moderation()) m->ChooseRoomMode(static_cast<int>(msg.wParam));
     } else if (msg.sType == n::kLink) {
         const std::string prefix = CChatView::kVoiceLinkPrefix;
         if (msg.text.rfind(prefix, 0) == 0) {
@@ -386,7 +400,7 @@ void CRoomUI::OpenChatMenu(const std::string& view, QPoint screen) {
 void CRoomUI::OpenUserMenu(std::uint32_t userId, QPoint screen) {
     if (menu_) menu_->close();
     auto* menu = new CMenuWnd(this, kUserMenu);
-    if (!menu->IsLoaded()) {
+    if (!menu->IsLoaded() || !userMenu_.Prepare(*menu, userId)) {
         delete menu;
         return;
     }
@@ -416,6 +430,7 @@ void CRoomUI::OpenFaceMenu(QPoint screen) {
 }
 
 void CRoomUI::OnMenuChoice(const std::string& element) {
+    if (userMenu_.OnChoice(element)) return;
     if (element.rfind(kFacePrefix, 0) == 0) {
         const CFaceTable* faces = actions_.Faces();
         const std::uint32_t id = ParseUserId(element.substr(std::string(kFacePrefix).size()));

@@ -30,8 +30,10 @@
 #include "ui/chat_input_box.h"
 #include "ui/chat_view.h"
 #include "ui/room_history.h"
+#include "ui/user_menu_view.h"
 
 class CFaceTable;
+class IModerationActions;
 class CRoomUserList;
 
 // What the room window asks of the room. Called on the UI thread.
@@ -59,6 +61,9 @@ public:
     virtual void ChatCleared() = 0;
     // The faces the face button offers; null or empty: the button is disabled.
     virtual const CFaceTable* Faces() const = 0;
+    // The user menu's moderation, its dialogs' and the room-mode selector's;
+    // null until the room has started (no user menu opens then).
+    virtual IModerationActions* Moderation() const { return nullptr; }
 };
 
 class CRoomUI : public WindowImplBase, public IRoomView {
@@ -90,6 +95,8 @@ public:
     bool Minimised() const override;
     IRoomShows& Shows() override { return shows_; }
     IUserListObserver& UserListView() override;
+    // Combos select without telling the room (a mode shown is not a mode chosen).
+    void SetSelection(const std::string& control, int index) override;
 
     // ---- parts, for the program and tests ----
     CRoomUserList* UserList() const;
@@ -100,6 +107,7 @@ public:
     // The chat view the open chat menu belongs to.
     const std::string& MenuView() const { return menuView_; }
     std::uint32_t MenuUser() const { return menuUser_; }
+    CUserMenuView& UserMenuView() { return userMenu_; }
     CHeadlessShows& QueuedShows() { return shows_; }
 
     // Replaceable for tests: message boxes, and the file dialogs of the
@@ -179,6 +187,7 @@ private:
     std::string menuView_;
     std::string menuPicture_;  // the picture under the chat menu
     std::uint32_t menuUser_ = 0;
+    CUserMenuView userMenu_{actions_, this};
     BoxFn box_;
     OpenFn openPicture_;
     SaveFn savePicture_;

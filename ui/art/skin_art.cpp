@@ -476,6 +476,32 @@ void Pictures() {
     }
 }
 
+// The marks of the moderation dialogs' choices on their light card: check
+// boxes for the reasons (several may hold), round marks for the single
+// choices. Drawn at twice the 16 px they take.
+void ChoiceMarks() {
+    const QColor frame(0x9A, 0xA0, 0xB5);
+    for (bool on : {false, true}) {
+        Icon(on ? "check_box_on.png" : "check_box.png", 32, [on, frame](QPainter& p) {
+            p.setPen(QPen(on ? kTeal : frame, 1.6));
+            p.setBrush(on ? kTeal : QColor(Qt::white));
+            p.drawRoundedRect(QRectF(4, 4, 16, 16), 3, 3);
+            if (!on) return;
+            p.setPen(QPen(Qt::white, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawPolyline(QPolygonF({QPointF(7.5, 12.5), QPointF(10.5, 15.5), QPointF(16.5, 8.5)}));
+        });
+        Icon(on ? "radio_on.png" : "radio.png", 32, [on, frame](QPainter& p) {
+            p.setPen(QPen(on ? kTeal : frame, 1.6));
+            p.setBrush(QColor(Qt::white));
+            p.drawEllipse(QPointF(12, 12), 8, 8);
+            if (!on) return;
+            p.setPen(Qt::NoPen);
+            p.setBrush(kTeal);
+            p.drawEllipse(QPointF(12, 12), 4.5, 4.5);
+        });
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -494,5 +520,6 @@ int main(int argc, char** argv) {
     InlineBadges();
     Pictures();
     WaitingAnimation();
+    ChoiceMarks();
     return g_failures == 0 ? 0 : 1;
 }
