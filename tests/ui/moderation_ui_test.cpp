@@ -18,6 +18,7 @@
 #include "platform/dui/controls.h"
 #include "platform/dui/inputs.h"
 #include "platform/dui/menu.h"
+#include "platform/patron/patron_records.h"
 #include "room/room_moderation.h"
 #include "tests/room/room_test_support.h"
 #include "ui/kick_reason_dlg.h"
@@ -270,6 +271,41 @@ TEST_F(ModerationWindow, ChoicesGoThroughTheirDialogsOntoTheWire) {
     w.OnMenuChoice("Menu_AddFirend");
     EXPECT_TRUE(BUDDY_QueryFriend(session->buddy(), kDave));
     EXPECT_EQ(MenuOn(kDave)->FindElement("Menu_AddFirend")->isHidden(), true);
+}
+
+TEST_F(ModerationWindow, CardsInMyPackAreOfferedAndUsedOnTheUser) {
+    Enter(kGuest);
+    // Before my pack is listed no card is offered.
+    EXPECT_EQ(States(MenuOn(kBob)), "eed---ddd");
+    w.OpenMenu()->close();
+
+    PatronPackList pack{};
+    pack.status = 1;
+    pack.userId = kMe;
+    pack.count = 2;
+    pack.entries[0] = {501, 100, 1, 77, "禁言卡"};
+    pack.entries[1] = {502, 10, 0, 88, "解禁卡"};  // used up: no card
+    WindowMessage m;
+    m.msg = UM_PACK_LIST;
+    m.wParam = 1;
+    TMessageData<PatronPackList> data(pack);
+    m.data = &data;
+    ASSERT_TRUE(session->OnFeatureMessage(m));
+
+    EXPECT_EQ(States(MenuOn(kBob)), "eed-e-ddd");
+    w.OnMenuChoice("Menu_PropGag");
+    ASSERT_EQ(account.props.size(), 1u);
+    EXPECT_EQ(account.props[0].giverId, kMe);
+    EXPECT_EQ(account.props[0].receiverId, kBob);
+    EXPECT_EQ(account.props[0].entryId, 501u);
+    EXPECT_EQ(account.props[0].value, 77u);
+    EXPECT_EQ(account.props[0].count, 1u);
+
+    // A gagged user is offered the cancel card only, which I do not hold.
+    msg::Control_Gag_Notify gag;
+    gag.user_id = kBob;
+    Receive(gag);
+    EXPECT_EQ(States(MenuOn(kBob)), "ee-d--ddd");
 }
 
 TEST_F(ModerationWindow, TheModeSelectorSendsOnlyThePersonsPick) {
