@@ -350,6 +350,17 @@ void Type(CControlUI* edit, const QString& text) {
 
 }  // namespace
 
+TEST(ModerationSkins, TheDialogsMarksAreDrawnAndTellOnFromOff) {
+    for (const char* pair : {"check_box", "radio"}) {
+        const QImage off(QString::fromStdString(uitest::SkinFolder() + pair + ".png"));
+        const QImage on(QString::fromStdString(uitest::SkinFolder() + pair + "_on.png"));
+        ASSERT_FALSE(off.isNull()) << pair;
+        ASSERT_FALSE(on.isNull()) << pair;
+        EXPECT_EQ(off.size(), QSize(32, 32)) << pair;
+        EXPECT_NE(off, on) << pair;
+    }
+}
+
 TEST(ReasonDialog, OkIsOfferedOnlyWithAReasonAndTheResultIsComposed) {
     uitest::FakeActions actions;
     CRoomUI owner(actions);
