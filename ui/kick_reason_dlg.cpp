@@ -1,6 +1,5 @@
 #include "ui/kick_reason_dlg.h"
 
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QPalette>
 
@@ -21,7 +20,7 @@ CkickReason::CkickReason(bool kick, std::string nickname, std::uint32_t userId)
     : kick_(kick), nickname_(std::move(nickname)), userId_(userId) {}
 
 CkickReason::~CkickReason() {
-    if (loop_) loop_->quit();
+    modal_.Quit();
 }
 
 void CkickReason::InitWindow() {
@@ -85,16 +84,10 @@ void CkickReason::Notify(TNotifyUI& msg) {
 }
 
 std::optional<CkickReason::Result> CkickReason::ShowModal(QWidget* owner) {
-    if (!IsSkinLoaded() && !Create(owner)) return std::nullopt;
-    setWindowModality(Qt::ApplicationModal);
-    CenterWindow();
-    ShowWindow(true);
-    QEventLoop loop;
-    loop_ = &loop;
-    if (isVisible()) loop.exec();
+    if (!modal_.Run(*this, owner)) return std::nullopt;
     return result_;
 }
 
 void CkickReason::OnFinalMessage() {
-    if (loop_) loop_->quit();
+    modal_.Quit();
 }

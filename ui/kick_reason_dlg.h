@@ -3,15 +3,12 @@
 // reasons from the skin, a free text, and the kick's duration or the gag's
 // option. OK is offered only once there is a reason.
 
-#include <QPointer>
-
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "platform/dui/window.h"
-
-class QEventLoop;
+#include "ui/modal_loop.h"
 
 class CkickReason : public WindowImplBase {
 public:
@@ -48,5 +45,5 @@ private:
     std::string nickname_;
     std::uint32_t userId_;
     std::optional<Result> result_;
-    QPointer<QEventLoop> loop_;
+    CModalLoop modal_;
 };

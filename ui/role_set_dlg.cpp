@@ -1,6 +1,5 @@
 #include "ui/role_set_dlg.h"
 
-#include <QEventLoop>
 #include <QMessageBox>
 
 #include "room/markup_text.h"
@@ -20,7 +19,7 @@ CRoleSetDlg::CRoleSetDlg(std::string nickname, std::uint32_t userId, std::string
 }
 
 CRoleSetDlg::~CRoleSetDlg() {
-    if (loop_) loop_->quit();
+    modal_.Quit();
 }
 
 void CRoleSetDlg::InitWindow() {
@@ -61,16 +60,10 @@ void CRoleSetDlg::Notify(TNotifyUI& msg) {
 }
 
 std::optional<std::int64_t> CRoleSetDlg::ShowModal(QWidget* owner) {
-    if (!IsSkinLoaded() && !Create(owner)) return std::nullopt;
-    setWindowModality(Qt::ApplicationModal);
-    CenterWindow();
-    ShowWindow(true);
-    QEventLoop loop;
-    loop_ = &loop;
-    if (isVisible()) loop.exec();
+    if (!modal_.Run(*this, owner)) return std::nullopt;
     return days_;
 }
 
 void CRoleSetDlg::OnFinalMessage() {
-    if (loop_) loop_->quit();
+    modal_.Quit();
 }

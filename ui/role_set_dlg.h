@@ -3,16 +3,13 @@
 // or 30 days, or a typed number of at most 6000. A refused number shows a
 // box and keeps the dialog open.
 
-#include <QPointer>
-
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 
 #include "platform/dui/window.h"
-
-class QEventLoop;
+#include "ui/modal_loop.h"
 
 class CRoleSetDlg : public WindowImplBase {
 public:
@@ -45,5 +42,5 @@ private:
     std::string roleName_;
     std::optional<std::int64_t> days_;
     BoxFn box_;
-    QPointer<QEventLoop> loop_;
+    CModalLoop modal_;
 };
