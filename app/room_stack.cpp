@@ -50,6 +50,10 @@ void CRoomStack::CForwardActions::ChatCleared() {
 const CFaceTable* CRoomStack::CForwardActions::Faces() const {
     return to ? to->Faces() : nullptr;
 }
+CRoomMic* CRoomStack::CForwardActions::Mic() const { return to ? to->Mic() : nullptr; }
+void CRoomStack::CForwardActions::ShowUserInfo(std::uint32_t userId) {
+    if (to) to->ShowUserInfo(userId);
+}
 IModerationActions* CRoomStack::CForwardActions::Moderation() const {
     return to ? to->Moderation() : nullptr;
 }
@@ -58,6 +62,7 @@ CRoomStack::~CRoomStack() {
     forward_.to = nullptr;
     // The chat leaves the session before the session goes.
     actions_.SetChat(nullptr);
+    actions_.SetMic(nullptr);
     actions_.SetModeration(nullptr);
     moderationActions_.reset();
     host_.SetOnInputLine({});
@@ -92,6 +97,7 @@ bool CRoomStack::Start() {
         PostMessage(host_.Handle(), UM_TALK_KEY, down ? 1 : 0, static_cast<std::intptr_t>(key));
     };
     mic_ = std::make_unique<CRoomMic>(session(), micSetup);
+    actions_.SetMic(mic_.get());
     // The user menu's roles come from the role service, asked once here.
     roles_ = std::make_unique<CRoomRoles>(session(), account_);
     roles_->Request();

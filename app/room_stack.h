@@ -64,6 +64,8 @@ private:
         void PlayVoiceClip(ChatObjectKey key) override;
         void ChatCleared() override;
         const CFaceTable* Faces() const override;
+        CRoomMic* Mic() const override;
+        void ShowUserInfo(std::uint32_t userId) override;
         IModerationActions* Moderation() const override;
     };
 

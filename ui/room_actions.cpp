@@ -38,3 +38,7 @@ void CRoomSessionActions::PlayVoiceClip(ChatObjectKey key) {
 void CRoomSessionActions::ChatCleared() {
     if (chat_) chat_->pictures().Clear();
 }
+
+void CRoomSessionActions::ShowUserInfo(std::uint32_t userId) {
+    if (userId != 0) session_.account().ShowUserInfo(userId);
+}

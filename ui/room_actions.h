@@ -16,6 +16,7 @@ public:
                         std::function<void()> onClose = {});
 
     void SetChat(CRoomChat* chat) { chat_ = chat; }
+    void SetMic(CRoomMic* mic) { mic_ = mic; }
     void SetModeration(IModerationActions* m) { moderation_ = m; }
 
     void EnterRoom(std::uint32_t roomId) override;
@@ -27,11 +28,14 @@ public:
     void PlayVoiceClip(ChatObjectKey key) override;
     void ChatCleared() override;
     const CFaceTable* Faces() const override { return faces_; }
+    CRoomMic* Mic() const override { return mic_; }
+    void ShowUserInfo(std::uint32_t userId) override;
     IModerationActions* Moderation() const override { return moderation_; }
 
 private:
     CRoomSession& session_;
     CRoomChat* chat_;
+    CRoomMic* mic_ = nullptr;
     IModerationActions* moderation_ = nullptr;
     const CFaceTable* faces_;
     std::function<void()> onClose_;

@@ -48,10 +48,8 @@ constexpr Zoom kZooms[] = {{"Menu_ZoomRatio_400", 16}, {"Menu_ZoomRatio_200", 8}
 const char* const kNotYetBuilt[] = {
     "bnt_ScreenCut", "bnt_SysSet",     "bnt_music_play",   "bnt_bbs",         "bnt_room_property",
     "bnt_MicOpen",   "bnt_MicClose",   "bnt_FmOpen",       "bnt_FmClose",     "bnt_videoOpen",
-    "bnt_videoClose", "bnt_videoOpen2", "bnt_record_start", "bnt_record_stop", "bnt_AnchorOpen",
-    "bnt_AnchorClose", "bnt_flower",    "bnt_prop",         "bnt_money",       "bnt_recharge2",
-    "rob_mic",       "put_mic",        "down_mic",         "control_mic",     "ban_mic",
-    "open_mic"};
+    "bnt_videoClose", "bnt_videoOpen2", "bnt_record_start", "bnt_record_stop", "bnt_flower",
+    "bnt_prop",      "bnt_money",      "bnt_recharge2"};
 
 bool IsChatView(std::string_view name) {
     for (const char* v : kChatViews)
@@ -241,6 +239,11 @@ void CRoomUI::Notify(TNotifyUI& msg) {
             auto* list = dynamic_cast<CRoomUserList*>(msg.pSender);
             if (const std::uint32_t user = list ? list->UserAt(static_cast<int>(msg.wParam)) : 0)
                 OpenUserMenu(user, msg.ptMouse);
+        } else if (name == "List_Wheat") {
+            auto* list = dynamic_cast<CListUI*>(msg.pSender);
+            CControlUI* line = list ? list->GetItemAt(static_cast<int>(msg.wParam)) : nullptr;
+            const std::uint32_t user = line ? ParseUserId(line->GetUserData()) : 0;
+            if (user) OpenQueueMenu(user, msg.ptMouse);
         }
     } else if (msg.sType == n::kMenu) {
         if (IsChatView(name)) OpenChatMenu(name, msg.ptMouse);
@@ -262,6 +265,7 @@ void CRoomUI::Notify(TNotifyUI& msg) {
 }
 
 void CRoomUI::OnClick(const std::string& name, TNotifyUI& msg) {
+    if (OnMicClick(name)) return;
     if (name == "bnt_SysClose") actions_.CloseWindow();
     else if (name == "bnt_SysMin") showMinimized();
     else if (name == "bnt_SysMax") ShowMaximised(true);
@@ -430,6 +434,7 @@ void CRoomUI::OpenFaceMenu(QPoint screen) {
 }
 
 void CRoomUI::OnMenuChoice(const std::string& element) {
+    if (OnMicMenuChoice(element)) return;
     if (userMenu_.OnChoice(element)) return;
     if (element.rfind(kFacePrefix, 0) == 0) {
         const CFaceTable* faces = actions_.Faces();

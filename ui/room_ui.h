@@ -33,6 +33,7 @@
 #include "ui/user_menu_view.h"
 
 class CFaceTable;
+class CRoomMic;
 class IModerationActions;
 class CRoomUserList;
 
@@ -61,6 +62,10 @@ public:
     virtual void ChatCleared() = 0;
     // The faces the face button offers; null or empty: the button is disabled.
     virtual const CFaceTable* Faces() const = 0;
+    // The microphone and its queue; null until the room has started.
+    virtual CRoomMic* Mic() const { return nullptr; }
+    // A user's profile, shown by the account library.
+    virtual void ShowUserInfo(std::uint32_t userId) { (void)userId; }
     // The user menu's moderation, its dialogs' and the room-mode selector's;
     // null until the room has started (no user menu opens then).
     virtual IModerationActions* Moderation() const { return nullptr; }
@@ -95,6 +100,7 @@ public:
     bool Minimised() const override;
     IRoomShows& Shows() override { return shows_; }
     IUserListObserver& UserListView() override;
+    IMicQueueObserver& MicQueueView() override { return wheatForward_; }
     // Combos select without telling the room (a mode shown is not a mode chosen).
     void SetSelection(const std::string& control, int index) override;
 
@@ -131,6 +137,9 @@ public:
     void OpenChatMenu(const std::string& view, QPoint screen);
     void OpenUserMenu(std::uint32_t userId, QPoint screen);
     void OnMenuChoice(const std::string& element);
+    // The queue menu on a queued user, at a screen point.
+    void OpenQueueMenu(std::uint32_t userId, QPoint screen);
+    std::uint32_t QueueMenuUser() const { return queueMenuUser_; }
 
 protected:
     void InitWindow() override;
@@ -154,6 +163,16 @@ private:
     private:
         CRoomUI& w_;
     };
+    // Fills the queue list control ("List_Wheat") from the microphone.
+    class WheatListForward : public IMicQueueObserver {
+    public:
+        explicit WheatListForward(CRoomUI& w) : w_(w) {}
+        void OnQueueShown(const std::vector<MicQueueLine>& lines) override;
+        void OnQueueLineChanged(std::size_t index, const MicQueueLine& line) override;
+
+    private:
+        CRoomUI& w_;
+    };
     // The view for names the window does not have: shows nothing.
     class NoChat : public IChatView {
     public:
@@ -171,6 +190,10 @@ private:
     };
 
     void OnClick(const std::string& name, TNotifyUI& msg);
+    // The microphone's buttons and queue menu (room_ui_mic.cpp); true when
+    // the name was theirs.
+    bool OnMicClick(const std::string& name);
+    bool OnMicMenuChoice(const std::string& element);
     void OnSelect(const std::string& name);
     void ShowMaximised(bool maximised);
     void SaveChatPicture();
@@ -178,6 +201,8 @@ private:
 
     IRoomActions& actions_;
     UserListForward userForward_{*this};
+    WheatListForward wheatForward_{*this};
+    std::uint32_t queueMenuUser_ = 0;
     NoChat noChat_;
     CHeadlessShows shows_;
     std::map<std::string, std::unique_ptr<CChatView>> chats_;
