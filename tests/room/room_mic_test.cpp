@@ -3,9 +3,12 @@
 // talk key's edges through a fake key state, the queue list notify with its
 // buttons and countdown, and the typed commands.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <set>
 
+#include "core/paths.h"
 #include "net/catalogue_media.h"
 #include "net/catalogue_moderation.h"
 #include "net/catalogue_room.h"
@@ -42,12 +45,23 @@ public:
 class RoomMic : public ::testing::Test, public ITimerSink {
 protected:
     void SetUp() override {
+        // A data folder of this process's own: tests run side by side.
+        dir = std::filesystem::temp_directory_path() / ("zeri-rmic-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir);
+        paths::SetDataFolderOverride((dir / "data").string());
         account.me.userId = kMe;
         account.me.nickname = "ann";
         ASSERT_TRUE(session.Start());
         moderation = std::make_unique<CRoomModeration>(session, account);
         MakeMic(nullptr);
     }
+    void TearDown() override {
+        mic.reset();
+        moderation.reset();
+        paths::SetDataFolderOverride("");
+        std::filesystem::remove_all(dir);
+    }
+    std::filesystem::path dir;
     void MakeMic(IKeyState* k) {
         mic.reset();
         CRoomMic::Setup setup;

@@ -199,7 +199,7 @@ TEST_F(RoomWindow, TheUserListFollowsTheModelAndARightClickOpensTheUserMenu) {
     for (const char* name : {"Menu_UserInfo", "Menu_AddFirend", "Menu_PowerGag", "Menu_PowerCancelGag",
                              "Menu_PropGag", "Menu_PropCancelGag", "Menu_Kick", "Menu_Power"}) {
         ASSERT_NE(Element(menu, name), nullptr) << name;
-        EXPECT_FALSE(Element(menu, name)->IsEnabled()) << name << " has no behaviour yet";
+        EXPECT_FALSE(Element(menu, name)->IsEnabled()) << name << ": no room to act in yet";
     }
     menu->close();
 
