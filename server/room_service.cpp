@@ -310,7 +310,8 @@ bool ParseVestPath(const std::string& path, unsigned long& id, bool& woman) {
     std::size_t digits = 0;
     while (digits < rest.size() && digits < 4 && rest[digits] >= '0' && rest[digits] <= '9')
         ++digits;
-    if (digits == 0 || digits > 3 || rest.substr(digits) != "_w.bmp" && rest.substr(digits) != "_m.bmp")
+    if (digits == 0 || digits > 3 ||
+        (rest.substr(digits) != "_w.bmp" && rest.substr(digits) != "_m.bmp"))
         return false;
     id = std::strtoul(std::string(rest.substr(0, digits)).c_str(), nullptr, 10);
     woman = rest[digits + 1] == 'w';
