@@ -97,10 +97,7 @@ protected:
 
     template <class Msg>
     void Receive(const Msg& m) {
-        TLV::body b;
-        ASSERT_TRUE(wire::write_fields(b, m));
-        const auto bytes = TLV::encode(b);
-        session.OnServerPacket(Msg::id, bytes.data(), bytes.size());
+        roomtest::Deliver(session, m);
     }
     void Push(const std::string& data) {
         msg::Control_Push_Data_Notify n;
@@ -116,26 +113,10 @@ protected:
         r.chat_interval = 3;
         r.chat_font = "宋体,12,#112233";
         Receive(r);
-        msg::Control_Room_UserList_Notify list;
-        msg::user_block bob;
-        bob.user_id = 7;
-        bob.nickname = "bob";
-        bob.role = 20;
-        list.users = {bob};
-        Receive(list);
+        Receive(roomtest::MemberList({{7, "bob", 20}}));
     }
     void Grant(std::initializer_list<std::uint16_t> powers, std::uint8_t role = 20) {
-        std::string rules;
-        for (std::uint16_t p : powers)
-            rules += std::string(rules.empty() ? "" : ",") + "{\"powerid\":" + std::to_string(p) +
-                     ",\"role\":" + std::to_string(role) + ",\"yes_no\":1,\"by_role\":0}";
-        json::value answer = json::value::object();
-        answer.set("CMD", static_cast<std::int64_t>(kPowerListAnswer));
-        answer.set("CODE", static_cast<std::int64_t>(0));
-        json::value obj = json::value::object();
-        obj.set("power", "[" + rules + "]");
-        answer.set("OBJ", obj);
-        session.OnPowerList(answer.dump());
+        session.OnPowerList(roomtest::PowerListAnswer(roomtest::Powers(powers, role)));
     }
     CHeadlessChatView& Chat(const std::string& name) { return *view.FindChat(name); }
     int ChatRequests() const { return link.Count(cmd::Control_Send_Chat_Req); }

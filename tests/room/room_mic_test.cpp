@@ -73,10 +73,7 @@ protected:
 
     template <class Msg>
     void Receive(const Msg& m) {
-        TLV::body b;
-        ASSERT_TRUE(wire::write_fields(b, m));
-        const auto bytes = TLV::encode(b);
-        session.OnServerPacket(Msg::id, bytes.data(), bytes.size());
+        roomtest::Deliver(session, m);
     }
     void Login(std::uint32_t mode, std::uint8_t role = kManager) {
         msg::Control_Login_Resp r;
@@ -84,16 +81,7 @@ protected:
         r.role = role;
         r.room_mode = mode;
         Receive(r);
-        msg::Control_Room_UserList_Notify list;
-        msg::user_block bob, dave;
-        bob.user_id = kBob;
-        bob.nickname = "bob";
-        bob.role = kGuest;
-        dave.user_id = kDave;
-        dave.nickname = "大卫";
-        dave.role = kGuest;
-        list.users = {bob, dave};
-        Receive(list);
+        Receive(roomtest::MemberList({{kBob, "bob", kGuest}, {kDave, "大卫", kGuest}}));
     }
     void Enter(std::uint32_t mode = 2, std::uint8_t role = kManager) {
         session.EnterRoom(1001);
@@ -101,17 +89,7 @@ protected:
     }
     // Powers for my role (and the guests'), by id.
     void Grant(std::initializer_list<std::uint16_t> powers, std::uint8_t role = kManager) {
-        std::string text;
-        for (std::uint16_t p : powers)
-            text += std::string(text.empty() ? "" : ",") + "{\"powerid\":" + std::to_string(p) +
-                    ",\"role\":" + std::to_string(role) + ",\"yes_no\":1,\"by_role\":0}";
-        json::value answer = json::value::object();
-        answer.set("CMD", static_cast<std::int64_t>(kPowerListAnswer));
-        answer.set("CODE", static_cast<std::int64_t>(0));
-        json::value obj = json::value::object();
-        obj.set("power", "[" + text + "]");
-        answer.set("OBJ", obj);
-        session.OnPowerList(answer.dump());
+        session.OnPowerList(roomtest::PowerListAnswer(roomtest::Powers(powers, role)));
     }
     void Queue(std::vector<std::uint32_t> ids, std::uint16_t seconds = 0, bool controlled = false,
                bool forbidden = false) {

@@ -37,13 +37,6 @@ public:
     std::string Host() override { return {}; }
 };
 
-struct Rule {
-    std::uint16_t power;
-    std::uint8_t role;
-    std::uint8_t byRole = 0;
-    int yesNo = 1;
-};
-
 class RoomModeration : public ::testing::Test, public ITimerSink {
 protected:
     void SetUp() override {
@@ -69,10 +62,7 @@ protected:
 
     template <class Msg>
     void Receive(const Msg& m) {
-        TLV::body b;
-        ASSERT_TRUE(wire::write_fields(b, m));
-        const auto bytes = TLV::encode(b);
-        session.OnServerPacket(Msg::id, bytes.data(), bytes.size());
+        roomtest::Deliver(session, m);
     }
     // In room 1001, anchor mode, as `role`, with bob (guest) and 大卫 (anchor role).
     void Enter(std::uint8_t role = kManager) {
@@ -82,31 +72,10 @@ protected:
         r.role = role;
         r.room_mode = 2;
         Receive(r);
-        msg::Control_Room_UserList_Notify list;
-        msg::user_block bob, dave;
-        bob.user_id = kBob;
-        bob.nickname = "bob";
-        bob.role = kGuest;
-        dave.user_id = kDave;
-        dave.nickname = "大卫";
-        dave.role = kAnchorRole;
-        list.users = {bob, dave};
-        Receive(list);
+        Receive(roomtest::MemberList({{kBob, "bob", kGuest}, {kDave, "大卫", kAnchorRole}}));
     }
-    void Grant(std::initializer_list<Rule> rules) {
-        std::string text;
-        for (const Rule& r : rules)
-            text +=
-                std::string(text.empty() ? "" : ",") + "{\"powerid\":" + std::to_string(r.power) +
-                ",\"role\":" + std::to_string(r.role) + ",\"yes_no\":" + std::to_string(r.yesNo) +
-                ",\"by_role\":" + std::to_string(r.byRole) + "}";
-        json::value answer = json::value::object();
-        answer.set("CMD", static_cast<std::int64_t>(kPowerListAnswer));
-        answer.set("CODE", static_cast<std::int64_t>(0));
-        json::value obj = json::value::object();
-        obj.set("power", "[" + text + "]");
-        answer.set("OBJ", obj);
-        session.OnPowerList(answer.dump());
+    void Grant(std::initializer_list<roomtest::PowerRule> rules) {
+        session.OnPowerList(roomtest::PowerListAnswer(rules));
     }
     std::size_t Sent() const { return link.sent.size(); }
     std::string Tip() const { return view.Text("text_tip"); }

@@ -43,10 +43,7 @@ protected:
 
     template <class Msg>
     void Receive(const Msg& m) {
-        TLV::body b;
-        ASSERT_TRUE(wire::write_fields(b, m));
-        const auto bytes = TLV::encode(b);
-        session.OnServerPacket(Msg::id, bytes.data(), bytes.size());
+        roomtest::Deliver(session, m);
     }
     msg::Control_Login_Resp LoginOk(std::uint32_t room, const std::string& name = "Hall") {
         msg::Control_Login_Resp r;

@@ -1,16 +1,82 @@
 #pragma once
-// Shared pieces of the room tests: a link that records what the room sends
-// and an account that counts what the room asks of it.
+// Shared pieces of the room tests: a link that records what the room sends,
+// an account that counts what the room asks of it, and the server's side of
+// a room test (its packets, the power list, a room to be in).
 #include <gtest/gtest.h>
 
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "net/catalogue_room.h"
 #include "net/fields.h"
+#include "net/json.h"
+#include "net/power.h"
 #include "net/room_link.h"
 #include "room/room_account.h"
+#include "room/room_session.h"
 
 namespace roomtest {
+
+// Hands the session a message as the server would send it.
+template <class Msg>
+void Deliver(CRoomSession& session, const Msg& m) {
+    TLV::body b;
+    ASSERT_TRUE(wire::write_fields(b, m));
+    const auto bytes = TLV::encode(b);
+    session.OnServerPacket(Msg::id, bytes.data(), bytes.size());
+}
+
+// One rule of the power list: `role` holds `power` (over `byRole`; 0 = any).
+struct PowerRule {
+    std::uint16_t power;
+    std::uint8_t role;
+    std::uint8_t byRole = 0;
+    int yesNo = 1;
+};
+
+// The power list's answer as the HTTP helper hands it to the session.
+inline std::string PowerListAnswer(const std::vector<PowerRule>& rules) {
+    std::string text;
+    for (const PowerRule& r : rules)
+        text += std::string(text.empty() ? "" : ",") + "{\"powerid\":" + std::to_string(r.power) +
+                ",\"role\":" + std::to_string(r.role) + ",\"yes_no\":" + std::to_string(r.yesNo) +
+                ",\"by_role\":" + std::to_string(r.byRole) + "}";
+    json::value answer = json::value::object();
+    answer.set("CMD", static_cast<std::int64_t>(kPowerListAnswer));
+    answer.set("CODE", static_cast<std::int64_t>(0));
+    json::value obj = json::value::object();
+    obj.set("power", "[" + text + "]");
+    answer.set("OBJ", obj);
+    return answer.dump();
+}
+
+// Each power for one role, over anyone.
+inline std::vector<PowerRule> Powers(std::initializer_list<std::uint16_t> powers,
+                                     std::uint8_t role) {
+    std::vector<PowerRule> rules;
+    for (std::uint16_t p : powers) rules.push_back({p, role});
+    return rules;
+}
+
+struct Member {
+    std::uint32_t id;
+    std::string nickname;
+    std::uint8_t role;
+};
+
+// The member list notify naming `members`.
+inline msg::Control_Room_UserList_Notify MemberList(const std::vector<Member>& members) {
+    msg::Control_Room_UserList_Notify list;
+    for (const Member& m : members) {
+        msg::user_block b;
+        b.user_id = m.id;
+        b.nickname = m.nickname;
+        b.role = m.role;
+        list.users.push_back(b);
+    }
+    return list;
+}
 
 struct Sent {
     std::uint32_t command;

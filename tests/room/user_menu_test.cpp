@@ -196,10 +196,7 @@ protected:
 
     template <class Msg>
     void Receive(const Msg& m) {
-        TLV::body b;
-        ASSERT_TRUE(wire::write_fields(b, m));
-        const auto bytes = TLV::encode(b);
-        session.OnServerPacket(Msg::id, bytes.data(), bytes.size());
+        roomtest::Deliver(session, m);
     }
     void Enter(std::uint8_t role) {
         session.EnterRoom(1001);
@@ -208,31 +205,14 @@ protected:
         r.role = role;
         r.room_mode = 2;
         Receive(r);
-        msg::Control_Room_UserList_Notify list;
-        msg::user_block bob, dave;
-        bob.user_id = kBob;
-        bob.nickname = "bob";
-        bob.role = kGuest;
-        dave.user_id = kDave;
-        dave.nickname = "大卫";
-        dave.role = kAnchor;
-        list.users = {bob, dave};
-        Receive(list);
+        Receive(roomtest::MemberList({{kBob, "bob", kGuest}, {kDave, "大卫", kAnchor}}));
     }
     void LoadPowers() {
         // Owner: everything; the anchor role is given with days asked.
-        std::string rules;
-        for (int power : {4, 5, 8})
-            rules += std::string(rules.empty() ? "" : ",") + "{\"powerid\":" + std::to_string(power) +
-                     ",\"role\":1,\"yes_no\":1,\"by_role\":0}";
-        rules += ",{\"powerid\":6,\"role\":3,\"yes_no\":1,\"by_role\":0}";
-        json::value answer = json::value::object();
-        answer.set("CMD", static_cast<std::int64_t>(kPowerListAnswer));
-        answer.set("CODE", static_cast<std::int64_t>(0));
-        json::value obj = json::value::object();
-        obj.set("power", "[" + rules + "]");
-        answer.set("OBJ", obj);
-        session.OnPowerList(answer.dump());
+        std::vector<roomtest::PowerRule> rules;
+        for (std::uint16_t power : {4, 5, 8}) rules.push_back({power, 1});
+        rules.push_back({6, 3});
+        session.OnPowerList(roomtest::PowerListAnswer(rules));
     }
 
     std::filesystem::path dir;

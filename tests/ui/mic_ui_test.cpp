@@ -58,10 +58,7 @@ protected:
     void OnTimer(unsigned id) override { session.OnTimer(id); }
     template <class Msg>
     void Receive(const Msg& m) {
-        TLV::body b;
-        ASSERT_TRUE(wire::write_fields(b, m));
-        const auto bytes = TLV::encode(b);
-        session.OnServerPacket(Msg::id, bytes.data(), bytes.size());
+        roomtest::Deliver(session, m);
     }
     // In room 1001 in queue mode with four others.
     void Enter() {
@@ -72,17 +69,8 @@ protected:
         r.room_mode = 4;
         r.room_name = "周五音乐夜";
         Receive(r);
-        msg::Control_Room_UserList_Notify list;
-        const std::pair<std::uint32_t, const char*> users[] = {
-            {20031, "阿杰"}, {20077, "星河漫步"}, {20102, "Lemon"}, {20200, "夜猫子"}};
-        for (const auto& [id, nick] : users) {
-            msg::user_block b;
-            b.user_id = id;
-            b.nickname = nick;
-            b.role = 20;
-            list.users.push_back(b);
-        }
-        Receive(list);
+        Receive(roomtest::MemberList(
+            {{20031, "阿杰", 20}, {20077, "星河漫步", 20}, {20102, "Lemon", 20}, {20200, "夜猫子", 20}}));
     }
     void Queue(std::vector<std::uint32_t> ids, std::uint16_t seconds) {
         msg::Control_Wheat_List_Notify n;

@@ -84,10 +84,7 @@ protected:
 
     template <class Msg>
     void Receive(const Msg& m) {
-        TLV::body b;
-        ASSERT_TRUE(wire::write_fields(b, m));
-        const auto bytes = TLV::encode(b);
-        session->OnServerPacket(Msg::id, bytes.data(), bytes.size());
+        roomtest::Deliver(*session, m);
     }
     // Room 1001 in anchor mode as `role`, with bob (guest) and 大卫 (anchor
     // role); owners may do everything, managers all but to owners, and the
@@ -99,35 +96,15 @@ protected:
         r.role = role;
         r.room_mode = 2;
         Receive(r);
-        msg::Control_Room_UserList_Notify list;
-        msg::user_block bob, dave;
-        bob.user_id = kBob;
-        bob.nickname = "bob";
-        bob.role = kGuest;
-        dave.user_id = kDave;
-        dave.nickname = "大卫";
-        dave.role = kAnchor;
-        list.users = {bob, dave};
-        Receive(list);
-        std::string rules;
-        auto add = [&rules](int power, int who, int over, int yes) {
-            rules += std::string(rules.empty() ? "" : ",") + "{\"powerid\":" + std::to_string(power) +
-                     ",\"role\":" + std::to_string(who) + ",\"yes_no\":" + std::to_string(yes) +
-                     ",\"by_role\":" + std::to_string(over) + "}";
-        };
-        for (int power : {4, 5, 8, 9, 10}) {
-            add(power, kOwner, 0, 1);
-            add(power, kManager, 0, 1);
-            add(power, kManager, kOwner, 0);
+        Receive(roomtest::MemberList({{kBob, "bob", kGuest}, {kDave, "大卫", kAnchor}}));
+        std::vector<roomtest::PowerRule> rules;
+        for (std::uint16_t power : {4, 5, 8, 9, 10}) {
+            rules.push_back({power, kOwner});
+            rules.push_back({power, kManager});
+            rules.push_back({power, kManager, kOwner, 0});
         }
-        add(6, kManager, 0, 1);
-        json::value answer = json::value::object();
-        answer.set("CMD", static_cast<std::int64_t>(kPowerListAnswer));
-        answer.set("CODE", static_cast<std::int64_t>(0));
-        json::value obj = json::value::object();
-        obj.set("power", "[" + rules + "]");
-        answer.set("OBJ", obj);
-        session->OnPowerList(answer.dump());
+        rules.push_back({6, kManager});
+        session->OnPowerList(roomtest::PowerListAnswer(rules));
     }
     // Right-clicks the user's line in the list.
     CMenuWnd* MenuOn(std::uint32_t userId) {
