@@ -5,6 +5,7 @@
 
 #include "core/log.h"
 #include "net/json.h"
+#include "server/http/json_reply.h"
 
 namespace server {
 
@@ -19,17 +20,8 @@ constexpr std::int64_t kMaxBillboard = 100;
 constexpr const char* kPeriods[] = {"DAY", "WEEK", "MONTH", "ALL"};
 constexpr std::int64_t kPeriodSeconds[] = {86400, 7 * 86400, 30 * 86400, 0};
 
-void Answer(HttpResponse& res, int status, const json::value& body) {
-    res.status = status;
-    res.SetContent(body.dump(), "application/json; charset=utf-8");
-}
-
-void Fail(HttpResponse& res, int status, int code, const char* text) {
-    json::value v = json::value::object();
-    v.set("code", static_cast<std::int64_t>(code));
-    v.set("error", text);
-    Answer(res, status, v);
-}
+using json_reply::Answer;
+using json_reply::Fail;
 
 json::value Ok() {
     json::value v = json::value::object();

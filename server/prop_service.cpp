@@ -4,6 +4,7 @@
 
 #include "core/log.h"
 #include "net/json.h"
+#include "server/http/json_reply.h"
 #include "server/account_service.h"
 #include "server/account_store.h"
 #include "server/room_service.h"
@@ -15,17 +16,8 @@ namespace {
 // The video-text prop: its text scrolls over the video, which is not built.
 constexpr std::uint32_t kPropVideoText = 1;
 
-void Answer(HttpResponse& res, int status, const json::value& body) {
-    res.status = status;
-    res.SetContent(body.dump(), "application/json; charset=utf-8");
-}
-
-void Fail(HttpResponse& res, int status, int code, const char* text) {
-    json::value v = json::value::object();
-    v.set("code", static_cast<std::int64_t>(code));
-    v.set("error", text);
-    Answer(res, status, v);
-}
+using json_reply::Answer;
+using json_reply::Fail;
 
 std::uint32_t Id(const json::value& v, const char* name) {
     const json::value m = v.get(name);

@@ -6,6 +6,7 @@
 
 #include "core/log.h"
 #include "net/json.h"
+#include "server/http/json_reply.h"
 #include "net/power.h"
 #include "server/account_service.h"
 #include "server/password.h"
@@ -18,18 +19,8 @@ namespace {
 constexpr const char* kJson = "application/json; charset=utf-8";
 constexpr const char* kTooBig = "图片太大，不能超过4MB";
 
-void Answer(HttpResponse& res, int status, const json::value& body) {
-    res.status = status;
-    res.SetContent(body.dump(), kJson);
-}
-
-// The plain services answer in lower case, as the account service does.
-void Fail(HttpResponse& res, int status, int code, const char* text) {
-    json::value v = json::value::object();
-    v.set("code", static_cast<std::int64_t>(code));
-    v.set("error", text);
-    Answer(res, status, v);
-}
+using json_reply::Answer;
+using json_reply::Fail;
 
 // The "m=LB" services answer {"CMD", "CODE", "ERROR"} in capitals.
 json::value LbAnswer(int cmd, int code, const char* error) {
