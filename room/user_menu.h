@@ -12,6 +12,7 @@
 
 #include "net/power.h"
 #include "room/role_table.h"
+#include "room/room_pack.h"
 
 class CRoomSession;
 
@@ -29,9 +30,6 @@ inline constexpr char kPower[] = "Menu_Power";
 // the role table.
 inline constexpr char kPowerElementPrefix[] = "MenuElementPower_";
 inline constexpr char kCheckImage[] = "file='menu_check.png' dest='4,4,20,20'";
-// Props of my pack that gag and un-gag.
-inline constexpr std::uint32_t kGagCardProp = 100;
-inline constexpr std::uint32_t kCancelGagCardProp = 10;
 // The role that is given without asking for days, with or without power 6.
 inline constexpr std::uint8_t kPermanentRole = 20;
 }  // namespace user_menu

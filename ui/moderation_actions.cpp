@@ -12,8 +12,8 @@ CRoomModerationActions::CRoomModerationActions(CRoomSession& session, CRoomModer
 
 std::optional<UserMenuModel> CRoomModerationActions::UserMenu(std::uint32_t userId) {
     UserMenuFacts facts;
-    facts.ownsGagCard = moderation_.pack().OwnsCard(user_menu::kGagCardProp);
-    facts.ownsCancelGagCard = moderation_.pack().OwnsCard(user_menu::kCancelGagCardProp);
+    facts.ownsGagCard = moderation_.pack().OwnsCard(kPropGagCard);
+    facts.ownsCancelGagCard = moderation_.pack().OwnsCard(kPropCancelGagCard);
     facts.canSetMic = mic_ != nullptr;
     return BuildUserMenu(session_, userId, roles_, facts);
 }
@@ -39,8 +39,8 @@ void CRoomModerationActions::SetRole(std::uint32_t userId, std::uint8_t role, st
 }
 
 void CRoomModerationActions::UseCard(std::uint32_t userId, std::uint32_t prop) {
-    if (prop == user_menu::kGagCardProp) moderation_.UseGagCard(userId);
-    else if (prop == user_menu::kCancelGagCardProp) moderation_.UseCancelGagCard(userId);
+    if (prop == kPropGagCard) moderation_.UseGagCard(userId);
+    else if (prop == kPropCancelGagCard) moderation_.UseCancelGagCard(userId);
 }
 
 void CRoomModerationActions::AddFriend(std::uint32_t userId) {

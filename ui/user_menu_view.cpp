@@ -73,8 +73,8 @@ bool CUserMenuView::OnChoice(const std::string& element) {
     else if (element == um::kAddFriend) m->AddFriend(target);
     else if (element == um::kPowerGag) GagByPower(true);
     else if (element == um::kPowerCancelGag) GagByPower(false);
-    else if (element == um::kPropGag) m->UseCard(target, um::kGagCardProp);
-    else if (element == um::kPropCancelGag) m->UseCard(target, um::kCancelGagCardProp);
+    else if (element == um::kPropGag) m->UseCard(target, kPropGagCard);
+    else if (element == um::kPropCancelGag) m->UseCard(target, kPropCancelGagCard);
     else if (element == um::kKick) KickTarget();
     else if (element == um::kSetMic) m->SetUserMic(target);
     return true;
