@@ -180,9 +180,9 @@ void CRoomHandler::OnPacket(const SessionPtr& s, std::uint8_t channel, std::uint
         case cmd::Video_Logout_Req: return VideoLogout(s, body, n);
         case cmd::Mix_Login_Req: return MixLogin(s, body, n);
         case cmd::Mix_Logout_Req: return MixLogout(s, body, n);
+        case cmd::Mix_Audio_Data: return Voice(s, body, n);
         case cmd::Video_Data:
-        case cmd::Mix_Audio_Data:
-            // Media is not relayed by this server yet; one answer per frame
+            // Video is not relayed by this server yet; one answer per frame
             // would only double the traffic.
             return;
         default:

@@ -62,6 +62,7 @@ inline constexpr std::uint32_t wrong_mode = 1027;    // not in this room mode
 inline constexpr std::uint32_t queue_closed = 1028;  // joining the queue is forbidden
 inline constexpr std::uint32_t not_queued = 1029;    // not in the queue, or not at its head
 inline constexpr std::uint32_t queue_full = 1030;
+inline constexpr std::uint32_t voices_full = 1031;   // two members already speak
 }  // namespace room_error
 
 // Caps on what a login may carry. A card of the client's own making is at
@@ -133,6 +134,25 @@ public:
     // first (tests, admin).
     std::uint32_t AnchorOf(std::uint32_t room);
     std::vector<std::uint32_t> QueueOf(std::uint32_t room);
+    // The members with a free-speech turn (tests, admin).
+    std::vector<std::uint32_t> FreeTurnsOf(std::uint32_t room);
+
+    // The voice relay (room_voice.cpp): what it passed on and what it
+    // dropped, by why.
+    struct VoiceCounts {
+        std::uint64_t relayed = 0;   // frames passed on (once per listener)
+        std::uint64_t noSlot = 0;    // from a member holding no microphone
+        std::uint64_t badFrames = 0; // not 1–4 whole AAC-LC 22050 Hz mono frames
+        std::uint64_t backlog = 0;   // skipped for a listener that has not drained
+    };
+    VoiceCounts VoiceCounters();
+    // A free turn ends after this long without voice: there is no request
+    // that closes one.
+    static constexpr std::uint32_t kFreeTurnSilenceMs = 3000;
+    // A listener with more unsent than this hears no voice until it drains.
+    static constexpr std::size_t kVoiceBacklogBytes = 64 * 1024;
+    static constexpr std::size_t kMaxVoiceBytes = 2048;
+    static constexpr int kMaxVoiceFrames = 4;
 
 private:
     enum class Kind { chat, av };
@@ -201,6 +221,9 @@ private:
     void MicLeave(std::uint32_t room, std::uint32_t user);
     void MicRoleChanged(std::uint32_t room, std::uint32_t user, std::uint8_t role);
     void MicModeChanged(std::uint32_t room, std::uint8_t mode);
+    // One voice packet (Mix_Audio_Data) of a member holding a microphone,
+    // checked and passed on to the room's other media logins.
+    void Voice(const SessionPtr& s, const unsigned char* body, std::size_t n);
     // Whether the role holds the power in general, or over users of
     // `targetRole` (that role's rule first, else the general one), by the
     // database's rules as they are now.
@@ -269,7 +292,14 @@ private:
         bool controlled = false;         // the head speaks without a countdown
         bool forbidden = false;          // nobody may join
         std::int64_t headUntil = 0;      // when the head's turn ends (not controlled)
-        bool empty() const { return !anchor && queue.empty() && !controlled && !forbidden; }
+        // Free-speech turns: user -> tick of their grant or last voice.
+        std::map<std::uint32_t, std::uint32_t> freeTurns;
+        bool empty() const {
+            return !anchor && queue.empty() && !controlled && !forbidden && freeTurns.empty();
+        }
+        // Who else speaks besides `user`: the voices the room hears at once.
+        std::size_t VoicesBesides(std::uint32_t user) const;
+        std::uint32_t OtherVoice(std::uint32_t user) const;
     };
     // Under lock_: the queue as the room hears it, and telling everyone.
     void SendQueue(std::uint32_t room);
@@ -278,6 +308,7 @@ private:
     void ToAll(std::uint32_t room, const Msg& note);
     void StartTurn(std::uint32_t room, MicState& m, std::int64_t now);
     std::map<std::uint32_t, MicState> mic_;  // room -> microphones
+    VoiceCounts voice_;
     // The earliest token expiry among live chat logins (or earlier).
     std::int64_t nextExpiry_ = INT64_MAX;
 };

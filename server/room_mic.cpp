@@ -33,6 +33,7 @@ constexpr const char* kTextForbidden = "当前禁止排麦";
 constexpr const char* kTextNotQueued = "不在麦序中或未轮到";
 constexpr const char* kTextAlreadyQueued = "已在麦序中";
 constexpr const char* kTextFull = "麦序已满";
+constexpr const char* kTextVoicesFull = "同时说话的人数已满，请稍后";
 
 using msg::Control_Top_Wheat_Resp;
 
@@ -48,6 +49,7 @@ const char* TextOf(std::uint32_t code) {
         case room_error::queue_closed: return kTextForbidden;
         case room_error::not_queued: return kTextNotQueued;
         case room_error::queue_full: return kTextFull;
+        case room_error::voices_full: return kTextVoicesFull;
         default: return kTextBadValue;
     }
 }
@@ -200,6 +202,8 @@ void CRoomHandler::Mic(const SessionPtr& s, std::uint8_t, std::uint32_t command,
             if (!RoleHasPower(myRole, power_id::open_mic)) return refuse(room_error::no_power);
             // Taken: the answer names the holder, which the client shows.
             if (m.anchor && m.anchor != me) return Answer(s, command, 0, m.anchor);
+            // A listener hears two voices at most.
+            if (m.anchor != me && m.VoicesBesides(me) >= 2) return refuse(room_error::voices_full);
             const bool changed = m.anchor != me;
             m.anchor = me;
             Answer(s, command, 0, 0);
@@ -254,6 +258,9 @@ void CRoomHandler::Mic(const SessionPtr& s, std::uint8_t, std::uint32_t command,
                         break;
                     default: return refuse(room_error::wrong_mode);
                 }
+                if (!m.freeTurns.count(me) && m.VoicesBesides(me) >= 2)
+                    return refuse(room_error::voices_full);
+                m.freeTurns[me] = clock_.TickMs();
             }
             return Answer(s, command, 0, me, room, t3);
         }
@@ -335,6 +342,9 @@ void CRoomHandler::Mic(const SessionPtr& s, std::uint8_t, std::uint32_t command,
 }
 
 void CRoomHandler::StartTurn(std::uint32_t room, MicState& m, std::int64_t now) {
+    // The turn passes: a free turn was only ever the head's.
+    const std::uint32_t head = m.queue.empty() ? 0 : m.queue.front().user;
+    std::erase_if(m.freeTurns, [head](const auto& t) { return t.first != head; });
     if (m.queue.empty()) return;
     const auto record = db_.RoomById(room);
     const std::int64_t turn = record ? record->micTurnSeconds : kDefaultTurn;
@@ -392,6 +402,7 @@ void CRoomHandler::MicLeave(std::uint32_t room, std::uint32_t user) {
     auto it = mic_.find(room);
     if (it == mic_.end()) return;
     MicState& m = it->second;
+    m.freeTurns.erase(user);
     if (m.anchor == user) {
         m.anchor = 0;
         SendAnchor(room);
@@ -410,7 +421,17 @@ void CRoomHandler::MicLeave(std::uint32_t room, std::uint32_t user) {
 
 void CRoomHandler::MicRoleChanged(std::uint32_t room, std::uint32_t user, std::uint8_t role) {
     auto it = mic_.find(room);
-    if (it == mic_.end() || it->second.anchor != user) return;
+    if (it == mic_.end()) return;
+    if (it->second.freeTurns.count(user)) {
+        // The turn lasts only while the role may speak in this mode.
+        const auto record = db_.RoomById(room);
+        const std::uint8_t mode = record ? record->mode : 1;
+        const std::uint16_t power = mode == 1   ? power_id::mic_in_mode_1
+                                    : mode == 2 ? power_id::mic_in_mode_2
+                                                : power_id::mic_in_mode_4;
+        if (mode == 3 || !RoleHasPower(role, power)) it->second.freeTurns.erase(user);
+    }
+    if (it->second.anchor != user) return;
     if (RoleHasPower(role, power_id::open_mic)) return;
     it->second.anchor = 0;
     SendAnchor(room);
@@ -419,8 +440,11 @@ void CRoomHandler::MicRoleChanged(std::uint32_t room, std::uint32_t user, std::u
 
 void CRoomHandler::MicModeChanged(std::uint32_t room, std::uint8_t mode) {
     auto it = mic_.find(room);
-    if (it == mic_.end() || mode == 4) return;
+    if (it == mic_.end()) return;
     MicState& m = it->second;
+    // Each mode grants free turns by its own rule.
+    m.freeTurns.clear();
+    if (mode == 4) return;
     if (m.queue.empty() && !m.controlled && !m.forbidden) return;
     m.queue.clear();
     m.controlled = m.forbidden = false;
@@ -429,6 +453,10 @@ void CRoomHandler::MicModeChanged(std::uint32_t room, std::uint8_t mode) {
 
 void CRoomHandler::OnTick(std::int64_t now) {
     std::lock_guard<std::mutex> g(lock_);
+    const std::uint32_t tick = clock_.TickMs();
+    for (auto& [room, m] : mic_)
+        std::erase_if(m.freeTurns,
+                      [tick](const auto& t) { return tick - t.second > kFreeTurnSilenceMs; });
     for (auto& [room, m] : mic_) {
         if (m.queue.empty() || m.controlled || now < m.headUntil) continue;
         m.queue.erase(m.queue.begin());
@@ -441,6 +469,14 @@ std::uint32_t CRoomHandler::AnchorOf(std::uint32_t room) {
     std::lock_guard<std::mutex> g(lock_);
     auto it = mic_.find(room);
     return it == mic_.end() ? 0 : it->second.anchor;
+}
+
+std::vector<std::uint32_t> CRoomHandler::FreeTurnsOf(std::uint32_t room) {
+    std::lock_guard<std::mutex> g(lock_);
+    std::vector<std::uint32_t> out;
+    if (auto it = mic_.find(room); it != mic_.end())
+        for (const auto& [user, tick] : it->second.freeTurns) out.push_back(user);
+    return out;
 }
 
 std::vector<std::uint32_t> CRoomHandler::QueueOf(std::uint32_t room) {
