@@ -225,6 +225,7 @@ void CRoomHandler::Mic(const SessionPtr& s, std::uint8_t, std::uint32_t command,
             if (const auto code = targetCheck(t2, role)) return refuse(code);
             if (!RoleHasPower(role, power_id::open_mic)) return refuse(room_error::no_power);
             if (m.anchor) return refuse(room_error::mic_taken);
+            if (m.VoicesBesides(t2) >= 2) return refuse(room_error::voices_full);
             m.anchor = t2;
             Answer(s, command, 0, me, t2);
             const Member& target = members_[room][t2];

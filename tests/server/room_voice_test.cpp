@@ -158,6 +158,12 @@ TEST_F(VoiceRelay, TwoSpeakAtOnceEachNamingTheOtherAndAThirdIsRefused) {
     auto open = Order<msg::Control_Open_Mic_Resp>(*dave.chat, OpenMic(kDave));
     ASSERT_TRUE(open);
     EXPECT_EQ(open->code, room_error::voices_full);
+    // Nor be given it by a manager.
+    auto given = Order<msg::Control_Set_User_Mic_Resp>(
+        *bob.chat, Of<msg::Control_Set_User_Mic_Req>(kBob, kDave));
+    ASSERT_TRUE(given);
+    EXPECT_EQ(given->code, room_error::voices_full);
+    EXPECT_EQ(server.rooms().AnchorOf(kLobby), 0u);
 
     alice.media->Send(kMix, Frame(Adts(1, 80), 10));
     const auto heard = Heard(*erin.media);
