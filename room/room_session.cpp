@@ -292,6 +292,7 @@ bool CRoomSession::OnTypedCommand(const std::string& line) {
 
 void CRoomSession::OnSpeakerState(std::uint32_t userId, bool speaking) {
     if (userId == 0) return;
+    view_.Report("speaking", std::to_string(userId) + (speaking ? " on" : " off"));
     for (IRoomFeature* f : features_) f->OnSpeakers(userId, speaking);
 }
 

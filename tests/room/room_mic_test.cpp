@@ -510,8 +510,10 @@ TEST_F(RoomMic, SpeakersAreMarkedOnTheirQueueLines) {
     session.OnSpeakerState(kDave, true);
     EXPECT_NE(view.QueueLines()[1].find("spearking.png"), std::string::npos);
     EXPECT_NE(view.QueueLines()[0].find("un_speark.png"), std::string::npos);
+    EXPECT_EQ(view.Lines()[view.Lines().size() - 1], "speaking: 10004 on");
     session.OnSpeakerState(kDave, false);
     EXPECT_NE(view.QueueLines()[1].find("un_speark.png"), std::string::npos);
+    EXPECT_EQ(LastLine(), "speaking: 10004 off");
 }
 
 // --- requests and typed commands ------------------------------------------------------
