@@ -30,7 +30,7 @@ constexpr std::uint32_t kLobby = 1001;
 
 class MicServer {
 public:
-    void Start(const std::function<void(CServerDb&)>& arrange = {}) {
+    void Start(const std::function<void(CServerDb&)>& arrange = {}, RoomLimits limits = {}) {
         CServerDb db;
         std::string err;
         ASSERT_TRUE(db.Open(dir.file(kDatabaseFile), err)) << err;
@@ -40,7 +40,7 @@ public:
         if (arrange) arrange(db);
         db.Close();
         ServerOptions o = srvtest::LocalServerOptions(dir.path());
-        srv = std::make_unique<CZeriServer>(o, RoomLimits{}, &clock);
+        srv = std::make_unique<CZeriServer>(o, limits, &clock);
         ASSERT_TRUE(srv->Start(err)) << err;
     }
     ~MicServer() {

@@ -3,6 +3,9 @@
 // free turn ends.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "mic_fixture.h"
 
 using namespace srvtest::mic;
@@ -51,7 +54,13 @@ struct Member {
 
 class VoiceRelay : public ::testing::Test {
 protected:
-    void SetUp() override { server.Start(); }
+    void SetUp() override {
+        // Voice at a speaker's real pace never meets the media limit; the
+        // stalled-listener test sends faster than anyone speaks.
+        RoomLimits limits;
+        limits.mediaPerSecond = limits.mediaBurst = 1e6;
+        server.Start({}, limits);
+    }
     Member Join(std::uint32_t user, std::uint32_t room = kLobby) {
         std::string key;
         Member m;
@@ -195,4 +204,45 @@ TEST_F(VoiceRelay, AFreeTurnEndsAfterThreeSilentSecondsAndWithItsSpeaker) {
     for (int i = 0; i < 50 && server.rooms().FreeTurnsOf(kLobby).size() != 1; ++i)
         std::this_thread::sleep_for(20ms);
     EXPECT_EQ(server.rooms().FreeTurnsOf(kLobby), std::vector<std::uint32_t>{kDave});
+}
+
+TEST_F(VoiceRelay, AListenerThatStopsReadingLosesVoiceWhileOthersKeepIt) {
+    Member carol = Join(kCarol), bob = Join(kBob), dave = Join(kDave);
+    ASSERT_TRUE(Order<msg::Control_Open_Mic_Resp>(*carol.chat, OpenMic(kCarol)));
+    // Dave listens throughout; bob reads nothing while carol talks.
+    std::atomic<bool> talking{true};
+    std::atomic<int> daveHeard{0};
+    std::thread listener([&] {
+        while (talking || dave.media->Next(300ms))
+            while (auto f = dave.media->Next(50ms))
+                if (f->command == cmd::Mix_Aac_Notify) ++daveHeard;
+    });
+    constexpr int kFrames = 3000;
+    const std::string voice = Adts(1, 2000);
+    // In steps a reading listener keeps up with, whatever the machine's
+    // load: ten frames (20 KB) at most are on their way to dave.
+    for (int i = 0; i < kFrames; ++i) {
+        carol.media->Send(kMix, Frame(voice, i));
+        if (i % 10 != 9) continue;
+        for (int wait = 0; wait < 500 && daveHeard < i + 1; ++wait)
+            std::this_thread::sleep_for(2ms);
+    }
+    for (int i = 0; i < 200 && server.rooms().VoiceCounters().relayed +
+                                       server.rooms().VoiceCounters().backlog < 2 * kFrames;
+         ++i)
+        std::this_thread::sleep_for(50ms);
+    talking = false;
+    listener.join();
+
+    EXPECT_EQ(daveHeard.load(), kFrames);
+    const auto counts = server.rooms().VoiceCounters();
+    EXPECT_GT(counts.backlog, 0u);
+    EXPECT_EQ(counts.relayed + counts.backlog, 2u * kFrames);
+    // Bob gets what was already on its way, not the rest...
+    const auto late = Heard(*bob.media, 500ms);
+    EXPECT_LT(late.size(), static_cast<std::size_t>(kFrames));
+    EXPECT_EQ(late.size() + counts.backlog, static_cast<std::size_t>(kFrames));
+    // ...and, drained, hears voice again.
+    carol.media->Send(kMix, Frame(voice, kFrames));
+    EXPECT_EQ(Heard(*bob.media).size(), 1u);
 }
