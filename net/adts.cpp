@@ -20,6 +20,18 @@ bool ParseHeader(const unsigned char* b, std::size_t length, Header& out) {
     return true;
 }
 
+void WriteHeader(unsigned char* h, int profile, int samplingIndex, int channels,
+                 std::size_t frameBytes) {
+    h[0] = 0xFF;
+    h[1] = 0xF1;  // MPEG-4, layer 0, no checksum
+    h[2] = static_cast<unsigned char>(((profile & 3) << 6) | ((samplingIndex & 0x0F) << 2) |
+                                      ((channels >> 2) & 1));
+    h[3] = static_cast<unsigned char>(((channels & 3) << 6) | ((frameBytes >> 11) & 3));
+    h[4] = static_cast<unsigned char>((frameBytes >> 3) & 0xFF);
+    h[5] = static_cast<unsigned char>(((frameBytes & 7) << 5) | 0x1F);  // buffer fullness: VBR
+    h[6] = 0xFC;
+}
+
 int CountFrames(const unsigned char* bytes, std::size_t length, int profile, int samplingIndex,
                 int channels, int maxFrames) {
     if (!bytes || length == 0) return -1;

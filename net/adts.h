@@ -26,6 +26,11 @@ struct Header {
 // word, layer not 0, a frame shorter than its header, a reserved index).
 bool ParseHeader(const unsigned char* bytes, std::size_t length, Header& out);
 
+// Writes the 7-byte header (no checksum) of a frame of `frameBytes` bytes,
+// header included, into `out`.
+void WriteHeader(unsigned char* out, int profile, int samplingIndex, int channels,
+                 std::size_t frameBytes);
+
 // How many whole ADTS frames of the given kind fill `bytes` exactly; -1
 // when they do not (a bad or different header, a frame cut short, bytes
 // left over) or when there are more than `maxFrames`.

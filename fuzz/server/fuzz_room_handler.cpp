@@ -34,6 +34,7 @@
 #include "core/clock.h"
 #include "core/paths.h"
 #include "net/catalogue_chat.h"
+#include "net/adts.h"
 #include "net/catalogue_media.h"
 #include "net/catalogue_mic.h"
 #include "net/catalogue_moderation.h"
@@ -472,11 +473,8 @@ private:
             const std::size_t len = 7 + in.u16() % 700;
             const int sampling = kind & 0x10 ? kind & 0x0F : 7;
             const int channels = kind & 0x20 ? 2 : 1;
-            unsigned char h[7] = {0xFF, 0xF1, 0, 0, 0, 0, 0xFC};
-            h[2] = static_cast<unsigned char>((1 << 6) | (sampling << 2) | (channels >> 2));
-            h[3] = static_cast<unsigned char>(((channels & 3) << 6) | ((len >> 11) & 3));
-            h[4] = static_cast<unsigned char>((len >> 3) & 0xFF);
-            h[5] = static_cast<unsigned char>(((len & 7) << 5) | 0x1F);
+            unsigned char h[adts::kHeaderBytes];
+            adts::WriteHeader(h, adts::kProfileLc, sampling, channels, len);
             audio.append(reinterpret_cast<const char*>(h), 7);
             std::string body = in.bytes(len - 7);
             body.resize(len - 7, '\0');  // whole frames unless spoiled below

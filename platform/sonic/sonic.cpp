@@ -190,12 +190,8 @@ int sonic_eaac_encode(sonic_eaac_t* h, const unsigned char* pcm, int length, uns
         while (avcodec_receive_packet(h->ctx, h->packet) == 0) {
             // Each raw frame with its ADTS header: AAC-LC, the rate, the channels.
             const std::size_t total = static_cast<std::size_t>(h->packet->size) + adts::kHeaderBytes;
-            const unsigned char header[7] = {
-                0xFF, 0xF1,
-                static_cast<unsigned char>((1 << 6) | (h->samplingIndex << 2) | (h->channels >> 2)),
-                static_cast<unsigned char>(((h->channels & 3) << 6) | ((total >> 11) & 3)),
-                static_cast<unsigned char>((total >> 3) & 0xFF),
-                static_cast<unsigned char>(((total & 7) << 5) | 0x1F), 0xFC};
+            unsigned char header[adts::kHeaderBytes];
+            adts::WriteHeader(header, adts::kProfileLc, h->samplingIndex, h->channels, total);
             h->out.insert(h->out.end(), header, header + 7);
             h->out.insert(h->out.end(), h->packet->data, h->packet->data + h->packet->size);
             av_packet_unref(h->packet);

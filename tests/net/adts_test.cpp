@@ -52,7 +52,13 @@ TEST(Adts, HeaderFieldsAreReadAndImpossibleHeadersRefused) {
     ASSERT_TRUE(adts::ParseHeader(b.data(), b.size(), h));
     EXPECT_EQ(h.frameBytes, 8191u);
     EXPECT_EQ(h.channels, 7);
-    b = Header(100, 7, 1, 1, true);
+    // What the writer writes, the reader reads back.
+    unsigned char written[adts::kHeaderBytes];
+    adts::WriteHeader(written, adts::kProfileLc, 7, 1, 4095);
+    EXPECT_EQ(std::vector<unsigned char>(written, written + 7), Header(4095));
+    ASSERT_TRUE(adts::ParseHeader(written, sizeof written, h));
+    EXPECT_EQ(h.frameBytes, 4095u);
+        b = Header(100, 7, 1, 1, true);
     ASSERT_TRUE(adts::ParseHeader(b.data(), b.size(), h));
     EXPECT_EQ(h.headerBytes, 9u);
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "mic_fixture.h"
+#include "net/adts.h"
 
 using namespace srvtest::mic;
 using srvtest::RawClient;
@@ -21,12 +22,8 @@ std::string Adts(int frames, std::size_t payload, int samplingIndex = 7, int cha
                  int profile = 1) {
     std::string out;
     for (int i = 0; i < frames; ++i) {
-        const std::size_t len = payload + 7;
-        unsigned char h[7] = {0xFF, 0xF1, 0, 0, 0, 0, 0xFC};
-        h[2] = static_cast<unsigned char>((profile << 6) | (samplingIndex << 2) | (channels >> 2));
-        h[3] = static_cast<unsigned char>(((channels & 3) << 6) | ((len >> 11) & 3));
-        h[4] = static_cast<unsigned char>((len >> 3) & 0xFF);
-        h[5] = static_cast<unsigned char>(((len & 7) << 5) | 0x1F);
+        unsigned char h[adts::kHeaderBytes];
+        adts::WriteHeader(h, profile, samplingIndex, channels, payload + 7);
         out.append(reinterpret_cast<const char*>(h), 7);
         for (std::size_t k = 0; k < payload; ++k) out.push_back(static_cast<char>(k * 7 + i));
     }
