@@ -66,6 +66,7 @@ CRoomStack::~CRoomStack() {
     actions_.SetModeration(nullptr);
     moderationActions_.reset();
     host_.SetOnInputLine({});
+    volumes_.reset();
     mic_.reset();
     chat_.reset();
 }
@@ -98,6 +99,7 @@ bool CRoomStack::Start() {
     };
     mic_ = std::make_unique<CRoomMic>(session(), micSetup);
     actions_.SetMic(mic_.get());
+    volumes_ = std::make_unique<CRoomVolumes>(session());
     // The user menu's roles come from the role service, asked once here.
     roles_ = std::make_unique<CRoomRoles>(session(), account_);
     roles_->Request();

@@ -18,6 +18,7 @@
 #include "room/mic/room_mic.h"
 #include "room/room_chat.h"
 #include "room/room_moderation.h"
+#include "room/room_volumes.h"
 #include "room/room_roles.h"
 #include "ui/moderation_actions.h"
 #include "ui/room_actions.h"
@@ -84,4 +85,5 @@ private:
     std::unique_ptr<CRoomModerationActions> moderationActions_;
     std::unique_ptr<IKeyState> keys_;  // the window's talk key; none headless
     std::unique_ptr<CRoomMic> mic_;
+    std::unique_ptr<CRoomVolumes> volumes_;
 };
