@@ -1,8 +1,13 @@
 #include "app/room_stack.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "core/log.h"
+#include "core/paths.h"
 #include "platform/keys/app_key_state.h"
 #include "ui/skin_root.h"
+#include "video/settings.h"
 
 namespace {
 IRoomView& ViewOf(CHeadlessView* headless, CRoomUI* window) {
@@ -89,6 +94,15 @@ bool CRoomStack::Start() {
     actions_.SetChat(chat_.get());
     moderation_ = std::make_unique<CRoomModeration>(session(), account_);
     CRoomMic::Setup micSetup;
+    // The talk key is the user's own, from the settings file in the user's folder.
+    const std::string folder = paths::UserFolder(session().myUserId());
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    CSettingsStore settings;
+    DeviceSettings device;
+    if (settings.SetPath(folder + "common.xml") &&
+        settings.ReadDevice(device) && device.keyvalue != 0)
+        micSetup.talkKey = device.keyvalue;
     if (window_) {
         keys_ = std::make_unique<CAppKeyState>();
         micSetup.keys = keys_.get();

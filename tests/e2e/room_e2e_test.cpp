@@ -10,6 +10,8 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/buddy/buddy.h"
@@ -291,4 +293,16 @@ TEST_F(RoomE2E, APictureSentByOneUserAppearsAtTheOtherAfterItsDownload) {
     EXPECT_EQ(ChatLinesWith(bob, "[图片]"), 1) << ChatText(bob);
     KITLIB_SetCredentials(0, std::string());
     KITLIB_Release();
+}
+
+TEST_F(RoomE2E, TheTalkKeyIsTheOneInTheUsersSettings) {
+    const std::string folder = paths::UserFolder(kBob.id);
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "common.xml") << "<xml_root>\r\n<keyvalue>86</keyvalue>\r\n"
+                                            "<keyname>V</keyname>\r\n</xml_root>\r\n";
+    CTestClient bob(srv, kBob);
+    EXPECT_EQ(bob.view().Text("bnt_keyspeaker"), "按住V说话");
+    CTestClient alice(srv, kAlice);  // no settings yet: F2, and a file made for them
+    EXPECT_EQ(alice.view().Text("bnt_keyspeaker"), "按住F2说话");
+    EXPECT_TRUE(std::filesystem::exists(paths::UserFolder(kAlice.id) + "common.xml"));
 }
