@@ -18,7 +18,10 @@ void AppContext::Reset() {
     userId_ = 0;
     vipLevel_ = 0;
     avProxy_ = nullptr;
-    audioSink_ = nullptr;
+    {
+        std::unique_lock<std::shared_mutex> s(audioSinkLock_);
+        audioSink_ = nullptr;
+    }
     videoSink_ = nullptr;
     unplayedAudio_ = 0;
     unplayedVideo_ = 0;
@@ -88,10 +91,16 @@ void AppContext::GetSpeakers(std::uint32_t& a, std::uint32_t& b) {
     b = speaker_[1];
 }
 
-void AppContext::OnAudioPacket(int kind, std::uint32_t stamp, const unsigned char* bytes,
-                               std::size_t length) {
-    if (IAudioPacketSink* s = audioSink_.load())
-        s->OnAudioPacket(kind, stamp, bytes, length);
+void AppContext::SetAudioSink(IAudioPacketSink* s) {
+    std::unique_lock<std::shared_mutex> g(audioSinkLock_);
+    audioSink_ = s;
+}
+
+void AppContext::OnAudioPacket(int kind, std::uint32_t speaker, std::uint32_t stamp,
+                               const unsigned char* bytes, std::size_t length) {
+    std::shared_lock<std::shared_mutex> g(audioSinkLock_);
+    if (audioSink_)
+        audioSink_->OnAudioPacket(kind, speaker, stamp, bytes, length);
     else
         ++unplayedAudio_;
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <shared_mutex>
 
 #include "core/clock.h"
 #include "core/message.h"
@@ -19,9 +20,10 @@ class IAVProxy;
 class IAudioPacketSink {
 public:
     virtual ~IAudioPacketSink() = default;
-    // kind 1 = AAC, 0 = AMR; stamp from the packet.
-    virtual void OnAudioPacket(int kind, std::uint32_t stamp, const unsigned char* bytes,
-                               std::size_t length) = 0;
+    // kind 1 = AAC, 0 = AMR; the speaker whose voice it is (streams are
+    // decoded per speaker); stamp from the packet.
+    virtual void OnAudioPacket(int kind, std::uint32_t speaker, std::uint32_t stamp,
+                               const unsigned char* bytes, std::size_t length) = 0;
 };
 
 struct VideoFrameHeader {
@@ -65,10 +67,12 @@ public:
 
     // Media entry points of the sinks. Without a registered engine the data is
     // counted and dropped.
-    void SetAudioSink(IAudioPacketSink* s) { audioSink_ = s; }
+    // Registers the audio engine, or none; returns only when no call to the
+    // previous one is still running, so that engine may then be destroyed.
+    void SetAudioSink(IAudioPacketSink* s);
     void SetVideoSink(IVideoFrameSink* s) { videoSink_ = s; }
-    void OnAudioPacket(int kind, std::uint32_t stamp, const unsigned char* bytes,
-                       std::size_t length);
+    void OnAudioPacket(int kind, std::uint32_t speaker, std::uint32_t stamp,
+                       const unsigned char* bytes, std::size_t length);
     void PlayFrame(const VideoFrameHeader& h, const unsigned char* bytes, std::size_t length);
     std::uint64_t UnplayedAudio() const { return unplayedAudio_; }
     std::uint64_t UnplayedVideo() const { return unplayedVideo_; }
@@ -87,7 +91,8 @@ private:
     std::atomic<std::uint32_t> userId_{0};
     std::atomic<std::uint32_t> vipLevel_{0};
     std::atomic<IAVProxy*> avProxy_{nullptr};
-    std::atomic<IAudioPacketSink*> audioSink_{nullptr};
+    std::shared_mutex audioSinkLock_;  // held shared by each call into the sink
+    IAudioPacketSink* audioSink_ = nullptr;
     std::atomic<IVideoFrameSink*> videoSink_{nullptr};
     std::atomic<std::uint64_t> unplayedAudio_{0};
     std::atomic<std::uint64_t> unplayedVideo_{0};

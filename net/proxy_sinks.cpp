@@ -27,7 +27,8 @@ bool DeliverVoice(const unsigned char* body, std::size_t length, int kind) {
     if (!m.ok()) return false;  // the server's text instead of voice
     AppContext& ctx = AppContext::instance();
     ctx.updateSpeakers(m.speaker1, m.speaker2);
-    if (!m.audio.empty()) ctx.OnAudioPacket(kind, m.stamp, m.audio.data(), m.audio.size());
+    if (!m.audio.empty())
+        ctx.OnAudioPacket(kind, m.speaker1, m.stamp, m.audio.data(), m.audio.size());
     return true;
 }
 

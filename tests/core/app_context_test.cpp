@@ -1,6 +1,9 @@
 // Speaker bookkeeping: who is shown as speaking, and the messages that say so.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "core/app_context.h"
@@ -101,18 +104,50 @@ TEST_F(Speakers, SetSpeakersStoresSilentlyAndAThirdSpeakerIsAnnouncedButNotStore
 
 TEST_F(Speakers, MediaWithoutAnEngineIsCountedNotLost) {
     const unsigned char bytes[3] = {1, 2, 3};
-    ctx.OnAudioPacket(1, 5, bytes, 3);
+    ctx.OnAudioPacket(1, 7, 5, bytes, 3);
     ctx.PlayFrame(VideoFrameHeader{}, bytes, 3);
     EXPECT_EQ(ctx.UnplayedAudio(), 1u);
     EXPECT_EQ(ctx.UnplayedVideo(), 1u);
     struct Engine : IAudioPacketSink {
         int got = 0;
-        void OnAudioPacket(int kind, std::uint32_t stamp, const unsigned char*, std::size_t n) override {
-            got += kind == 0 && stamp == 9 && n == 3;
+        void OnAudioPacket(int kind, std::uint32_t speaker, std::uint32_t stamp,
+                           const unsigned char*, std::size_t n) override {
+            got += kind == 0 && speaker == 7 && stamp == 9 && n == 3;
         }
     } engine;
     ctx.SetAudioSink(&engine);
-    ctx.OnAudioPacket(0, 9, bytes, 3);
+    ctx.OnAudioPacket(0, 7, 9, bytes, 3);
     EXPECT_EQ(engine.got, 1);
+    EXPECT_EQ(ctx.UnplayedAudio(), 1u);
+}
+
+TEST_F(Speakers, UnregisteringTheEngineWaitsForACallStillInIt) {
+    struct Slow : IAudioPacketSink {
+        std::atomic<bool> inside{false}, release{false}, done{false};
+        void OnAudioPacket(int, std::uint32_t, std::uint32_t, const unsigned char*,
+                           std::size_t) override {
+            inside = true;
+            while (!release) std::this_thread::yield();
+            done = true;
+        }
+    } engine;
+    ctx.SetAudioSink(&engine);
+    const unsigned char byte[1] = {0};
+    std::thread call([&] { ctx.OnAudioPacket(1, 7, 1, byte, 1); });
+    while (!engine.inside) std::this_thread::yield();
+    std::atomic<bool> unregistered{false};
+    std::thread leave([&] {
+        ctx.SetAudioSink(nullptr);
+        unregistered = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(unregistered) << "the engine could be destroyed under a running call";
+    engine.release = true;
+    leave.join();
+    call.join();
+    EXPECT_TRUE(engine.done);
+    EXPECT_TRUE(unregistered);
+    // Gone: what comes now is only counted.
+    ctx.OnAudioPacket(1, 7, 2, byte, 1);
     EXPECT_EQ(ctx.UnplayedAudio(), 1u);
 }

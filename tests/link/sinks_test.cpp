@@ -97,11 +97,13 @@ protected:
 // (released last) says the call is complete.
 struct CountingEngine : IAudioPacketSink {
     std::atomic<int> frames{0};
-    std::uint32_t stamp = 0;
+    std::uint32_t stamp = 0, speaker = 0;
     std::string bytes;
     int kind = -1;
-    void OnAudioPacket(int k, std::uint32_t s, const unsigned char* p, std::size_t n) override {
+    void OnAudioPacket(int k, std::uint32_t who, std::uint32_t s, const unsigned char* p,
+                       std::size_t n) override {
         kind = k;
+        speaker = who;
         stamp = s;
         bytes.assign(reinterpret_cast<const char*>(p), n);
         frames.fetch_add(1, std::memory_order_release);
@@ -169,6 +171,7 @@ TEST_F(Sinks, VoiceFromTheMediaChannelMovesSpeakersAndReachesTheEngine) {
     }));
     EXPECT_EQ(window.got.back().w, 501u);
     EXPECT_EQ(engine.kind, 1);
+    EXPECT_EQ(engine.speaker, 501u);
     EXPECT_EQ(engine.stamp, 1234u);
     EXPECT_EQ(engine.bytes, "aacframe");
     EXPECT_EQ(window.Count(UM_SERVER_PACKET), 0);  // voice never goes through the window
@@ -205,6 +208,7 @@ TEST_F(Sinks, VoiceCarryingServerTextIsDroppedWithoutTouchingTheSpeakers) {
     EXPECT_EQ(a, 11u);
     EXPECT_EQ(b, 12u);
     EXPECT_EQ(engine.kind, 0);
+    EXPECT_EQ(engine.speaker, 11u);
     EXPECT_EQ(engine.stamp, 99u);
     // Truncated garbage decodes to nothing harmful.
     const unsigned char junk[] = {0x02, 0xFF, 0xFF, 0x01};
