@@ -45,10 +45,6 @@ public:
 class RoomMic : public ::testing::Test, public ITimerSink {
 protected:
     void SetUp() override {
-        // A data folder of this process's own: tests run side by side.
-        dir = std::filesystem::temp_directory_path() / ("zeri-rmic-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir);
-        paths::SetDataFolderOverride((dir / "data").string());
         account.me.userId = kMe;
         account.me.nickname = "ann";
         ASSERT_TRUE(session.Start());
@@ -58,10 +54,8 @@ protected:
     void TearDown() override {
         mic.reset();
         moderation.reset();
-        paths::SetDataFolderOverride("");
-        std::filesystem::remove_all(dir);
     }
-    std::filesystem::path dir;
+    roomtest::ScopedDataFolder data{"rmic"};
     void MakeMic(IKeyState* k) {
         mic.reset();
         CRoomMic::Setup setup;

@@ -40,11 +40,6 @@ public:
 class RoomModeration : public ::testing::Test, public ITimerSink {
 protected:
     void SetUp() override {
-        // A data folder of this process's own: tests run side by side.
-        dir = std::filesystem::temp_directory_path() /
-              ("zeri-rmod-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir);
-        paths::SetDataFolderOverride((dir / "data").string());
         account.me.userId = kMe;
         account.me.nickname = "ann";
         ASSERT_TRUE(session.Start());
@@ -54,10 +49,8 @@ protected:
     void TearDown() override {
         moderation.reset();
         chat.reset();
-        paths::SetDataFolderOverride("");
-        std::filesystem::remove_all(dir);
     }
-    std::filesystem::path dir;
+    roomtest::ScopedDataFolder data{"rmod"};
     void OnTimer(unsigned id) override { session.OnTimer(id); }
 
     template <class Msg>

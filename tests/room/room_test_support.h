@@ -4,10 +4,14 @@
 // a room test (its packets, the power list, a room to be in).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/paths.h"
 #include "net/catalogue_room.h"
 #include "net/fields.h"
 #include "net/json.h"
@@ -17,6 +21,29 @@
 #include "room/room_session.h"
 
 namespace roomtest {
+
+// A data folder of this test process's own (tests run side by side, and the
+// friends store must not be opened twice), the program's while it lives.
+// Declare it before the session, so it outlives it.
+class ScopedDataFolder {
+public:
+    explicit ScopedDataFolder(const std::string& tag)
+        : dir_(std::filesystem::temp_directory_path() /
+               ("zeri-" + tag + "-" + std::to_string(::getpid()))) {
+        std::filesystem::remove_all(dir_);
+        paths::SetDataFolderOverride((dir_ / "data").string());
+    }
+    ~ScopedDataFolder() {
+        paths::SetDataFolderOverride("");
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    ScopedDataFolder(const ScopedDataFolder&) = delete;
+    ScopedDataFolder& operator=(const ScopedDataFolder&) = delete;
+
+private:
+    std::filesystem::path dir_;
+};
 
 // Hands the session a message as the server would send it.
 template <class Msg>

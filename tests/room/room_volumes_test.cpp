@@ -15,21 +15,14 @@ namespace {
 class RoomVolumes : public ::testing::Test, public ITimerSink {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() / ("zeri-rvol-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir);
-        paths::SetDataFolderOverride((dir / "data").string());
         account.me.userId = 42;
         account.me.nickname = "ann";
         ASSERT_TRUE(session.Start());
     }
-    void TearDown() override {
-        paths::SetDataFolderOverride("");
-        std::filesystem::remove_all(dir);
-    }
     void OnTimer(unsigned id) override { session.OnTimer(id); }
     std::string Last() const { return view.Lines().empty() ? "" : view.Lines().back(); }
 
-    std::filesystem::path dir;
+    roomtest::ScopedDataFolder data{"rvol"};
     CHeadlessView view{nullptr};
     roomtest::RecordingLink link;
     CManualClock clock;

@@ -178,9 +178,6 @@ constexpr std::uint32_t kMe = 42, kBob = 7, kDave = 10004;
 class SessionMenu : public ::testing::Test, public ITimerSink {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() / ("zeri-umenu-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir);
-        paths::SetDataFolderOverride((dir / "data").string());
         account.me.userId = kMe;
         account.me.nickname = "ann";
         ASSERT_TRUE(session.Start());
@@ -189,8 +186,6 @@ protected:
     }
     void TearDown() override {
         moderation.reset();
-        paths::SetDataFolderOverride("");
-        std::filesystem::remove_all(dir);
     }
     void OnTimer(unsigned id) override { session.OnTimer(id); }
 
@@ -215,7 +210,7 @@ protected:
         session.OnPowerList(roomtest::PowerListAnswer(rules));
     }
 
-    std::filesystem::path dir;
+    roomtest::ScopedDataFolder data{"umenu"};
     CHeadlessView view{nullptr};
     roomtest::RecordingLink link;
     CManualClock clock;

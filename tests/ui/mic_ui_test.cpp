@@ -35,10 +35,6 @@ public:
 class RoomWindowMic : public ::testing::Test, public ITimerSink {
 protected:
     void SetUp() override {
-        // A data folder of this process's own: tests run side by side.
-        dir = std::filesystem::temp_directory_path() / ("zeri-micui-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir);
-        paths::SetDataFolderOverride((dir / "data").string());
         ASSERT_TRUE(w.Create()) << w.SkinError();
         account.me.userId = kMe;
         account.me.nickname = "小雨";
@@ -51,10 +47,8 @@ protected:
         actions.mic = nullptr;
         mic.reset();
         moderation.reset();
-        paths::SetDataFolderOverride("");
-        std::filesystem::remove_all(dir);
     }
-    std::filesystem::path dir;
+    roomtest::ScopedDataFolder data{"micui"};
     void OnTimer(unsigned id) override { session.OnTimer(id); }
     template <class Msg>
     void Receive(const Msg& m) {

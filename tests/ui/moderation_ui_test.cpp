@@ -45,9 +45,6 @@ public:
 class ModerationWindow : public ::testing::Test, public ITimerSink {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() / ("zeri-modui-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir);
-        paths::SetDataFolderOverride((dir / "data").string());
         ASSERT_TRUE(w.Create()) << w.SkinError();
         w.show();
         account.me.userId = kMe;
@@ -77,8 +74,6 @@ protected:
         bridge.reset();
         moderation.reset();
         session.reset();
-        paths::SetDataFolderOverride("");
-        std::filesystem::remove_all(dir);
     }
     void OnTimer(unsigned id) override { session->OnTimer(id); }
 
@@ -126,7 +121,7 @@ protected:
     }
     std::size_t Sent(std::uint32_t command) const { return static_cast<std::size_t>(link.Count(command)); }
 
-    std::filesystem::path dir;
+    roomtest::ScopedDataFolder data{"modui"};
     ModerationActions actions;
     CRoomUI w{actions};
     roomtest::RecordingLink link;
