@@ -94,7 +94,7 @@ CRoomWindow::CRoomWindow(PATRON_HANDLE h, FILE* out, CRoomStack::Mode mode)
     : account(h), stack(mode, out, link, account) {}
 
 bool signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode,
-            std::unique_ptr<CRoomWindow>& window) {
+            std::unique_ptr<CRoomWindow>& window, const CVoiceSet::Options* voice) {
     const PATRON_HANDLE h = PATRON_Connect();
     if (!h) {
         KITLIB_ShowMessageBox("登陆接入失败！", "提示", KITLIB_MB_ERROR);
@@ -119,7 +119,11 @@ bool signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode,
     char token[128] = {};
     PATRON_GetToken(h, token);
     KITLIB_SetCredentials(me, token);
-    if (!window->stack.Start()) {
+    if (voice) window->stack.EnableVoice(*voice);
+    const bool started = window->stack.Start();
+    // Voice from the media connection goes straight to the engine.
+    if (CVoiceSet* v = window->stack.voice()) ctx.SetAudioSink(&v->engine());
+    if (!started) {
         // Without the friends store the window cannot run: its exit path at once.
         PostMessage(host, UM_EXIT_APPLICATION, 0, 0);
     }
@@ -211,7 +215,10 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
     std::unique_ptr<CRoomWindow> window;
     std::unique_ptr<CConsoleReader> console;
     const CRoomStack::Mode mode = opt.headless ? CRoomStack::Mode::headless : CRoomStack::Mode::window;
-    if (signIn(ctx, io.out, mode, window)) {
+    CVoiceSet::Options voice;
+    voice.devices.inputWav = opt.audioIn;
+    voice.devices.outputDir = opt.audioOut;
+    if (signIn(ctx, io.out, mode, window, &voice)) {
         Step("9 signed in");
         QCoreApplication* a = app.get();
         CRoomHost& roomHost = window->stack.host();
@@ -253,6 +260,8 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
     console.reset();
     if (window) {
         window->account.Close();
+        // Waits for a voice packet still in the engine, which then may go.
+        ctx.SetAudioSink(nullptr);
         ctx.SetRoom(nullptr);
         ctx.SetHwnd(0);
         window.reset();

@@ -43,7 +43,9 @@ public:
 // Connect, callback, login, the room window and its start. False when the
 // service cannot be reached (after the notice and the log line) or the user
 // did not sign in; `window` then stays empty.
-bool signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode, std::unique_ptr<CRoomWindow>& window);
+// With `voice`, the room gets its voice path on those devices.
+bool signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode, std::unique_ptr<CRoomWindow>& window,
+            const CVoiceSet::Options* voice = nullptr);
 
 // Returns the process's exit code.
 int RunClient(int argc, char** argv, const ClientOptions& options, const ClientPorts& ports = {},

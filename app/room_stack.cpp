@@ -71,8 +71,9 @@ CRoomStack::~CRoomStack() {
     actions_.SetModeration(nullptr);
     moderationActions_.reset();
     host_.SetOnInputLine({});
-    volumes_.reset();
     mic_.reset();
+    voice_.reset();
+    volumes_.reset();
     chat_.reset();
 }
 
@@ -82,6 +83,10 @@ void CRoomStack::Open(const std::string& title) {
     if (window_) window_->Create();
     view().SetTitle(title);
     view().ShowWindow(true);
+}
+
+void CRoomStack::EnableVoice(const CVoiceSet::Options& options) {
+    voiceOptions_ = std::make_unique<CVoiceSet::Options>(options);
 }
 
 bool CRoomStack::Start() {
@@ -111,9 +116,16 @@ bool CRoomStack::Start() {
     micSetup.postKey = [this](bool down, unsigned key) {
         PostMessage(host_.Handle(), UM_TALK_KEY, down ? 1 : 0, static_cast<std::intptr_t>(key));
     };
+    volumes_ = std::make_unique<CRoomVolumes>(session());
+    if (voiceOptions_) {
+        voice_ = std::make_unique<CVoiceSet>(host_.session().link(), *voiceOptions_);
+        voice_->ApplySettings(device);
+        voice_->SetVolumes(&volumes_->volumes());
+        voice_->Start();
+        micSetup.audio = voice_.get();
+    }
     mic_ = std::make_unique<CRoomMic>(session(), micSetup);
     actions_.SetMic(mic_.get());
-    volumes_ = std::make_unique<CRoomVolumes>(session());
     // The user menu's roles come from the role service, asked once here.
     roles_ = std::make_unique<CRoomRoles>(session(), account_);
     roles_->Request();

@@ -16,6 +16,7 @@
 #include "room/headless_view.h"
 #include "room/room_account.h"
 #include "room/mic/room_mic.h"
+#include "room/mic/voice_set.h"
 #include "room/room_chat.h"
 #include "room/room_moderation.h"
 #include "room/room_volumes.h"
@@ -36,6 +37,9 @@ public:
 
     // Creates the window from its skin (window mode), titles and shows it.
     void Open(const std::string& title);
+    // Voice (capture, engine, playback) on these devices; before Start.
+    // Without it the room is silent and the microphone only logs.
+    void EnableVoice(const CVoiceSet::Options& options);
     // The session's start, then the chat. False when the session cannot run
     // (no friends store); the caller then runs the exit path.
     bool Start();
@@ -47,6 +51,7 @@ public:
     CRoomSession& session() { return host_.session(); }
     CRoomChat* chat() { return chat_.get(); }
     CRoomMic* mic() { return mic_.get(); }
+    CVoiceSet* voice() { return voice_.get(); }
     const CFaceTable& faces() const { return faces_; }
 
 private:
@@ -84,6 +89,10 @@ private:
     std::unique_ptr<CRoomRoles> roles_;
     std::unique_ptr<CRoomModerationActions> moderationActions_;
     std::unique_ptr<IKeyState> keys_;  // the window's talk key; none headless
-    std::unique_ptr<CRoomMic> mic_;
+    std::unique_ptr<CVoiceSet::Options> voiceOptions_;
     std::unique_ptr<CRoomVolumes> volumes_;
+    // After the volumes it reads and before the microphone that drives it,
+    // so it goes first.
+    std::unique_ptr<CVoiceSet> voice_;
+    std::unique_ptr<CRoomMic> mic_;
 };

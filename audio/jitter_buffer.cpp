@@ -45,7 +45,8 @@ void CJitterBuffer::Push(std::uint32_t stamp, std::vector<std::int16_t> pcm, std
     }
 }
 
-std::optional<std::vector<std::int16_t>> CJitterBuffer::Pop(std::uint32_t nowMs) {
+std::optional<std::vector<std::int16_t>> CJitterBuffer::Pop(std::uint32_t nowMs,
+                                                            std::uint32_t* stamp) {
     const auto due = [this](std::uint32_t stamp) {
         return static_cast<std::int64_t>(stamp) + offset_ + TargetDepthMs();
     };
@@ -63,6 +64,7 @@ std::optional<std::vector<std::int16_t>> CJitterBuffer::Pop(std::uint32_t nowMs)
     if (now < due(first->first)) return std::nullopt;
     std::vector<std::int16_t> pcm = std::move(first->second);
     lastPlayed_ = first->first;
+    if (stamp) *stamp = first->first;
     played_ = true;
     frames_.erase(first);
     ++counts_.played;

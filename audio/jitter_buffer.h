@@ -33,8 +33,9 @@ public:
 
     // A decoded frame with the sender's stamp (ms), arriving at local `nowMs`.
     void Push(std::uint32_t stamp, std::vector<std::int16_t> pcm, std::uint32_t nowMs);
-    // The frame due at `nowMs`, if any.
-    std::optional<std::vector<std::int16_t>> Pop(std::uint32_t nowMs);
+    // The frame due at `nowMs`, if any, and its stamp.
+    std::optional<std::vector<std::int16_t>> Pop(std::uint32_t nowMs,
+                                                 std::uint32_t* stamp = nullptr);
     void Clear();
 
     // How long frames wait now, from the jitter measured so far.

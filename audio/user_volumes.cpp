@@ -9,7 +9,10 @@
 #include "formats/markup.h"
 
 bool CUserVolumes::Load() {
-    volumes_.clear();
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        volumes_.clear();
+    }
     std::string text;
     if (!files::ReadFile(path_, text)) return false;
     CMarkupSTL doc;
@@ -28,25 +31,32 @@ bool CUserVolumes::Load() {
         read[static_cast<std::uint32_t>(user)] =
             static_cast<int>(std::clamp<long>(v, 0, voice_mix::kMaxVolume));
     }
+    std::lock_guard<std::mutex> g(lock_);
     volumes_ = std::move(read);
     return true;
 }
 
 int CUserVolumes::Volume(std::uint32_t userId) const {
+    std::lock_guard<std::mutex> g(lock_);
     const auto it = volumes_.find(userId);
     return it == volumes_.end() ? voice_mix::kDefaultVolume : it->second;
 }
 
 bool CUserVolumes::Set(std::uint32_t userId, int percent) {
     const int v = std::clamp(percent, 0, voice_mix::kMaxVolume);
-    if (v == voice_mix::kDefaultVolume) volumes_.erase(userId);
-    else volumes_[userId] = v;
-    return Save();
+    std::map<std::uint32_t, int> now;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        if (v == voice_mix::kDefaultVolume) volumes_.erase(userId);
+        else volumes_[userId] = v;
+        now = volumes_;
+    }
+    return Save(now);
 }
 
-bool CUserVolumes::Save() const {
+bool CUserVolumes::Save(const std::map<std::uint32_t, int>& volumes) const {
     std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<volumes>\n";
-    for (const auto& [user, volume] : volumes_)
+    for (const auto& [user, volume] : volumes)
         xml += "  <user id=\"" + std::to_string(user) + "\" volume=\"" + std::to_string(volume) +
                "\"/>\n";
     xml += "</volumes>\n";

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
+#include <mutex>
 #include <string>
 
 class CUserVolumes {
@@ -22,8 +24,10 @@ public:
     bool Set(std::uint32_t userId, int percent);
 
 private:
-    bool Save() const;
+    bool Save(const std::map<std::uint32_t, int>& volumes) const;
 
     std::string path_;
+    // The playback thread reads while the room's thread sets.
+    mutable std::mutex lock_;
     std::map<std::uint32_t, int> volumes_;
 };

@@ -12,7 +12,9 @@ const char* ClientUsage() {
            "  --room ID        enter room ID at start\n"
            "  --headless       no windows: chat and notices on standard output,\n"
            "                   lines typed on standard input are sent as chat\n"
-           "  --data-dir DIR   data folder (also ZERI_DATA_DIR)\n";
+           "  --data-dir DIR   data folder (also ZERI_DATA_DIR)\n"
+           "  --audio-in WAV   play this WAV file as the microphone\n"
+           "  --audio-out DIR  write what is heard into WAV files in DIR\n";
 }
 
 bool ParseClientOptions(const std::vector<std::string>& args, ClientOptions& out,
@@ -47,6 +49,10 @@ bool ParseClientOptions(const std::vector<std::string>& args, ClientOptions& out
                 return false;
             }
             out.room = static_cast<unsigned>(id);
+        } else if (a == "--audio-in") {
+            if (!value(out.audioIn)) return false;
+        } else if (a == "--audio-out") {
+            if (!value(out.audioOut)) return false;
         } else if (a == "--headless") {
             out.headless = true;
         } else if (a == "--help" || a == "-h") {

@@ -10,6 +10,8 @@ struct ClientOptions {
     std::string password;
     std::string dataDir;
     unsigned room = 0;  // enter at start when non-zero
+    std::string audioIn;   // a WAV played as the microphone (instead of the sound server)
+    std::string audioOut;  // a folder the outputs are written into as WAV files
     bool headless = false;
     bool help = false;
 };

@@ -49,6 +49,11 @@ bool CProxyLink::sendMediaServer(std::uint32_t command, const TLV::body& body) {
     return SendAV(2, command, body);
 }
 
+std::uint32_t CProxyLink::MediaPending() {
+    IAVProxy* av = AppContext::instance().GetAVProxy();
+    return av ? av->pending(2) : 0;
+}
+
 std::uint32_t CProxyLink::TakeSentBytes() {
     std::uint32_t n = get_send_size("pc_chat");
     if (IAVProxy* av = AppContext::instance().GetAVProxy()) n += av->sent();

@@ -22,6 +22,8 @@ public:
     virtual std::uint32_t TakeSentBytes() = 0;
     virtual std::uint32_t TakeReceivedBytes() = 0;
     virtual std::uint32_t SignalMs() = 0;
+    // Packets still waiting to leave on the media server's channel.
+    virtual std::uint32_t MediaPending() { return 0; }
 
     // A catalogue message on the channel its command id belongs to.
     template <class Msg>
@@ -50,6 +52,7 @@ public:
     std::uint32_t TakeSentBytes() override;
     std::uint32_t TakeReceivedBytes() override;
     std::uint32_t SignalMs() override;
+    std::uint32_t MediaPending() override;
 
 private:
     std::mutex lock_;

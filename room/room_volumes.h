@@ -20,6 +20,8 @@ public:
     CRoomVolumes& operator=(const CRoomVolumes&) = delete;
 
     int Volume(std::uint32_t userId) const { return volumes_.Volume(userId); }
+    // Read by the playback thread as it mixes.
+    const CUserVolumes& volumes() const { return volumes_; }
     // Clamped to 0–200 and stored; false when the file could not be written.
     bool SetVolume(std::uint32_t userId, int percent);
 

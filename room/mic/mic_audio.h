@@ -14,6 +14,10 @@ public:
     virtual void StopSending() = 0;
     // My video broadcast closes with the anchor microphone.
     virtual void CloseVideo() = 0;
+    // The room was left or reloaded: what was queued to play is dropped.
+    virtual void ResetVoice() {}
+    // A new anchor: old voice goes, the video clock follows the new one.
+    virtual void AnchorChanged(std::uint32_t anchorId) { (void)anchorId; }
 };
 
 class CLoggedMicAudio : public IMicAudio {

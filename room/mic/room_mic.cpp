@@ -284,6 +284,7 @@ void CRoomMic::OnMediaLoggedIn() {
 
 void CRoomMic::OnRoomCleared() {
     if (micOpen_ || freeSpeech_) audio_.StopSending();
+    audio_.ResetVoice();
     if (videoOn_) audio_.CloseVideo();
     micOpen_ = false;
     freeSpeech_ = false;
@@ -304,7 +305,8 @@ void CRoomMic::OnRoomCleared() {
     ShowQueue();
 }
 
-void CRoomMic::OnAnchorChanged(std::uint32_t) {
+void CRoomMic::OnAnchorChanged(std::uint32_t anchorId) {
+    audio_.AnchorChanged(anchorId);
     // The anchor's speaking mark may have moved with it.
     ShowQueue();
 }
