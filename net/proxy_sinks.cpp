@@ -22,13 +22,15 @@ void SendStatus(std::uint32_t code, std::string text) {
 }
 
 template <class Msg>
-bool DeliverVoice(const unsigned char* body, std::size_t length, int kind) {
+bool DecodeAs(const unsigned char* body, std::size_t length, int kind, VoicePacket& out) {
     const Msg m = wire::decode<Msg>(body, length);
     if (!m.ok()) return false;  // the server's text instead of voice
-    AppContext& ctx = AppContext::instance();
-    ctx.updateSpeakers(m.speaker1, m.speaker2);
-    if (!m.audio.empty())
-        ctx.OnAudioPacket(kind, m.speaker1, m.stamp, m.audio.data(), m.audio.size());
+    out.kind = kind;
+    out.speaker1 = m.speaker1 == 0xFFFFFFFFu ? 0 : m.speaker1;
+    out.speaker2 = m.speaker2 == 0xFFFFFFFFu ? 0 : m.speaker2;
+    out.stamp = m.stamp;
+    out.audio = m.audio.data();
+    out.audioLength = m.audio.size();
     return true;
 }
 
@@ -43,14 +45,25 @@ bool ForwardToRoom(const pkinfo* packet) {
                        std::move(copy));
 }
 
-bool HandleVoicePacket(std::uint32_t command, const unsigned char* body, std::size_t length) {
+bool DecodeVoicePacket(std::uint32_t command, const unsigned char* body, std::size_t length,
+                       VoicePacket& out) {
     switch (command) {
-        case cmd::Audio_Aac_Notify: return DeliverVoice<msg::Audio_Aac_Notify>(body, length, 1);
-        case cmd::Audio_Amr_Notify: return DeliverVoice<msg::Audio_Amr_Notify>(body, length, 0);
-        case cmd::Mix_Aac_Notify: return DeliverVoice<msg::Mix_Aac_Notify>(body, length, 1);
-        case cmd::Mix_Amr_Notify: return DeliverVoice<msg::Mix_Amr_Notify>(body, length, 0);
+        case cmd::Audio_Aac_Notify: return DecodeAs<msg::Audio_Aac_Notify>(body, length, 1, out);
+        case cmd::Audio_Amr_Notify: return DecodeAs<msg::Audio_Amr_Notify>(body, length, 0, out);
+        case cmd::Mix_Aac_Notify: return DecodeAs<msg::Mix_Aac_Notify>(body, length, 1, out);
+        case cmd::Mix_Amr_Notify: return DecodeAs<msg::Mix_Amr_Notify>(body, length, 0, out);
         default: return false;
     }
+}
+
+bool HandleVoicePacket(std::uint32_t command, const unsigned char* body, std::size_t length) {
+    VoicePacket v;
+    if (!DecodeVoicePacket(command, body, length, v)) return false;
+    AppContext& ctx = AppContext::instance();
+    ctx.updateSpeakers(v.speaker1, v.speaker2);
+    if (v.audioLength)
+        ctx.OnAudioPacket(v.kind, v.speaker1, v.stamp, v.audio, v.audioLength);
+    return true;
 }
 
 bool HandleVideoPacket(const unsigned char* body, std::size_t length) {

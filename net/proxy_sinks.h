@@ -96,6 +96,19 @@ private:
     CMServer();
 };
 
+// One voice notification, decoded: kind 1 = AAC, 0 = AMR; up to two
+// speakers named (0 = none); the payload points into the packet's body.
+struct VoicePacket {
+    int kind = 0;
+    std::uint32_t speaker1 = 0, speaker2 = 0;
+    std::uint32_t stamp = 0;
+    const unsigned char* audio = nullptr;
+    std::size_t audioLength = 0;
+};
+// False when the packet is not voice or carries the server's text instead.
+bool DecodeVoicePacket(std::uint32_t command, const unsigned char* body, std::size_t length,
+                       VoicePacket& out);
+
 // Decoding of media packets on the connection thread (also used by tests).
 // False when the packet was dropped (server text in tag 209, or not media).
 bool HandleVoicePacket(std::uint32_t command, const unsigned char* body, std::size_t length);

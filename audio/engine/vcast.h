@@ -27,6 +27,7 @@
 class CPlayThread;
 struct sonic_eaac_t;
 struct sonic_convert_t;
+struct tapout_t;
 
 // callback(kind, data, length, tick, context); the engine passes kind 1224.
 using VcastSendCallback = void (*)(std::uint32_t kind, const void* data, std::uint32_t length,
@@ -121,7 +122,7 @@ private:
 
     mutable std::mutex loopbackLock_;
     c_byte_queue<16384> loopbackQueue_;
-    void* loopbackHandle_ = nullptr;
+    tapout_t* loopbackHandle_ = nullptr;
     sonic_convert_t* loopbackConverter_ = nullptr;
     std::size_t loopbackBlock_ = kBlockBytes;
     std::atomic<bool> loopbackOn_{false};

@@ -25,8 +25,10 @@ std::uint32_t ReadU32(const unsigned char* p) {
 }
 }  // namespace
 
-CPlayThread::CPlayThread(std::shared_ptr<wavedev::IWaveBackend> backend, int localBufferMs)
-    : local_(backend, 22050, localBufferMs, "local"), remote_(backend, 8000, kNarrowBufferMs, "remote") {
+CPlayThread::CPlayThread(std::shared_ptr<wavedev::IWaveBackend> backend, int localBufferMs,
+                         IClock* clock)
+    : clock_(clock ? *clock : systemClock_),
+      local_(backend, 22050, localBufferMs, "local"), remote_(backend, 8000, kNarrowBufferMs, "remote") {
     local_.SetOnWritable([this] { wake_.Set(); });
     remote_.SetOnWritable([this] { wake_.Set(); });
 }
@@ -49,7 +51,7 @@ void CPlayThread::StopPlayback() {
 }
 
 void CPlayThread::Run() {
-    while (IsRunning()) wake_.WaitMs(Pump(GetTickCount()));
+    while (IsRunning()) wake_.WaitMs(Pump(clock_.TickMs()));
 }
 
 // --- producers ------------------------------------------------------------------------
@@ -57,7 +59,7 @@ void CPlayThread::Run() {
 bool CPlayThread::PushVoice(std::uint32_t speaker, std::uint32_t stamp, const std::int16_t* pcm,
                             std::size_t samples) {
     if (!pcm || samples == 0) return false;
-    const std::uint32_t now = GetTickCount();
+    const std::uint32_t now = clock_.TickMs();
     {
         std::lock_guard<std::mutex> g(lock_);
         auto it = streams_.find(speaker);
@@ -84,7 +86,7 @@ bool CPlayThread::PushRecord(std::uint32_t stamp, const void* pcm, std::size_t l
         std::lock_guard<std::mutex> g(lock_);
         // My own voice is not late or early: it is played as it comes.
         Stream& s = streams_[kMonitorSpeaker];
-        s.lastPushMs = GetTickCount();
+        s.lastPushMs = clock_.TickMs();
         s.fifo.insert(s.fifo.end(), samples, samples + n);
         if (s.fifo.size() > kFifoLimitSamples) {
             const std::size_t over = s.fifo.size() - kFifoLimitSamples;
@@ -303,4 +305,11 @@ CPlayThread::Counters CPlayThread::counters() const {
 std::size_t CPlayThread::Speakers() const {
     std::lock_guard<std::mutex> g(lock_);
     return streams_.size();
+}
+
+std::size_t CPlayThread::QueuedBytes(int kind) const {
+    std::lock_guard<std::mutex> g(lock_);
+    if (kind == kNarrow) return narrowQueue_.Size();
+    if (kind == kVoiceMessage) return voiceQueue_.Size();
+    return 0;
 }

@@ -23,6 +23,7 @@
 #include "audio/jitter_buffer.h"
 #include "audio/playback/wave_out.h"
 #include "core/byte_queue.h"
+#include "core/clock.h"
 #include "core/thread.h"
 
 class CUserVolumes;
@@ -51,8 +52,10 @@ public:
         CJitterBuffer::Counts jitter;      // summed over speakers, freed ones included
     };
 
-    // `localBufferMs`: the 22050 Hz device buffer (its latency).
-    explicit CPlayThread(std::shared_ptr<wavedev::IWaveBackend> backend, int localBufferMs = 40);
+    // `localBufferMs`: the 22050 Hz device buffer (its latency). `clock`
+    // times arrivals (tests drive their own); null is the system's.
+    explicit CPlayThread(std::shared_ptr<wavedev::IWaveBackend> backend, int localBufferMs = 40,
+                         IClock* clock = nullptr);
     ~CPlayThread() override;
     CPlayThread(const CPlayThread&) = delete;
     CPlayThread& operator=(const CPlayThread&) = delete;
@@ -87,6 +90,8 @@ public:
     unsigned Pump(std::uint32_t nowMs);
     Counters counters() const;
     std::size_t Speakers() const;
+    // Bytes waiting in the narrowband or voice-message queue.
+    std::size_t QueuedBytes(int kind) const;
 
 protected:
     void Run() override;
@@ -102,6 +107,8 @@ private:
     bool NarrowOut(std::uint32_t nowMs);
     void AddJitterCounts(const CJitterBuffer::Counts& c);  // lock_ held
 
+    CSystemClock systemClock_;
+    IClock& clock_;
     CWaveOut local_;
     CWaveOut remote_;
     zn::c_event wake_;

@@ -78,6 +78,11 @@ public:
         io_.stop();
         thread_.join();
     }
+    // Voice from the media server goes here, as the program's sink hands
+    // it to its engine; null drops it. Set before connecting.
+    void SetVoice(IAudioPacketSink* voice) { voice_ = voice; }
+    std::uint64_t voicePackets() const { return voicePackets_; }
+
     // Times the chat channel came up (its connected message is posted first).
     int connects() const { return connects_; }
     int loginsSent() const { return logins_; }
@@ -100,6 +105,14 @@ public:
     std::uint32_t SignalMs() override { return conn_->Signal(); }
 
 private:
+    bool DeliverVoice(const pkinfo* p) {
+        VoicePacket v;
+        if (!DecodeVoicePacket(p->cmd, p->body, p->length, v)) return false;
+        ++voicePackets_;
+        if (IAudioPacketSink* sink = voice_.load(); sink && v.audioLength)
+            sink->OnAudioPacket(v.kind, v.speaker1, v.stamp, v.audio, v.audioLength);
+        return true;
+    }
     void Post(unsigned msg, std::uint32_t w, std::unique_ptr<CMessageData> data = nullptr) {
         PostMessage(target_, msg, w, 0, std::move(data));
     }
@@ -129,6 +142,7 @@ private:
         int OnLeave(std::uint32_t) override { return 0; }
         int OnPacket(std::uint32_t, pkinfo* p) override {
             if (!p) return 0;
+            if (l_.DeliverVoice(p)) return 0;
             auto copy = std::make_unique<TMessageData<ServerPacket>>(ServerPacket{});
             if (p->length && p->body) copy->value.body.assign(p->body, p->body + p->length);
             l_.Post(UM_SERVER_PACKET, p->cmd, std::move(copy));
@@ -158,19 +172,25 @@ private:
     std::atomic<HWND> target_{0};
     std::atomic<int> connects_{0};
     std::atomic<int> logins_{0};
+    std::atomic<IAudioPacketSink*> voice_{nullptr};
+    std::atomic<std::uint64_t> voicePackets_{0};
 };
 
 // A signed-in user with the program's room stack over its own connection.
 class CTestClient {
 public:
+    // With `voice`, the client has its voice path on those devices.
     CTestClient(testsupport::AccountServer& srv, const testsupport::DemoLogin& who,
-                CRoomStack::Mode mode = CRoomStack::Mode::headless)
+                CRoomStack::Mode mode = CRoomStack::Mode::headless,
+                const CVoiceSet::Options* voice = nullptr)
         : out_(std::fopen("/dev/null", "w")), account_(SignIn(srv, who)),
           stack_(mode, out_, link_, account_) {
         const HWND host = stack_.host().Handle();
         account_.SetWindow(host);
         stack_.Open(who.name);
+        if (voice) stack_.EnableVoice(*voice);
         EXPECT_TRUE(stack_.Start()) << who.name << ": the session did not start";
+        if (CVoiceSet* v = stack_.voice()) link_.SetVoice(&v->engine());
         link_.Connect(host, srv.relayPort());
     }
     ~CTestClient() {
