@@ -1,6 +1,7 @@
 #include "audio/playback/play_thread.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "audio/capture/voice_preprocessor.h"
@@ -17,6 +18,8 @@ constexpr unsigned kBusyWaitMs = 5;
 // The most one pass mixes: 100 ms.
 constexpr std::size_t kMaxMixSamples = 2205;
 constexpr int kNarrowBufferMs = 100;
+// Below this much left in the device, a late speaker is no longer waited for.
+constexpr std::uint64_t kStarvingUs = 15000;
 
 std::uint32_t ReadU32(const unsigned char* p) {
     std::uint32_t v;
@@ -197,11 +200,18 @@ void CPlayThread::ReleaseDue(std::uint32_t nowMs, std::vector<std::uint32_t>& st
 
 bool CPlayThread::MixOut(std::uint32_t nowMs) {
     std::size_t longest = 0;
+    // What every speaker still talking has ready: mixing only that keeps
+    // their voices in step. A speaker whose next frame is late is waited
+    // for only while the device has enough left to play.
+    std::size_t common = SIZE_MAX;
     bool muted;
     {
         std::lock_guard<std::mutex> g(lock_);
         muted = muted_;
-        for (const auto& [id, s] : streams_) longest = std::max(longest, s.fifo.size());
+        for (const auto& [id, s] : streams_) {
+            longest = std::max(longest, s.fifo.size());
+            if (!s.fifo.empty() || s.jitter.QueuedFrames() > 0) common = std::min(common, s.fifo.size());
+        }
         if (longest == 0) return false;
         if (muted) {
             // Room audio is silenced: dropped, its stamps already reported.
@@ -212,8 +222,11 @@ bool CPlayThread::MixOut(std::uint32_t nowMs) {
             return false;
         }
     }
-    std::size_t n = std::min(longest, kMaxMixSamples);
-    if (local_.EnsureOpen(nowMs)) n = std::min(n, local_.Writable() / 2);
+    const bool open = local_.EnsureOpen(nowMs);
+    if (common == 0 && open && local_.QueuedUs() > kStarvingUs) return true;
+    if (common == 0 || common == SIZE_MAX) common = longest;
+    std::size_t n = std::min(common, kMaxMixSamples);
+    if (open) n = std::min(n, local_.Writable() / 2);
     if (n == 0) return true;  // the device is full: its writable call wakes us
     std::vector<std::int16_t> mixed(n, 0);
     const CUserVolumes* volumes = volumes_.load();

@@ -60,6 +60,11 @@ std::size_t CWaveOut::Writable() {
     return stream_ ? stream_->Writable() : 0;
 }
 
+std::uint64_t CWaveOut::QueuedUs() {
+    std::lock_guard<std::mutex> g(lock_);
+    return stream_ ? stream_->QueuedUs() : 0;
+}
+
 std::size_t CWaveOut::Write(const void* data, std::size_t length) {
     std::lock_guard<std::mutex> g(lock_);
     if (!stream_) return length;

@@ -30,6 +30,8 @@ public:
     bool EnsureOpen(std::uint32_t nowMs);
     // Bytes the device takes now; 0 when closed.
     std::size_t Writable();
+    // How long what was written still takes to be heard; 0 when closed.
+    std::uint64_t QueuedUs();
     // Bytes taken: all of them when the output is closed (they are let go).
     std::size_t Write(const void* data, std::size_t length);
     void Close();
