@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -74,7 +75,9 @@ inline bool SendAll(int fd, const std::string& bytes) {
 class Server {
 public:
     // `iterations`: the password hashing cost of the demo users.
-    explicit Server(std::uint32_t iterations) {
+    // `arrange` runs on the seeded database before the server opens it.
+    explicit Server(std::uint32_t iterations,
+                    const std::function<void(server::CServerDb&)>& arrange = {}) {
         char tmpl[] = "/tmp/zeri-bench-XXXXXX";
         if (!mkdtemp(tmpl)) std::abort();
         dir_ = tmpl;
@@ -85,6 +88,7 @@ public:
             std::fprintf(stderr, "bench: %s\n", err.c_str());
             std::exit(1);
         }
+        if (arrange) arrange(db);
         db.Close();
         server::ServerOptions o;
         o.dataDir = dir_;
