@@ -5,6 +5,7 @@
 // or silence). Streams deliver and take 16-bit PCM; nothing here blocks a
 // caller on a device. No Qt, no room state.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -115,6 +116,15 @@ std::string OutputFileName(int rate);
 // answers, else silence; output likewise into the folder, the server, or
 // nowhere (paced as a device would be). Falling back logs one line.
 std::shared_ptr<IWaveBackend> MakeBackend(const Options& options);
+
+// For latency measurements on the file backend (alone or as one half):
+// the steady-clock time at which sample 0 of the latest file input stream
+// was taken (sample n: that + n/rate), and at which sample 0 of the rate's
+// output file was heard (sample k: that + k/rate). False when there is no
+// such file stream. Both are also logged in steady-clock microseconds, for
+// measurements across processes.
+bool FileInputStart(IWaveBackend& backend, std::chrono::steady_clock::time_point& at);
+bool FileOutputStart(IWaveBackend& backend, int rate, std::chrono::steady_clock::time_point& at);
 
 // The index of the first name equal to `wanted` ignoring case; −1 when
 // none is (the default device) or `wanted` is empty.
