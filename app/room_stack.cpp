@@ -62,6 +62,8 @@ void CRoomStack::CForwardActions::ShowUserInfo(std::uint32_t userId) {
 IModerationActions* CRoomStack::CForwardActions::Moderation() const {
     return to ? to->Moderation() : nullptr;
 }
+RoomSound CRoomStack::CForwardActions::Sound() const { return to ? to->Sound() : RoomSound{}; }
+CRoomVolumes* CRoomStack::CForwardActions::Volumes() const { return to ? to->Volumes() : nullptr; }
 
 CRoomStack::~CRoomStack() {
     forward_.to = nullptr;
@@ -69,6 +71,8 @@ CRoomStack::~CRoomStack() {
     actions_.SetChat(nullptr);
     actions_.SetMic(nullptr);
     actions_.SetModeration(nullptr);
+    actions_.SetVoice(nullptr);
+    actions_.SetVolumes(nullptr);
     moderationActions_.reset();
     host_.SetOnInputLine({});
     mic_.reset();
@@ -117,12 +121,15 @@ bool CRoomStack::Start() {
         PostMessage(host_.Handle(), UM_TALK_KEY, down ? 1 : 0, static_cast<std::intptr_t>(key));
     };
     volumes_ = std::make_unique<CRoomVolumes>(session());
+    actions_.SetVolumes(volumes_.get());
     if (voiceOptions_) {
         voice_ = std::make_unique<CVoiceSet>(host_.session().link(), *voiceOptions_);
         voice_->ApplySettings(device);
         voice_->SetVolumes(&volumes_->volumes());
         voice_->Start();
         micSetup.audio = voice_.get();
+        actions_.SetVoice(voice_.get());
+        if (window_) window_->ShowSoundButtons();
     }
     mic_ = std::make_unique<CRoomMic>(session(), micSetup);
     actions_.SetMic(mic_.get());
@@ -130,7 +137,8 @@ bool CRoomStack::Start() {
     roles_ = std::make_unique<CRoomRoles>(session(), account_);
     roles_->Request();
     moderationActions_ =
-        std::make_unique<CRoomModerationActions>(session(), *moderation_, roles_->table(), mic_.get());
+        std::make_unique<CRoomModerationActions>(session(), *moderation_, roles_->table(), mic_.get(),
+                                                 volumes_.get());
     actions_.SetModeration(moderationActions_.get());
     // Typed lines (headless): "/to ID text" is private, another "/to" is
     // refused with its usage, moderation words ("/gag", "/mode"…) go to

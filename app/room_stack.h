@@ -73,6 +73,8 @@ private:
         CRoomMic* Mic() const override;
         void ShowUserInfo(std::uint32_t userId) override;
         IModerationActions* Moderation() const override;
+        RoomSound Sound() const override;
+        CRoomVolumes* Volumes() const override;
     };
 
     IRoomAccount& account_;

@@ -7,9 +7,10 @@ namespace um = user_menu;
 
 namespace {
 
-constexpr const char* kEntries[] = {um::kUserInfo,     um::kAddFriend,     um::kPowerGag,
-                                    um::kPowerCancelGag, um::kPropGag,      um::kPropCancelGag,
-                                    um::kKick,         um::kSetMic,        um::kPower};
+constexpr const char* kEntries[] = {um::kUserInfo,     um::kAddFriend,     um::kVolume,
+                                    um::kPowerGag,     um::kPowerCancelGag, um::kPropGag,
+                                    um::kPropCancelGag, um::kKick,          um::kSetMic,
+                                    um::kPower};
 
 UserMenuEntry* Entry(UserMenuModel& m, std::string_view name) {
     for (auto& e : m.entries)
@@ -61,8 +62,10 @@ UserMenuModel BuildUserMenu(const UserMenuFacts& f, const CPowerTable& powers, c
     for (const char* name : kEntries) m.entries.push_back({name, true, true});
     Enable(m, um::kUserInfo, f.canShowUserInfo);
     Enable(m, um::kSetMic, f.canSetMic);
+    Enable(m, um::kVolume, f.canSetVolume);
 
     if (f.target == f.me) {
+        Remove(m, um::kVolume);  // I do not hear myself
         Remove(m, um::kPowerCancelGag);
         Remove(m, um::kPropGag);
         Remove(m, um::kAddFriend);

@@ -26,6 +26,8 @@ inline constexpr char kPropCancelGag[] = "Menu_PropCancelGag";
 inline constexpr char kKick[] = "Menu_Kick";
 inline constexpr char kSetMic[] = "Menu_Set_MIC";
 inline constexpr char kPower[] = "Menu_Power";
+// How loud the user sounds to me: offered for everyone but me.
+inline constexpr char kVolume[] = "Menu_Volume";
 // Submenu elements of "Menu_Power": this prefix and the role's index in
 // the role table.
 inline constexpr char kPowerElementPrefix[] = "MenuElementPower_";
@@ -48,6 +50,7 @@ struct UserMenuFacts {
     // Entries whose work may not be available in this build.
     bool canShowUserInfo = true;
     bool canSetMic = true;
+    bool canSetVolume = true;  // the room keeps per-user volumes
 };
 
 struct UserMenuEntry {

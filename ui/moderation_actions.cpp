@@ -7,14 +7,16 @@
 #include "room/room_session.h"
 
 CRoomModerationActions::CRoomModerationActions(CRoomSession& session, CRoomModeration& moderation,
-                                               const IRoleTable& roles, CRoomMic* mic)
-    : session_(session), moderation_(moderation), roles_(roles), mic_(mic) {}
+                                               const IRoleTable& roles, CRoomMic* mic,
+                                               const CRoomVolumes* volumes)
+    : session_(session), moderation_(moderation), roles_(roles), mic_(mic), volumes_(volumes) {}
 
 std::optional<UserMenuModel> CRoomModerationActions::UserMenu(std::uint32_t userId) {
     UserMenuFacts facts;
     facts.ownsGagCard = moderation_.pack().OwnsCard(kPropGagCard);
     facts.ownsCancelGagCard = moderation_.pack().OwnsCard(kPropCancelGagCard);
     facts.canSetMic = mic_ != nullptr;
+    facts.canSetVolume = volumes_ != nullptr;
     return BuildUserMenu(session_, userId, roles_, facts);
 }
 

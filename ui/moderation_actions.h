@@ -15,6 +15,7 @@
 class CRoomMic;
 class CRoomModeration;
 class CRoomSession;
+class CRoomVolumes;
 
 class IModerationActions {
 public:
@@ -38,9 +39,10 @@ public:
 
 class CRoomModerationActions : public IModerationActions {
 public:
-    // `mic` may be null: the menu's microphone entry is then disabled.
+    // `mic` and `volumes` may be null: the menu's microphone or volume entry
+    // is then disabled.
     CRoomModerationActions(CRoomSession& session, CRoomModeration& moderation, const IRoleTable& roles,
-                           CRoomMic* mic);
+                           CRoomMic* mic, const CRoomVolumes* volumes = nullptr);
 
     std::optional<UserMenuModel> UserMenu(std::uint32_t userId) override;
     std::optional<RoomUser> Member(std::uint32_t userId) const override;
@@ -58,4 +60,5 @@ private:
     CRoomModeration& moderation_;
     const IRoleTable& roles_;
     CRoomMic* mic_;
+    const CRoomVolumes* volumes_;
 };

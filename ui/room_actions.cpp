@@ -1,6 +1,7 @@
 #include "ui/room_actions.h"
 
 #include "core/log.h"
+#include "room/mic/voice_set.h"
 
 CRoomSessionActions::CRoomSessionActions(CRoomSession& session, CRoomChat* chat, const CFaceTable* faces,
                                          std::function<void()> onClose)
@@ -41,4 +42,9 @@ void CRoomSessionActions::ChatCleared() {
 
 void CRoomSessionActions::ShowUserInfo(std::uint32_t userId) {
     if (userId != 0) session_.account().ShowUserInfo(userId);
+}
+
+RoomSound CRoomSessionActions::Sound() const {
+    if (!voice_) return {};
+    return {&voice_->mixer(), voice_->micDevice(), voice_->speakerDevice()};
 }

@@ -7,6 +7,8 @@
 #include "room/room_session.h"
 #include "ui/room_ui.h"
 
+class CVoiceSet;
+
 class CRoomSessionActions : public IRoomActions {
 public:
     // `chat` and `faces` may be null (no chat yet: nothing is sent, the
@@ -18,6 +20,8 @@ public:
     void SetChat(CRoomChat* chat) { chat_ = chat; }
     void SetMic(CRoomMic* mic) { mic_ = mic; }
     void SetModeration(IModerationActions* m) { moderation_ = m; }
+    void SetVoice(CVoiceSet* voice) { voice_ = voice; }
+    void SetVolumes(CRoomVolumes* volumes) { volumes_ = volumes; }
 
     void EnterRoom(std::uint32_t roomId) override;
     bool SendChat(const IChatInput& input) override;
@@ -31,12 +35,16 @@ public:
     CRoomMic* Mic() const override { return mic_; }
     void ShowUserInfo(std::uint32_t userId) override;
     IModerationActions* Moderation() const override { return moderation_; }
+    RoomSound Sound() const override;
+    CRoomVolumes* Volumes() const override { return volumes_; }
 
 private:
     CRoomSession& session_;
     CRoomChat* chat_;
     CRoomMic* mic_ = nullptr;
     IModerationActions* moderation_ = nullptr;
+    CVoiceSet* voice_ = nullptr;
+    CRoomVolumes* volumes_ = nullptr;
     const CFaceTable* faces_;
     std::function<void()> onClose_;
 };

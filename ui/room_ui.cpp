@@ -1,6 +1,7 @@
 #include "ui/room_ui.h"
 
 #include <QComboBox>
+#include <QCursor>
 #include <QEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -42,14 +43,13 @@ constexpr Zoom kZooms[] = {{"Menu_ZoomRatio_400", 16}, {"Menu_ZoomRatio_200", 8}
                            {"Menu_ZoomRatio_125", 5},  {"Menu_ZoomRatio_100", 4}, {"Menu_ZoomRatio_75", 3},
                            {"Menu_ZoomRatio_50", 2}};
 
-// Buttons whose work comes with other parts of the program (devices, video,
-// purchases, the microphone queue, settings). Until then they are shown
-// but disabled, so nothing looks as if it worked when it does not.
+// Buttons whose work comes with other parts of the program (video,
+// purchases, settings). Until then they are shown but disabled, so nothing
+// looks as if it worked when it does not.
 const char* const kNotYetBuilt[] = {
-    "bnt_ScreenCut", "bnt_SysSet",     "bnt_music_play",   "bnt_bbs",         "bnt_room_property",
-    "bnt_MicOpen",   "bnt_MicClose",   "bnt_FmOpen",       "bnt_FmClose",     "bnt_videoOpen",
-    "bnt_videoClose", "bnt_videoOpen2", "bnt_record_start", "bnt_record_stop", "bnt_flower",
-    "bnt_prop",      "bnt_money",      "bnt_recharge2"};
+    "bnt_ScreenCut",  "bnt_SysSet",     "bnt_music_play",   "bnt_bbs",         "bnt_room_property",
+    "bnt_videoOpen",  "bnt_videoClose", "bnt_videoOpen2",   "bnt_record_start", "bnt_record_stop",
+    "bnt_flower",     "bnt_prop",       "bnt_money",        "bnt_recharge2"};
 
 bool IsChatView(std::string_view name) {
     for (const char* v : kChatViews)
@@ -108,11 +108,14 @@ CRoomUI::CRoomUI(IRoomActions& actions) : actions_(actions) {
                                             QString::fromStdString(filter))
             .toStdString();
     };
+    userMenu_.SetVolumeSlider([this](std::uint32_t userId) { OpenUserVolume(userId, QCursor::pos()); });
 }
 
 CRoomUI::~CRoomUI() {
-    // The drop-down and a menu left open are top-level windows of their own.
+    // The drop-down, the volume pop-up and a menu left open are top-level
+    // windows of their own.
     if (history_) delete history_.data();
+    if (slider_) delete slider_.data();
     if (menu_) delete menu_.data();
 }
 
@@ -135,6 +138,7 @@ void CRoomUI::InitWindow() {
     for (const char* name : kNotYetBuilt) SetControlEnabled(name, false);
     const CFaceTable* faces = actions_.Faces();
     SetControlEnabled("bnt_Face", faces && !faces->Empty());
+    ShowSoundButtons();
     // Badges and downloaded pictures live in the data folder.
     Manager().AddImageRoot(paths::DataFolder());
 }
@@ -207,7 +211,12 @@ void CRoomUI::MessageBox(const std::string& text, const std::string& caption, Bo
 
 void CRoomUI::SetTitle(const std::string& title) { setWindowTitle(QString::fromStdString(title)); }
 
-void CRoomUI::ShowWindow(bool shown) { WindowImplBase::ShowWindow(shown); }
+void CRoomUI::ShowWindow(bool shown) {
+    // Shown on entering a room: the devices may have changed meanwhile.
+    if (shown) ShowSoundButtons();
+    else if (slider_) slider_->Dismiss();
+    WindowImplBase::ShowWindow(shown);
+}
 
 IChatView& CRoomUI::ChatView(const std::string& view) {
     if (CChatView* v = FindChat(view)) return *v;
@@ -247,6 +256,7 @@ void CRoomUI::Notify(TNotifyUI& msg) {
         }
     } else if (msg.sType == n::kMenu) {
         if (IsChatView(name)) OpenChatMenu(name, msg.ptMouse);
+        else OnSoundRightClick(name, msg);
     } else if (msg.sType == n::kMenuMsg) {
         OnMenuChoice(name);
     } else if (msg.sType == n::kItemSelect) {
@@ -265,7 +275,7 @@ void CRoomUI::Notify(TNotifyUI& msg) {
 }
 
 void CRoomUI::OnClick(const std::string& name, TNotifyUI& msg) {
-    if (OnMicClick(name)) return;
+    if (OnMicClick(name) || OnSoundClick(name)) return;
     if (name == "bnt_SysClose") actions_.CloseWindow();
     else if (name == "bnt_SysMin") showMinimized();
     else if (name == "bnt_SysMax") ShowMaximised(true);

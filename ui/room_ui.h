@@ -30,12 +30,23 @@
 #include "ui/chat_input_box.h"
 #include "ui/chat_view.h"
 #include "ui/room_history.h"
+#include "ui/sound_slider_dlg.h"
 #include "ui/user_menu_view.h"
 
 class CFaceTable;
+class CMixer;
 class CRoomMic;
+class CRoomVolumes;
 class IModerationActions;
 class CRoomUserList;
+
+// The devices the window's microphone and sound buttons and their volume
+// sliders act on.
+struct RoomSound {
+    CMixer* mixer = nullptr;  // none without voice: the buttons are disabled
+    int micDevice = -1;       // −1: the default device
+    int speakerDevice = -1;
+};
 
 // What the room window asks of the room. Called on the UI thread.
 class IRoomActions {
@@ -69,6 +80,11 @@ public:
     // The user menu's moderation, its dialogs' and the room-mode selector's;
     // null until the room has started (no user menu opens then).
     virtual IModerationActions* Moderation() const { return nullptr; }
+    // The voice's mixer and devices, asked afresh for every use (the voice
+    // may come and go with the room).
+    virtual RoomSound Sound() const { return {}; }
+    // How loud each user sounds to me; null until the room has started.
+    virtual CRoomVolumes* Volumes() const { return nullptr; }
 };
 
 class CRoomUI : public WindowImplBase, public IRoomView {
@@ -115,6 +131,8 @@ public:
     std::uint32_t MenuUser() const { return menuUser_; }
     CUserMenuView& UserMenuView() { return userMenu_; }
     CHeadlessShows& QueuedShows() { return shows_; }
+    // The volume pop-up, once one was opened.
+    CSoundSliderDlg* SoundSlider() const { return slider_; }
 
     // Replaceable for tests: message boxes, and the file dialogs of the
     // picture button and "save as" (they return the chosen path or "").
@@ -140,6 +158,13 @@ public:
     // The queue menu on a queued user, at a screen point.
     void OpenQueueMenu(std::uint32_t userId, QPoint screen);
     std::uint32_t QueueMenuUser() const { return queueMenuUser_; }
+    // The microphone and sound buttons as the devices say (muted: the
+    // "open" button), disabled without voice; on showing and after a click.
+    void ShowSoundButtons();
+    // The volume pop-up of a mixer kind (CMixer::kMicrophone, kPlayback)
+    // beside a screen rectangle, or of a user's volume beside a point.
+    void OpenDeviceVolume(int kind, const QRect& besideOnScreen);
+    void OpenUserVolume(std::uint32_t userId, QPoint screen);
 
 protected:
     void InitWindow() override;
@@ -194,6 +219,11 @@ private:
     // the name was theirs.
     bool OnMicClick(const std::string& name);
     bool OnMicMenuChoice(const std::string& element);
+    // The microphone and sound buttons (room_ui_sound.cpp): a click mutes or
+    // unmutes, a right-click opens the volume; true when the name was theirs.
+    bool OnSoundClick(const std::string& name);
+    bool OnSoundRightClick(const std::string& name, const TNotifyUI& msg);
+    CSoundSliderDlg& Slider();
     void OnSelect(const std::string& name);
     void ShowMaximised(bool maximised);
     void SaveChatPicture();
@@ -209,6 +239,7 @@ private:
     std::unique_ptr<CChatInputBox> input_;
     QPointer<CRoomHistoryDlg> history_;
     QPointer<CMenuWnd> menu_;
+    QPointer<CSoundSliderDlg> slider_;
     std::string menuView_;
     std::string menuPicture_;  // the picture under the chat menu
     std::uint32_t menuUser_ = 0;

@@ -58,7 +58,7 @@ bool CUserMenuView::OnChoice(const std::string& element) {
     const bool mine = element.rfind(um::kPowerElementPrefix, 0) == 0 || element == um::kUserInfo ||
                       element == um::kAddFriend || element == um::kPowerGag || element == um::kPowerCancelGag ||
                       element == um::kPropGag || element == um::kPropCancelGag || element == um::kKick ||
-                      element == um::kSetMic || element == um::kPower;
+                      element == um::kSetMic || element == um::kPower || element == um::kVolume;
     if (!mine) return false;
     IModerationActions* m = actions_.Moderation();
     // A choice is only ever for the menu that was drawn, and only what it offered.
@@ -77,6 +77,7 @@ bool CUserMenuView::OnChoice(const std::string& element) {
     else if (element == um::kPropCancelGag) m->UseCard(target, kPropCancelGagCard);
     else if (element == um::kKick) KickTarget();
     else if (element == um::kSetMic) m->SetUserMic(target);
+    else if (element == um::kVolume && volume_) volume_(target);
     return true;
 }
 

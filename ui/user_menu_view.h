@@ -26,6 +26,8 @@ public:
     using ReasonDialogFn = std::function<std::optional<CkickReason::Result>(bool kick, const RoomUser& target)>;
     using DaysDialogFn =
         std::function<std::optional<std::int64_t>(const RoomUser& target, const std::string& roleName)>;
+    // "Menu_Volume": the window opens its volume slider for the user.
+    using VolumeSliderFn = std::function<void(std::uint32_t userId)>;
 
     CUserMenuView(IRoomActions& actions, QWidget* owner);
 
@@ -40,6 +42,7 @@ public:
     const std::optional<UserMenuModel>& Model() const { return model_; }
     void SetReasonDialog(ReasonDialogFn f) { reason_ = std::move(f); }
     void SetDaysDialog(DaysDialogFn f) { days_ = std::move(f); }
+    void SetVolumeSlider(VolumeSliderFn f) { volume_ = std::move(f); }
 
 private:
     void GagByPower(bool gag);
@@ -51,4 +54,5 @@ private:
     std::optional<UserMenuModel> model_;
     ReasonDialogFn reason_;
     DaysDialogFn days_;
+    VolumeSliderFn volume_;
 };

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTextEdit>
@@ -269,6 +270,7 @@ bool CSliderUI::SetAttribute(std::string_view name, const std::string& v) {
     else if (name == "value") slider_->setValue(dui::ParseInt(v));
     else if (name == "step") slider_->setSingleStep(std::max(1, dui::ParseInt(v, 1)));
     else if (name == "hor") slider_->setOrientation(dui::ParseBool(v, true) ? Qt::Horizontal : Qt::Vertical);
+    else if (name == "forecolor" || name == "thumbcolor") SetSliderColor(name == "forecolor", v);
     else known = CControlUI::SetAttribute(name, v);
     quiet_ = false;
     return known;
@@ -281,5 +283,14 @@ void CSliderUI::SetValue(int v) {
 }
 
 int CSliderUI::GetValue() const { return slider_->value(); }
+
+void CSliderUI::SetSliderColor(bool filled, const std::string& v) {
+    std::uint32_t argb = 0;
+    if (!dui::ParseColor(v, argb)) return;
+    // The style draws the filled part in the highlight colour and the handle in the button colour.
+    QPalette pal = slider_->palette();
+    pal.setColor(filled ? QPalette::Highlight : QPalette::Button, QColor::fromRgba(argb));
+    slider_->setPalette(pal);
+}
 
 void CSliderUI::Relayout() { slider_->setGeometry(rect()); }

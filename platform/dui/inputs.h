@@ -99,7 +99,8 @@ protected:
 };
 
 // Value between min and max; "valuechanged" (wParam value) when the user
-// moves it. hor="false" stands it upright.
+// moves it. hor="false" stands it upright; forecolor colours the part up
+// to the value, thumbcolor the handle.
 class CSliderUI : public CControlUI {
 public:
     explicit CSliderUI(QWidget* parent = nullptr);
@@ -113,6 +114,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent*) override { Relayout(); }
+    void SetSliderColor(bool filled, const std::string& value);
 
     QSlider* slider_;
     bool quiet_ = false;

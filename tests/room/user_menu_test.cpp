@@ -169,6 +169,22 @@ TEST(UserMenu, EntriesWithoutTheirWorkInThisBuildAreShownDisabled) {
     EXPECT_EQ(States(m), "dee---ede");
 }
 
+TEST(UserMenu, AUsersVolumeIsOfferedForOthersOnlyAndDisabledWhereNoVolumesAreKept) {
+    for (const Row& r : kRows) {
+        UserMenuFacts f;
+        f.me = 42;
+        f.target = r.self ? 42 : 7;
+        f.myRole = r.myRole;
+        f.targetRole = r.targetRole;
+        const UserMenuModel m = BuildUserMenu(f, Powers(), Roles());
+        EXPECT_EQ(m.Shown(um::kVolume), !r.self) << r.what;
+        EXPECT_EQ(m.Enabled(um::kVolume), !r.self) << r.what;
+        f.canSetVolume = false;
+        EXPECT_EQ(BuildUserMenu(f, Powers(), Roles()).Shown(um::kVolume), !r.self) << r.what;
+        EXPECT_FALSE(BuildUserMenu(f, Powers(), Roles()).Enabled(um::kVolume)) << r.what;
+    }
+}
+
 // ---- read from a room session ----------------------------------------------------
 
 namespace {
