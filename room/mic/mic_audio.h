@@ -12,6 +12,9 @@ public:
     // turn; frame stamps count from `micOpenTick` (ms).
     virtual void StartSending(bool anchor, std::uint32_t micOpenTick) = 0;
     virtual void StopSending() = 0;
+    // The media server took my anchor microphone: frames may go now (a
+    // free turn is accepted when it starts).
+    virtual void SendingAccepted() {}
     // My video broadcast closes with the anchor microphone.
     virtual void CloseVideo() = 0;
     // The room was left or reloaded: what was queued to play is dropped.

@@ -239,7 +239,8 @@ void CRoomMic::OnMixOpenMicResp(const unsigned char* body, std::size_t length) {
     }
     if (r.user_id != session_.myUserId() || r.room_id != session_.roomId()) return;
     if (micOpen_ || freeSpeech_) {
-        if (!micOpen_) audio_.StartSending(false, session_.clock().TickMs());
+        if (micOpen_) audio_.SendingAccepted();
+        else audio_.StartSending(false, session_.clock().TickMs());
         SetSpeaking(session_.myUserId(), true);
     }
     log_msg("open Microphone succeed \r\n");

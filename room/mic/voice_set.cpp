@@ -46,13 +46,19 @@ void CVoiceSet::ApplySettings(const DeviceSettings& s) {
 }
 
 void CVoiceSet::StartSending(bool anchor, std::uint32_t micOpenTick) {
-    sender_.Start(micOpenTick);
+    // The anchor's frames wait for the media server's yes; a free turn has it.
+    baseTick_ = micOpenTick;
+    if (!anchor) sender_.Start(micOpenTick);
     sending_ = true;
     std::string error;
     if (!mic_.Open(micDevice_, 22050, error))
         log_msg("open Microphone device fail: %s\r\n", error.c_str());
     if (loopback_ && !engine_.OpenLoopback()) log_msg("loopback not opened\r\n");
     log_msg("voice: %s turn, sending\r\n", anchor ? "anchor" : "free");
+}
+
+void CVoiceSet::SendingAccepted() {
+    if (sending_ && !sender_.sending()) sender_.Start(baseTick_);
 }
 
 void CVoiceSet::StopSending() {

@@ -43,6 +43,7 @@ public:
     // IMicAudio
     void StartSending(bool anchor, std::uint32_t micOpenTick) override;
     void StopSending() override;
+    void SendingAccepted() override;
     void CloseVideo() override {}
     void ResetVoice() override;
     void AnchorChanged(std::uint32_t anchorId) override;
@@ -68,4 +69,5 @@ private:
     int speakerDevice_ = -1;
     bool loopback_ = false;
     bool sending_ = false;
+    std::uint32_t baseTick_ = 0;
 };
