@@ -71,6 +71,18 @@ std::optional<std::vector<std::int16_t>> CJitterBuffer::Pop(std::uint32_t nowMs,
     return pcm;
 }
 
+std::optional<std::vector<std::int16_t>> CJitterBuffer::PopNext(std::uint32_t* stamp) {
+    if (frames_.empty()) return std::nullopt;
+    auto first = frames_.begin();
+    std::vector<std::int16_t> pcm = std::move(first->second);
+    lastPlayed_ = first->first;
+    if (stamp) *stamp = first->first;
+    played_ = true;
+    frames_.erase(first);
+    ++counts_.played;
+    return pcm;
+}
+
 void CJitterBuffer::Clear() {
     frames_.clear();
     started_ = false;

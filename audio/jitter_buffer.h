@@ -36,6 +36,9 @@ public:
     // The frame due at `nowMs`, if any, and its stamp.
     std::optional<std::vector<std::int16_t>> Pop(std::uint32_t nowMs,
                                                  std::uint32_t* stamp = nullptr);
+    // The next frame now, due or not: the output would otherwise play a gap
+    // while it waits.
+    std::optional<std::vector<std::int16_t>> PopNext(std::uint32_t* stamp = nullptr);
     void Clear();
 
     // How long frames wait now, from the jitter measured so far.

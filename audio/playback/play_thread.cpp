@@ -198,7 +198,7 @@ void CPlayThread::ReleaseDue(std::uint32_t nowMs, std::vector<std::uint32_t>& st
     }
 }
 
-bool CPlayThread::MixOut(std::uint32_t nowMs) {
+bool CPlayThread::MixOut(std::uint32_t nowMs, std::vector<std::uint32_t>& stamps) {
     std::size_t longest = 0;
     // What every speaker still talking has ready: mixing only that keeps
     // their voices in step. A speaker whose next frame is late is waited
@@ -224,7 +224,23 @@ bool CPlayThread::MixOut(std::uint32_t nowMs) {
     }
     const bool open = local_.EnsureOpen(nowMs);
     if (common == 0 && open && local_.QueuedUs() > kStarvingUs) return true;
-    if (common == 0 || common == SIZE_MAX) common = longest;
+    if (common == 0) {
+        // The device is running dry: a speaker whose next frame is here but
+        // not yet due plays it now rather than leaving a gap in its voice.
+        std::lock_guard<std::mutex> g(lock_);
+        const std::uint32_t anchor = anchor_.load();
+        common = SIZE_MAX;
+        for (auto& [id, s] : streams_) {
+            std::uint32_t stamp = 0;
+            if (s.fifo.empty())
+                if (auto pcm = s.jitter.PopNext(&stamp)) {
+                    if (anchor != 0 && id == anchor) stamps.push_back(stamp);
+                    s.fifo.insert(s.fifo.end(), pcm->begin(), pcm->end());
+                }
+            if (!s.fifo.empty()) common = std::min(common, s.fifo.size());
+        }
+    }
+    if (common == SIZE_MAX) common = longest;
     std::size_t n = std::min(common, kMaxMixSamples);
     if (open) n = std::min(n, local_.Writable() / 2);
     if (n == 0) return true;  // the device is full: its writable call wakes us
@@ -291,10 +307,10 @@ unsigned CPlayThread::Pump(std::uint32_t nowMs) {
         for (const auto& [id, s] : streams_)
             if (s.jitter.QueuedFrames() > 0) waiting = true;
     }
+    const bool wideLeft = MixOut(nowMs, stamps);
     // Muted or not, the video clock follows the anchor's voice.
     if (IVcastVideo* v = video_.load())
         for (std::uint32_t stamp : stamps) v->SignStamp(stamp);
-    const bool wideLeft = MixOut(nowMs);
     const bool narrowLeft = NarrowOut(nowMs);
     return (waiting || wideLeft || narrowLeft) ? kBusyWaitMs : kIdleWaitMs;
 }

@@ -103,7 +103,7 @@ private:
         std::uint32_t lastPushMs = 0;
     };
     void ReleaseDue(std::uint32_t nowMs, std::vector<std::uint32_t>& stamps);  // lock_ held
-    bool MixOut(std::uint32_t nowMs);
+    bool MixOut(std::uint32_t nowMs, std::vector<std::uint32_t>& stamps);
     bool NarrowOut(std::uint32_t nowMs);
     void AddJitterCounts(const CJitterBuffer::Counts& c);  // lock_ held
 
