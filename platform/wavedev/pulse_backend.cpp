@@ -104,7 +104,7 @@ std::unique_ptr<IWaveOutStream> CPulseBackend::OpenOut(int device, int rate, int
 bool CPulseBackend::ReadLevel(bool source, int device, Level& out) {
     std::string name = source ? kDefaultSource : kDefaultSink;
     int result = ok;
-    if (device > 0 && !DeviceName(source, device, name, result)) return false;
+    if (device >= 0 && !DeviceName(source, device, name, result)) return false;
     CPulseLock lock(*session_);
     if (!session_->Alive()) return false;
     pa_operation* op = nullptr;

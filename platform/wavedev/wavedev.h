@@ -89,7 +89,7 @@ public:
 
     // Mixer by line kind: 1 this program's own playback, 2 nothing (neutral:
     // volume 0, not muted, setters false), 3 the capture device, any other
-    // the output device. Device −1 is taken as 0 ... the default device.
+    // the output device. Device −1 is the default one, n ≥ 0 the list's n-th.
     // Volumes are 0…100.
     virtual int GetVolume(int kind, int device) = 0;
     virtual bool SetVolume(int kind, int percent, int device) = 0;
