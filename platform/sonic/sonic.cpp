@@ -7,6 +7,10 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -24,9 +28,36 @@ constexpr int kAmrMaxFrame = 32;
 constexpr int kAmrFrameBytes[16] = {13, 14, 16, 18, 20, 21, 27, 32, 6, 0, 0, 0, 0, 0, 0, 1};
 constexpr int kConvertPieceBytes = 16384;
 
-std::int16_t ToS16(float v) {
-    const float scaled = std::lrint(v * 32768.0f);
-    return static_cast<std::int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
+// One float sample to 16 bits: clipped, then rounded as the FPU rounds
+// (to nearest); NaN gives the lowest value. Clipping first keeps infinities
+// and huge values on their own side.
+inline std::int16_t ToS16(float v) {
+    float s = v * 32768.0f;
+    s = s >= -32768.0f ? s : -32768.0f;  // NaN fails the test and lands here too
+    s = s <= 32767.0f ? s : 32767.0f;
+    return static_cast<std::int16_t>(std::lrint(s));
+}
+
+// `n` consecutive float samples to 16 bits, as ToS16 does each. Decoding an
+// AAC frame takes only a few microseconds, and a call per sample nearly
+// doubled it, so whole vectors are converted where the CPU has them.
+void FloatsToS16(const float* src, std::int16_t* dst, std::size_t n) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128 scale = _mm_set1_ps(32768.0f), low = _mm_set1_ps(-32768.0f),
+                 high = _mm_set1_ps(32767.0f);
+    // maxps yields its second operand when either is NaN: NaN clips low, as
+    // above; the conversion rounds as lrint does, and the pack cannot overflow.
+    auto clipped = [&](const float* at) {
+        return _mm_min_ps(_mm_max_ps(_mm_mul_ps(_mm_loadu_ps(at), scale), low), high);
+    };
+    for (; i + 8 <= n; i += 8) {
+        const __m128i a = _mm_cvtps_epi32(clipped(src + i));
+        const __m128i b = _mm_cvtps_epi32(clipped(src + i + 4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packs_epi32(a, b));
+    }
+#endif
+    for (; i < n; ++i) dst[i] = ToS16(src[i]);
 }
 
 // The sampling-frequency index ADTS uses for `rate`; -1 for others.
@@ -38,29 +69,37 @@ int SamplingIndex(int rate) {
     return -1;
 }
 
-// Decoded frames of any float layout to interleaved 16-bit, mixed to mono
-// by the first channel (the voice path is mono throughout).
+// Decoded frames of any float or 16-bit layout to 16-bit mono: the first
+// channel (the voice path is mono throughout). One loop per layout, the
+// format not asked again for every sample.
 void AppendS16(const AVFrame* f, std::vector<unsigned char>& out) {
-    const int n = f->nb_samples;
+    if (f->nb_samples <= 0) return;
+    const auto n = static_cast<std::size_t>(f->nb_samples);
     const auto fmt = static_cast<AVSampleFormat>(f->format);
+    const std::size_t stride = static_cast<std::size_t>(std::max(f->ch_layout.nb_channels, 1));
     const std::size_t at = out.size();
-    out.resize(at + static_cast<std::size_t>(n) * 2);
+    out.resize(at + n * 2);
     auto* dst = reinterpret_cast<std::int16_t*>(out.data() + at);
-    for (int i = 0; i < n; ++i) {
-        float v = 0;
-        switch (fmt) {
-            case AV_SAMPLE_FMT_FLTP: v = reinterpret_cast<const float*>(f->data[0])[i]; break;
-            case AV_SAMPLE_FMT_FLT:
-                v = reinterpret_cast<const float*>(f->data[0])[i * f->ch_layout.nb_channels];
+    switch (fmt) {
+        case AV_SAMPLE_FMT_FLTP:
+            FloatsToS16(reinterpret_cast<const float*>(f->data[0]), dst, n);
+            break;
+        case AV_SAMPLE_FMT_FLT: {
+            const auto* src = reinterpret_cast<const float*>(f->data[0]);
+            if (stride == 1) {
+                FloatsToS16(src, dst, n);
                 break;
-            case AV_SAMPLE_FMT_S16P: v = reinterpret_cast<const std::int16_t*>(f->data[0])[i] / 32768.0f; break;
-            case AV_SAMPLE_FMT_S16:
-                v = reinterpret_cast<const std::int16_t*>(f->data[0])[i * f->ch_layout.nb_channels] /
-                    32768.0f;
-                break;
-            default: v = 0; break;
+            }
+            for (std::size_t i = 0; i < n; ++i) dst[i] = ToS16(src[i * stride]);
+            break;
         }
-        dst[i] = ToS16(v);
+        case AV_SAMPLE_FMT_S16P: std::memcpy(dst, f->data[0], n * 2); break;
+        case AV_SAMPLE_FMT_S16: {
+            const auto* src = reinterpret_cast<const std::int16_t*>(f->data[0]);
+            for (std::size_t i = 0; i < n; ++i) dst[i] = src[i * stride];
+            break;
+        }
+        default: break;  // a layout the voice codecs do not give: silence (resize zeroed it)
     }
 }
 
