@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <deque>
+#include <vector>
 #include <mutex>
 
 #include "platform/relayhub/frame.h"
@@ -20,6 +21,10 @@ using Clock = std::chrono::steady_clock;
 
 // Bytes read per wake-up, on the I/O thread's stack: idle sessions own none.
 constexpr std::size_t kReadChunk = 16 * 1024;
+// What one write gathers from the queue: many small frames per system call,
+// bounded so one busy session does not hold its thread for long.
+constexpr std::size_t kGatherFrames = 64;
+constexpr std::size_t kGatherBytes = 256 * 1024;
 
 }  // namespace
 
@@ -35,6 +40,7 @@ public:
 
     void Start();
     bool Send(std::uint8_t channel, std::uint32_t command, std::string_view body) override;
+    bool Send(const SharedPacket& p) override;
     void CloseWithError(std::uint32_t code, const std::string& text) override;
     void Close() override;
     void CloseAfterSending() override;
@@ -49,6 +55,8 @@ private:
     void ReadMore();
     void OnFrame(const relay::FrameHeader& h, const unsigned char* payload, std::size_t size);
     void Enqueue(std::string frame);
+    void Enqueue(std::shared_ptr<const std::string> frame);
+    bool Admit(std::size_t bytes);
     void WriteNext();
     void ArmDeadline();
     // When the silence, hello or frame deadline passes, whichever is first.
@@ -70,7 +78,11 @@ private:
     relay::FrameDecoder decoder_;
 
     std::mutex lock_;
-    std::deque<std::string> out_;
+    // Frames are shared with the other sessions of a fan-out, never copied.
+    // A frame's bytes stay put while it is queued (the deque only grows at
+    // the back and shrinks at the front), so a write may point into them.
+    std::deque<std::shared_ptr<const std::string>> out_;
+    std::size_t inFlight_ = 0;  // frames of the write under way
     bool writing_ = false;
     std::atomic<std::size_t> queuedBytes_{0};
     std::atomic<bool> closed_{false};
@@ -203,47 +215,78 @@ void CRelayConnection::OnFrame(const FrameHeader& h, const unsigned char* payloa
     }
 }
 
-bool CRelayConnection::Send(std::uint8_t channel, std::uint32_t command, std::string_view body) {
-    if (closed_ || lingering_ || body.size() > relay::kMaxFramePayload) return false;
-    if (queuedBytes_ + body.size() > kMaxOutputBytes) {
+bool CRelayConnection::Admit(std::size_t bytes) {
+    if (closed_ || lingering_) return false;
+    if (queuedBytes_ + bytes > kMaxOutputBytes) {
         // The client stopped reading: drop it rather than grow without bound.
         net::post(strand_, [self = shared_from_this()] { self->DoClose(); });
         closed_ = true;
         return false;
     }
+    return true;
+}
+
+bool CRelayConnection::Send(std::uint8_t channel, std::uint32_t command, std::string_view body) {
+    if (body.size() > relay::kMaxFramePayload || !Admit(body.size())) return false;
     Enqueue(EncodeFrame(relay::kFramePacket, channel, command, body));
     return true;
 }
 
+bool CRelayConnection::Send(const SharedPacket& p) {
+    if (!p || !Admit(p->body().size())) return false;
+    // Shares the packet's bytes: the frame lives as long as any queue holds it.
+    Enqueue(std::shared_ptr<const std::string>(p, &p->frame()));
+    return true;
+}
+
 void CRelayConnection::Enqueue(std::string frame) {
-    queuedBytes_ += frame.size();
+    Enqueue(std::make_shared<const std::string>(std::move(frame)));
+}
+
+void CRelayConnection::Enqueue(std::shared_ptr<const std::string> frame) {
+    queuedBytes_ += frame->size();
     bool start = false;
     {
         std::lock_guard<std::mutex> g(lock_);
         out_.push_back(std::move(frame));
         if (!writing_) writing_ = start = true;
     }
-    if (start) net::dispatch(strand_, [self = shared_from_this()] { self->WriteNext(); });
+    // Posted, never run here: a fan-out only queues, and each session
+    // writes on its own strand, not on the sender's thread.
+    if (start) net::post(strand_, [self = shared_from_this()] { self->WriteNext(); });
 }
 
 void CRelayConnection::WriteNext() {
-    std::string* front = nullptr;
+    std::vector<net::const_buffer> gather;
     {
         std::lock_guard<std::mutex> g(lock_);
-        if (!out_.empty() && socket_.is_open()) front = &out_.front();  // stable while we append
-        else writing_ = false;
+        if (!out_.empty() && socket_.is_open()) {
+            std::size_t bytes = 0;
+            for (const auto& f : out_) {
+                if (gather.size() == kGatherFrames ||
+                    (!gather.empty() && bytes + f->size() > kGatherBytes))
+                    break;
+                gather.push_back(net::buffer(*f));
+                bytes += f->size();
+            }
+            inFlight_ = gather.size();
+        } else {
+            writing_ = false;
+        }
     }
-    if (!front) {
+    if (gather.empty()) {
         if (closeAfterWrite_) Linger();
         return;
     }
     net::async_write(
-        socket_, net::buffer(*front),
+        socket_, gather,
         net::bind_executor(strand_, [self = shared_from_this()](const boost::system::error_code& ec,
                                                                    std::size_t n) {
             {
                 std::lock_guard<std::mutex> g(self->lock_);
-                self->out_.pop_front();
+                self->out_.erase(self->out_.begin(),
+                                 self->out_.begin() + static_cast<long>(self->inFlight_));
+                self->inFlight_ = 0;
             }
             self->queuedBytes_ -= n;
             if (ec) {

@@ -14,6 +14,26 @@ namespace server {
 class CRelaySession;
 using SessionPtr = std::shared_ptr<CRelaySession>;
 
+// A packet encoded once into its frame and shared, unchanged, by every
+// session it goes to: a room's fan-out makes one, not one per listener.
+class CSharedPacket {
+public:
+    // Null when the body is too large for a frame.
+    static std::shared_ptr<const CSharedPacket> Make(std::uint8_t channel, std::uint32_t command,
+                                                     std::string_view body);
+    const std::uint8_t channel;
+    const std::uint32_t command;
+    const std::string& frame() const { return frame_; }
+    std::string_view body() const { return std::string_view(frame_).substr(headerBytes_); }
+
+private:
+    CSharedPacket(std::uint8_t ch, std::uint32_t cmd, std::string frame, std::size_t header)
+        : channel(ch), command(cmd), frame_(std::move(frame)), headerBytes_(header) {}
+    const std::string frame_;
+    const std::size_t headerBytes_;
+};
+using SharedPacket = std::shared_ptr<const CSharedPacket>;
+
 // Each session works on its own strand: the handler may be called from any
 // I/O thread, one call at a time per session.
 class IRelayHandler {
@@ -33,6 +53,11 @@ public:
     // Thread-safe. False when the session is closed or was just dropped for
     // exceeding its output limit.
     virtual bool Send(std::uint8_t channel, std::uint32_t command, std::string_view body) = 0;
+    // The same, for a packet shared with other sessions (no copy of it is
+    // made). Thread-safe; only queues: the writing is the session's own.
+    virtual bool Send(const SharedPacket& p) {
+        return p && Send(p->channel, p->command, p->body());
+    }
     // Sends an error frame, then closes.
     virtual void CloseWithError(std::uint32_t code, const std::string& text) = 0;
     virtual void Close() = 0;

@@ -162,7 +162,9 @@ void CRoomHandler::SendChat(const SessionPtr& s, const unsigned char* body, std:
         log_err("room: chat line of user %u does not fit", me);
         return;
     }
-    for (const SessionPtr& p : to) p->Send(kChatChannel, msg::Control_Chat_Notify::id, out);
+    // Encoded once, the same bytes queued for every listener.
+    const SharedPacket packet = CSharedPacket::Make(kChatChannel, msg::Control_Chat_Notify::id, out);
+    for (const SessionPtr& p : to) p->Send(packet);
 }
 
 }  // namespace server

@@ -430,10 +430,13 @@ template <class Msg>
 void CRoomHandler::Broadcast(std::uint32_t room, std::uint32_t except, const Msg& m) {
     auto r = members_.find(room);
     if (r == members_.end()) return;
+    // Encoded once for all; sending only queues, so the lock is held briefly.
+    const SharedPacket packet = Pack(kChatChannel, m);
+    if (!packet) return;
     for (const auto& [id, member] : r->second) {
         if (id == except) continue;
         auto o = sessions_.find(member.session);
-        if (o != sessions_.end()) Reply(o->second.s, kChatChannel, m);
+        if (o != sessions_.end()) o->second.s->Send(packet);
     }
 }
 

@@ -241,7 +241,8 @@ void CRoomHandler::Moderate(const SessionPtr& s, std::uint32_t command, const un
                     if (auto o = sessions_.find(m.session); o != sessions_.end())
                         to.push_back(o->second.s);
         }
-        for (const SessionPtr& p : to) SendMsg(p, kRoomChatChannel, note.id, note);
+        const SharedPacket packet = Pack(kRoomChatChannel, note);
+        for (const SessionPtr& p : to) p->Send(packet);
         {
             // The queue lives in mode 4 only.
             std::lock_guard<std::mutex> g(lock_);

@@ -35,8 +35,9 @@ std::optional<std::size_t> CRoomHandler::PushToRoom(std::uint32_t room, int type
     }
     Finish(expired);
     std::size_t sent = 0;
+    const SharedPacket packet = CSharedPacket::Make(1, msg::Control_Push_Data_Notify::id, body);
     for (const SessionPtr& s : to)
-        if (s->Send(1, msg::Control_Push_Data_Notify::id, body)) ++sent;
+        if (s->Send(packet)) ++sent;
     log_msg("room: push type %d to room %u, %zu members", type, room, sent);
     return sent;
 }

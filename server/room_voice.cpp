@@ -64,7 +64,10 @@ void CRoomHandler::Voice(const SessionPtr& s, const unsigned char* body, std::si
     const unsigned char* bytes = nullptr;
     std::size_t length = 0;
     b.encode(bytes, length);
-    const std::string_view encoded(reinterpret_cast<const char*>(bytes), length);
+    // Encoded once, the same bytes queued for every listener.
+    const SharedPacket packet = CSharedPacket::Make(
+        kRoomMixChannel, note.id, std::string_view(reinterpret_cast<const char*>(bytes), length));
+    if (!packet) return;
 
     auto r = members_.find(room);
     if (r == members_.end()) return;
@@ -79,7 +82,7 @@ void CRoomHandler::Voice(const SessionPtr& s, const unsigned char* body, std::si
             ++voice_.backlog;
             continue;
         }
-        o->second.s->Send(kRoomMixChannel, note.id, encoded);
+        o->second.s->Send(packet);
         ++voice_.relayed;
     }
 }

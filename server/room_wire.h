@@ -23,6 +23,21 @@ inline constexpr const char* kTextKicked = "你已被踢出该房间，暂时不
 
 // Encodes and sends; false (and logged) when a field does not fit, which the
 // caps on what members bring along keep from happening.
+// A message encoded once for many receivers; null when it does not fit.
+template <class Msg>
+SharedPacket Pack(std::uint8_t channel, const Msg& m) {
+    TLV::body b;
+    if (!wire::write_fields(b, m)) {
+        log_err("room: message 0x%X does not fit its fields", Msg::id);
+        return nullptr;
+    }
+    const unsigned char* bytes = nullptr;
+    std::size_t n = 0;
+    b.encode(bytes, n);
+    return CSharedPacket::Make(channel, Msg::id,
+                               std::string_view(reinterpret_cast<const char*>(bytes), n));
+}
+
 template <class Msg>
 bool SendMsg(const SessionPtr& s, std::uint8_t channel, std::uint32_t id, const Msg& m) {
     TLV::body b;
