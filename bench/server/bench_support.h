@@ -76,8 +76,10 @@ class Server {
 public:
     // `iterations`: the password hashing cost of the demo users.
     // `arrange` runs on the seeded database before the server opens it.
+    // `limits`: the room's per-user rate limits (load runs lift them).
     explicit Server(std::uint32_t iterations,
-                    const std::function<void(server::CServerDb&)>& arrange = {}) {
+                    const std::function<void(server::CServerDb&)>& arrange = {},
+                    const server::RoomLimits& limits = {}) {
         char tmpl[] = "/tmp/zeri-bench-XXXXXX";
         if (!mkdtemp(tmpl)) std::abort();
         dir_ = tmpl;
@@ -94,7 +96,7 @@ public:
         o.dataDir = dir_;
         o.listen = "127.0.0.1";
         o.port = 0;
-        srv_ = std::make_unique<server::CZeriServer>(o);
+        srv_ = std::make_unique<server::CZeriServer>(o, limits);
         if (!srv_->Start(err)) {
             std::fprintf(stderr, "bench: %s\n", err.c_str());
             std::exit(1);
