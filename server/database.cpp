@@ -490,6 +490,15 @@ std::vector<PowerRule> CServerDb::PowerRules() {
     return out;
 }
 
+std::uint64_t CServerDb::Generation() {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return 0;
+    // data_version moves with other connections' commits, total_changes with ours.
+    Stmt st(db_, "PRAGMA data_version;");
+    const std::uint64_t others = st.step() == SQLITE_ROW ? static_cast<std::uint64_t>(st.i64(0)) : 0;
+    return others << 40 ^ static_cast<std::uint64_t>(sqlite3_total_changes64(db_));
+}
+
 std::int64_t CServerDb::CountRows(std::string_view table) {
     static const char* const known[] = {"users",    "rooms",     "roles",      "room_roles",
                                         "power_rules", "pictures", "room_gags", "room_kicks",

@@ -146,6 +146,9 @@ public:
     std::vector<RoleRecord> Roles();
     bool PutPowerRule(const PowerRule& rule, bool replace);
     std::vector<PowerRule> PowerRules();
+    // Changes whenever the database may have changed (a write through this
+    // connection or any other), so readers can keep what they read until then.
+    std::uint64_t Generation();
 
     // The user's room role back to guest.
     bool RemoveRoomRole(std::uint32_t room, std::uint32_t user);

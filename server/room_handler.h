@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <mutex>
 #include <set>
@@ -31,6 +32,7 @@
 #include <vector>
 
 #include "core/clock.h"
+#include "net/power.h"
 #include "net/user_card.h"
 #include "server/account_store.h"
 #include "server/database.h"
@@ -270,6 +272,11 @@ private:
     CAccountStore& accounts_;
     IClock& clock_;
     const RoomLimits limits_;
+
+    // The power rules as last read, and the database generation they belong to.
+    std::mutex powersLock_;
+    std::unique_ptr<CPowerTable> powers_;
+    std::uint64_t powersGeneration_ = 0;
 
     std::mutex lock_;
     std::unordered_map<std::uint64_t, Session> sessions_;

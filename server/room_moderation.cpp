@@ -180,12 +180,19 @@ bool CRoomHandler::RoleHasPower(std::uint8_t role, std::uint16_t powerId) {
 
 bool CRoomHandler::RoleHasPowerOver(std::uint8_t role, std::uint8_t targetRole,
                                     std::uint16_t powerId) {
-    // Read afresh from the database, so a changed rule holds at once; the
-    // lookup itself is the client's, so both sides agree on what a rule means.
-    CPowerTable table;
-    for (const PowerRule& r : db_.PowerRules()) table.AddRule(r.powerId, r.role, r.yesNo, r.byRole);
-    return targetRole == 0 ? table.HasPower(role, powerId)
-                           : table.HasPowerOver(role, targetRole, powerId);
+    // Kept until the database changes, so a changed rule holds at once
+    // without reading every rule for every chat line; the lookup itself is
+    // the client's, so both sides agree on what a rule means.
+    std::lock_guard<std::mutex> g(powersLock_);
+    const std::uint64_t generation = db_.Generation();
+    if (!powers_ || generation != powersGeneration_) {
+        auto table = std::make_unique<CPowerTable>();
+        for (const PowerRule& r : db_.PowerRules()) table->AddRule(r.powerId, r.role, r.yesNo, r.byRole);
+        powers_ = std::move(table);
+        powersGeneration_ = generation;
+    }
+    return targetRole == 0 ? powers_->HasPower(role, powerId)
+                           : powers_->HasPowerOver(role, targetRole, powerId);
 }
 
 void CRoomHandler::Moderate(const SessionPtr& s, std::uint32_t command, const unsigned char* body,

@@ -183,6 +183,22 @@ TEST_F(ChatRelay, GaggedPowerlessAndStrangersAreRefusedAndNothingIsRelayed) {
          [&] {
              srv->db().PutPowerRule({power_id::chat, kRoleGuest, 0, 1}, true);
          }},
+        // The server keeps the rules it read until the database changes,
+        // whoever changes it.
+        {"chat taken by another writer of the database",
+         [&] {
+             CServerDb other;
+             std::string err;
+             ASSERT_TRUE(other.Open(dir.file(kDatabaseFile), err)) << err;
+             other.PutPowerRule({power_id::chat, kRoleGuest, 0, 0}, true);
+         },
+         Line(kDave, "hi"), chat_error::no_power,
+         [&] {
+             CServerDb other;
+             std::string err;
+             ASSERT_TRUE(other.Open(dir.file(kDatabaseFile), err)) << err;
+             other.PutPowerRule({power_id::chat, kRoleGuest, 0, 1}, true);
+         }},
         {"another user's id", [] {}, Line(kAlice, "hi"), room_error::bad_request, [] {}},
         {"empty", [] {}, Line(kDave, ""), chat_error::empty, [] {}},
         {"too long", [] {}, Line(kDave, std::string(kMaxChatLineBytes + 1, 'x')),
