@@ -103,7 +103,7 @@ void CRoomHandler::SendChat(const SessionPtr& s, const unsigned char* body, std:
         (chatcode::CarriesStoredPicture(req.line) &&
          !RoleHasPower(sender.role, power_id::chat_picture)))
         return RefuseLine(s, chat_error::no_power, "无权限!");
-    const auto record = db_.RoomById(room);
+    const auto record = CachedRoom(room);
     const std::uint32_t intervalMs = record ? record->chatInterval * 1000u : 0;
 
     msg::Control_Chat_Notify note;

@@ -277,6 +277,11 @@ private:
     std::mutex powersLock_;
     std::unique_ptr<CPowerTable> powers_;
     std::uint64_t powersGeneration_ = 0;
+    // Room records as last read (chat interval, mode…), kept the same way.
+    std::optional<RoomRecord> CachedRoom(std::uint32_t room);
+    std::mutex roomsLock_;
+    std::map<std::uint32_t, std::optional<RoomRecord>> rooms_;
+    std::uint64_t roomsGeneration_ = 0;
 
     std::mutex lock_;
     std::unordered_map<std::uint64_t, Session> sessions_;

@@ -174,6 +174,22 @@ const char* ActionOf(std::uint32_t command) {
 
 }  // namespace
 
+std::optional<RoomRecord> CRoomHandler::CachedRoom(std::uint32_t room) {
+    std::lock_guard<std::mutex> g(roomsLock_);
+    const std::uint64_t generation = db_.Generation();
+    if (generation != roomsGeneration_) {
+        rooms_.clear();
+        roomsGeneration_ = generation;
+    }
+    auto it = rooms_.find(room);
+    // Bounded by the rooms that exist (and a few unknown ids) until the next change.
+    if (it == rooms_.end()) {
+        if (rooms_.size() >= 4096) rooms_.clear();
+        it = rooms_.emplace(room, db_.RoomById(room)).first;
+    }
+    return it->second;
+}
+
 bool CRoomHandler::RoleHasPower(std::uint8_t role, std::uint16_t powerId) {
     return RoleHasPowerOver(role, 0, powerId);
 }

@@ -254,4 +254,17 @@ TEST_F(ChatRelay, TheRoomsChatIntervalHolds) {
     auto n = Hear(*bob);
     ASSERT_TRUE(n);
     EXPECT_EQ(n->text, "three");
+    // A new interval written by another connection holds from the next line.
+    {
+        CServerDb other;
+        std::string err;
+        ASSERT_TRUE(other.Open(dir.file(kDatabaseFile), err)) << err;
+        auto record = other.RoomById(kMusic);
+        ASSERT_TRUE(record);
+        record->chatInterval = 10;
+        ASSERT_TRUE(other.PutRoom(*record, true));
+    }
+    clock.AdvanceMs(3000);
+    dave->Send(kChat, Line(kDave, "four"));
+    EXPECT_EQ(Refusal(*dave), chat_error::too_soon);
 }
