@@ -33,21 +33,26 @@ void container<TagT, LenT, BlockT>::write_header(unsigned char* out, TagT tag,
 }
 
 template <class TagT, class LenT, class BlockT>
-void container<TagT, LenT, BlockT>::append(const void* bytes, std::size_t length) {
-    auto* from = static_cast<const unsigned char*>(bytes);
-    while (length > 0) {
-        if (chunks_.empty() || chunks_.back()->used == kChunkSize) {
-            // Not value-initialised: the chunk is written before it is read.
-            chunks_.emplace_back(new chunk);
-            chunks_.back()->used = 0;
-        }
-        chunk& c = *chunks_.back();
-        const std::size_t take = std::min(length, kChunkSize - c.used);
-        std::memcpy(c.data + c.used, from, take);
-        c.used += take;
-        from += take;
-        length -= take;
+unsigned char* container<TagT, LenT, BlockT>::tail(std::size_t length) {
+    if (capacity_ - written_ < length) {
+        // Doubling keeps a body built item by item to a few copies in all.
+        std::size_t grown = std::max(written_ + length, capacity_ * 2);
+        if (capacity_ == 0 && length < kFirstOutput) grown = kFirstOutput;
+        // Not value-initialised: every byte is written before it is read.
+        std::unique_ptr<unsigned char[]> bigger(new unsigned char[grown]);
+        if (written_) std::memcpy(bigger.get(), out_.get(), written_);
+        out_ = std::move(bigger);
+        capacity_ = grown;
     }
+    return out_.get() + written_;
+}
+
+template <class TagT, class LenT, class BlockT>
+unsigned char* container<TagT, LenT, BlockT>::extend(std::size_t length) {
+    unsigned char* at = tail(length);
+    written_ += length;
+    flat_valid_ = false;
+    return at;
 }
 
 template <class TagT, class LenT, class BlockT>
@@ -56,20 +61,11 @@ bool container<TagT, LenT, BlockT>::put_item(TagT tag, const void* bytes, std::s
     // A longer value would go out with a wrapped length and corrupt every
     // item after it on the receiving side.
     if (length > kMaxValue || !bytes) return false;
-    flat_valid_ = false;
+    unsigned char* out = tail(kHeader + length);
+    write_header(out, tag, length);
+    std::memcpy(out + kHeader, bytes, length);
     written_ += kHeader + length;
-    if (!chunks_.empty() && kChunkSize - chunks_.back()->used >= kHeader + length) {
-        // The usual case: the whole item fits the current chunk.
-        chunk& c = *chunks_.back();
-        write_header(c.data + c.used, tag, length);
-        std::memcpy(c.data + c.used + kHeader, bytes, length);
-        c.used += kHeader + length;
-        return true;
-    }
-    unsigned char header[kHeader];
-    write_header(header, tag, length);
-    append(header, kHeader);
-    append(bytes, length);
+    flat_valid_ = false;
     return true;
 }
 
@@ -103,23 +99,10 @@ template <class TagT, class LenT, class BlockT>
 bool container<TagT, LenT, BlockT>::put_string(TagT tag, std::string_view text) {
     const std::size_t length = text.size() + 1;
     if (length > kMaxValue) return false;
-    if (!chunks_.empty() && kChunkSize - chunks_.back()->used >= kHeader + length) {
-        chunk& c = *chunks_.back();
-        unsigned char* out = c.data + c.used;
-        write_header(out, tag, length);
-        if (!text.empty()) std::memcpy(out + kHeader, text.data(), text.size());
-        out[kHeader + text.size()] = 0;
-        c.used += kHeader + length;
-        written_ += kHeader + length;
-        flat_valid_ = false;
-        return true;
-    }
-    unsigned char header[kHeader];
-    write_header(header, tag, length);
-    append(header, kHeader);
-    append(text.data(), text.size());
-    const unsigned char nul = 0;
-    append(&nul, 1);
+    unsigned char* out = tail(kHeader + length);
+    write_header(out, tag, length);
+    if (!text.empty()) std::memcpy(out + kHeader, text.data(), text.size());
+    out[kHeader + text.size()] = 0;
     written_ += kHeader + length;
     flat_valid_ = false;
     return true;
@@ -140,22 +123,11 @@ bool container<TagT, LenT, BlockT>::put_container(TagT tag, const container& nes
     const std::size_t length = nested.encoded_size();
     if (length == 0) return true;
     if (length > kMaxValue) return false;
-    if (&nested == this) {
-        // Appending to the stream being read: take a copy first.
-        std::vector<unsigned char> copy(length);
-        copy_to(copy.data());
-        return put_item(tag, copy.data(), length);
-    }
-    unsigned char header[kHeader];
-    write_header(header, tag, length);
-    append(header, kHeader);
-    for (const auto& c : nested.chunks_) append(c->data, c->used);
-    for (const item& it : nested.items()) {
-        if (it.value.length == 0) continue;
-        write_header(header, it.tag, it.value.length);
-        append(header, kHeader);
-        append(it.value.data, it.value.length);
-    }
+    // Grown first: nesting a body in itself then reads the bytes written so
+    // far from the same buffer, ahead of where they are copied to.
+    unsigned char* out = tail(kHeader + length);
+    write_header(out, tag, length);
+    nested.copy_to(out + kHeader);
     written_ += kHeader + length;
     flat_valid_ = false;
     return true;
@@ -163,9 +135,9 @@ bool container<TagT, LenT, BlockT>::put_container(TagT tag, const container& nes
 
 template <class TagT, class LenT, class BlockT>
 void container<TagT, LenT, BlockT>::copy_to(unsigned char* dest) const {
-    for (const auto& c : chunks_) {
-        std::memcpy(dest, c->data, c->used);
-        dest += c->used;
+    if (written_) {
+        std::memcpy(dest, out_.get(), written_);
+        dest += written_;
     }
     for (const item& it : items()) {
         // Re-encoding follows the writing rule: an empty value writes nothing.
@@ -180,9 +152,9 @@ void container<TagT, LenT, BlockT>::copy_to(unsigned char* dest) const {
 template <class TagT, class LenT, class BlockT>
 void container<TagT, LenT, BlockT>::encode(const unsigned char*& bytes, std::size_t& length) {
     length = encoded_size();
-    if (count_ == 0 && chunks_.size() <= 1) {
-        // The common request: one chunk, sent from where it was written.
-        bytes = chunks_.empty() ? nullptr : chunks_.front()->data;
+    if (count_ == 0) {
+        // A built body: sent from where it was written.
+        bytes = written_ ? out_.get() : nullptr;
         return;
     }
     if (!flat_valid_) {
@@ -195,8 +167,9 @@ void container<TagT, LenT, BlockT>::encode(const unsigned char*& bytes, std::siz
 
 template <class TagT, class LenT, class BlockT>
 void container<TagT, LenT, BlockT>::take(container& o) noexcept {
-    chunks_ = std::move(o.chunks_);
+    out_ = std::move(o.out_);
     written_ = o.written_;
+    capacity_ = o.capacity_;
     flat_ = std::move(o.flat_);
     flat_valid_ = o.flat_valid_;
     depth_ = o.depth_;
@@ -210,6 +183,7 @@ void container<TagT, LenT, BlockT>::take(container& o) noexcept {
         items_ = spill_.empty() ? nullptr : spill_.data();
     }
     o.written_ = 0;
+    o.capacity_ = 0;
     o.flat_valid_ = false;
     o.items_ = nullptr;
     o.count_ = 0;
@@ -343,23 +317,14 @@ template <class TagT, class LenT, class BlockT>
 std::uint64_t container<TagT, LenT, BlockT>::get_int(TagT tag, std::size_t index) const {
     std::size_t length = 0;
     const unsigned char* p = get_raw(tag, &length, index);
-    if (!p) return 0;
-    switch (length) {
-        case 1: return p[0];
-        case 2: return load_be<std::uint16_t>(p);
-        case 4: return load_be<std::uint32_t>(p);
-        case 8: return load_be<std::uint64_t>(p);
-        default: return 0;
-    }
+    return p ? read_int(p, length) : 0;
 }
 
 template <class TagT, class LenT, class BlockT>
 std::string_view container<TagT, LenT, BlockT>::get_text(TagT tag, std::size_t index) const {
     std::size_t length = 0;
     const unsigned char* p = get_raw(tag, &length, index);
-    if (!p || length == 0 || p[length - 1] != 0) return {};
-    const char* s = reinterpret_cast<const char*>(p);
-    return std::string_view(s, ::strnlen(s, length));
+    return read_text(p, length);
 }
 
 template <class TagT, class LenT, class BlockT>

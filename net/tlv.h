@@ -3,12 +3,13 @@
 // (tag, big-endian length, value), and a value may itself be a body.
 //
 // A container is used one of two ways. Built: put_* append items straight to
-// a chunked output stream in call order. Decoded: parse() records where each
+// one growing output buffer in call order. Decoded: parse() records where each
 // item lies in the received bytes (nothing is copied), so those bytes must
 // outlive the container and every container taken out of it.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <span>
@@ -39,8 +40,58 @@ struct block {
 // recursively; without a bound a 64 KB value could nest ~20000 levels.
 inline constexpr int kMaxDepth = 8;
 
-// Size of one output chunk; a small request costs one chunk.
-inline constexpr std::size_t kChunkSize = 8196;
+// The first output buffer of a body built item by item; it doubles as it
+// fills. A body written whole (extend) gets exactly its size instead.
+inline constexpr std::size_t kFirstOutput = 256;
+
+// Integer by length (1, 2, 4 or 8 bytes, big-endian); 0 otherwise.
+inline std::uint64_t read_int(const unsigned char* p, std::size_t length) {
+    std::uint64_t v = 0;
+    switch (length) {
+        case 1: return p[0];
+        case 2: return (std::uint64_t{p[0]} << 8) | p[1];
+        case 4:
+            for (int i = 0; i < 4; ++i) v = (v << 8) | p[i];
+            return v;
+        case 8:
+            for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
+            return v;
+        default: return 0;
+    }
+}
+
+// The text up to its first NUL; empty unless the value ends with a NUL.
+inline std::string_view read_text(const unsigned char* p, std::size_t length) {
+    if (!p || length == 0 || p[length - 1] != 0) return {};
+    const char* s = reinterpret_cast<const char*>(p);
+    // Most texts hold no NUL before their last byte: look from the front.
+    const void* nul = std::memchr(s, 0, length);
+    return std::string_view(s, static_cast<const char*>(nul) - s);
+}
+
+// Walks the items of a body (1-byte tag, 2-byte length) in arrival order,
+// stopping where parse() stops: at the first item that runs past the end,
+// or at a bare header with nothing after it.
+class item_reader {
+public:
+    item_reader(const unsigned char* bytes, std::size_t length)
+        : p_(bytes), end_(bytes ? length : 0) {}
+    bool next(unsigned char& tag, const unsigned char*& value, std::size_t& length) {
+        if (at_ + 3 >= end_) return false;
+        const std::size_t l = (std::size_t{p_[at_ + 1]} << 8) | p_[at_ + 2];
+        if (at_ + 3 + l > end_) return false;
+        tag = p_[at_];
+        value = p_ + at_ + 3;
+        length = l;
+        at_ += 3 + l;
+        return true;
+    }
+
+private:
+    const unsigned char* p_;
+    std::size_t end_;
+    std::size_t at_ = 0;
+};
 
 template <class TagT, class LenT, class BlockT>
 class container {
@@ -76,6 +127,11 @@ public:
     // The nested body as one value; the nested container is left unchanged.
     bool put_container(TagT tag, const container& nested);
 
+    // Room for `length` more bytes at the end of the written body, for a
+    // caller that lays out whole items itself (and must fill every byte).
+    // Valid until the next write.
+    unsigned char* extend(std::size_t length);
+
     // Bytes the body will have once encoded (written items plus decoded ones).
     std::size_t encoded_size() const { return written_ + decoded_bytes_; }
     // Copies the whole body to dest, which holds encoded_size() bytes: the
@@ -83,8 +139,8 @@ public:
     // left out, as put_* leaves them out).
     void copy_to(unsigned char* dest) const;
     // The body to send, in the container's own storage, valid until the
-    // container changes. Any length encodes whole: a body that spans several
-    // chunks is joined into one buffer. Encoding twice gives the same bytes.
+    // container changes. Any length encodes whole; a body that holds decoded
+    // items is joined into one buffer. Encoding twice gives the same bytes.
     void encode(const unsigned char*& bytes, std::size_t& length);
 
     // --- reading -------------------------------------------------------
@@ -120,20 +176,18 @@ public:
     int depth() const { return depth_; }
 
 private:
-    struct chunk {
-        std::size_t used;
-        unsigned char data[kChunkSize];
-    };
-
     bool put_item(TagT tag, const void* bytes, std::size_t length);
-    void append(const void* bytes, std::size_t length);
+    // Where the next `length` bytes go, the buffer grown to hold them;
+    // written_ is left for the caller to advance.
+    unsigned char* tail(std::size_t length);
     void write_header(unsigned char* out, TagT tag, std::size_t length) const;
     std::size_t find_first(TagT tag) const;
     void take(container& o) noexcept;
     void sort_items();
 
-    std::vector<std::unique_ptr<chunk>> chunks_;
+    std::unique_ptr<unsigned char[]> out_;  // written items, not zeroed
     std::size_t written_ = 0;
+    std::size_t capacity_ = 0;
 
     // Decoded items. Most bodies have a handful, kept inline so that
     // decoding a body or a nested value allocates nothing.
