@@ -28,14 +28,6 @@ std::string CutUtf8(const std::string& text, std::size_t max) {
     return text.substr(0, n);
 }
 
-// Bytes the block adds to a user list (its tag and length included); 0 when
-// it cannot be written at all.
-std::size_t ListBytes(const msg::user_block& b) {
-    TLV::body body;
-    if (!wire::write_fields(body, b)) return 0;
-    return body.encoded_size() + TLV::body::kHeader;
-}
-
 }  // namespace
 
 std::string CRoomHandler::RoomNickname(const std::string& account, std::uint32_t user) {
@@ -65,27 +57,42 @@ msg::user_card CRoomHandler::CardOf(std::uint32_t user, std::uint8_t sex,
     return card;
 }
 
-void CRoomHandler::SendUserList(const SessionPtr& s, const std::vector<msg::user_block>& users) {
-    msg::Control_Room_UserList_Notify part;
-    std::size_t bytes = 0;
-    std::size_t parts = 0;
-    for (const msg::user_block& b : users) {
-        const std::size_t size = ListBytes(b);
-        if (size == 0) {
-            // Not reached: members' nicknames and cards are capped at login.
-            log_err("room: user %u does not fit a user list", b.user_id);
-            continue;
-        }
-        if (!part.users.empty() && bytes + size > kUserListPacketBytes) {
-            SendMsg(s, kRoomChatChannel, part.id, part);
-            ++parts;
-            part.users.clear();
-            bytes = 0;
-        }
-        part.users.push_back(b);
-        bytes += size;
+void CRoomHandler::Member::Encode(std::uint32_t user) {
+    msg::Control_Room_UserList_Notify one;
+    msg::user_block& b = one.users.emplace_back();
+    b.user_id = user;
+    b.nickname = nickname;
+    b.role = role;
+    b.gagged = gagged ? 1 : 0;
+    b.card = card;
+    TLV::body body;
+    listItem.clear();
+    // Not reached: members' nicknames and cards are capped at login.
+    if (!wire::write_fields(body, one)) {
+        log_err("room: user %u does not fit a user list", user);
+        return;
     }
-    if (!part.users.empty() || parts == 0) SendMsg(s, kRoomChatChannel, part.id, part);
+    const unsigned char* bytes = nullptr;
+    std::size_t n = 0;
+    body.encode(bytes, n);
+    listItem.assign(reinterpret_cast<const char*>(bytes), n);
+}
+
+void CRoomHandler::SendUserList(const SessionPtr& s, const std::map<std::uint32_t, Member>& members) {
+    // A list is its users' items one after another: the members' own
+    // encodings, joined up to the packet size.
+    std::string part;
+    bool sent = false;
+    for (const auto& [id, m] : members) {
+        if (m.listItem.empty()) continue;
+        if (!part.empty() && part.size() + m.listItem.size() > kUserListPacketBytes) {
+            s->Send(kRoomChatChannel, msg::Control_Room_UserList_Notify::id, part);
+            sent = true;
+            part.clear();
+        }
+        part += m.listItem;
+    }
+    if (!part.empty() || !sent) s->Send(kRoomChatChannel, msg::Control_Room_UserList_Notify::id, part);
 }
 
 }  // namespace server

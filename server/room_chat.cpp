@@ -62,6 +62,7 @@ bool CRoomHandler::SetGagged(std::uint32_t room, std::uint32_t user, bool gagged
     auto m = r->second.find(user);
     if (m == r->second.end()) return false;
     m->second.gagged = gagged;
+    m->second.Encode(user);
     return true;
 }
 

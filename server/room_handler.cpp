@@ -10,6 +10,7 @@
 #include "net/commands.h"
 #include "net/fields.h"
 #include "server/password.h"
+#include "server/room_broadcast.h"
 #include "server/room_wire.h"
 
 namespace server {
@@ -280,11 +281,12 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
     me.role = role;
     me.gagged = db_.IsGagged(req.room_id, req.user_id);
     me.card = CardOf(req.user_id, user ? user->sex : 0, req.card, now);
+    me.Encode(req.user_id);  // outside the lock
+    const unsigned grade = me.card.wealth_grade, vip = me.card.vip_level;
     std::string mediaKey = NewToken();
     if (mediaKey.empty()) log_err("room: no random source for the media key of user %u", req.user_id);
     SessionPtr displaced;  // the same account's earlier chat session
     bool newcomer = true;
-    std::vector<msg::user_block> list;
     resp.room_mode = room->mode;
     resp.role = role;
     resp.gagged = me.gagged ? 1 : 0;
@@ -321,16 +323,7 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
         newcomer = room.count(req.user_id) == 0 || room[req.user_id].session != s->id();
         st.chat = {req.user_id, req.room_id};
         chatOf_[req.user_id] = s->id();
-        room[req.user_id] = me;
-        for (const auto& [id, m] : room) {
-            msg::user_block b;
-            b.user_id = id;
-            b.nickname = m.nickname;
-            b.role = m.role;
-            b.gagged = m.gagged ? 1 : 0;
-            b.card = m.card;
-            list.push_back(std::move(b));
-        }
+        room[req.user_id] = std::move(me);
         // Still under the lock: a member who logs in meanwhile is told of
         // only after this answer and list are queued, so the list the
         // newcomer starts from never overwrites a later arrival.
@@ -339,15 +332,16 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
         // The newcomer learns who is there (itself included), who holds the
         // anchor microphone and, in mode 4, the queue; the others learn of
         // the newcomer.
-        SendUserList(s, list);
+        SendUserList(s, room);
         MicWelcome(s, req.room_id, roomMode);
         if (newcomer) {
+            const Member& m = room[req.user_id];
             msg::Control_User_Login_Notify join;
             join.user_id = req.user_id;
-            join.nickname = me.nickname;
+            join.nickname = m.nickname;
             join.role = role;
-            join.gagged = me.gagged ? 1 : 0;
-            join.card = me.card;
+            join.gagged = m.gagged ? 1 : 0;
+            join.card = m.card;
             Broadcast(req.room_id, req.user_id, join);
         }
     }
@@ -359,7 +353,7 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
         displaced->CloseAfterSending();
     }
     log_msg("room: login user=%u room=%u role=%u grade=%u vip=%u", req.user_id, req.room_id, role,
-            me.card.wealth_grade, me.card.vip_level);
+            grade, vip);
 }
 
 void CRoomHandler::RoomInfo(const SessionPtr& s, const unsigned char*, std::size_t) {
@@ -423,20 +417,6 @@ void CRoomHandler::DropMedia(std::uint32_t user, std::uint32_t room) {
             continue;
         }
         if ((o->second.*which).room == room) DropBinding(*index, which, o->second);
-    }
-}
-
-template <class Msg>
-void CRoomHandler::Broadcast(std::uint32_t room, std::uint32_t except, const Msg& m) {
-    auto r = members_.find(room);
-    if (r == members_.end()) return;
-    // Encoded once for all; sending only queues, so the lock is held briefly.
-    const SharedPacket packet = Pack(kChatChannel, m);
-    if (!packet) return;
-    for (const auto& [id, member] : r->second) {
-        if (id == except) continue;
-        auto o = sessions_.find(member.session);
-        if (o != sessions_.end()) o->second.s->Send(packet);
     }
 }
 

@@ -165,6 +165,10 @@ private:
         std::uint8_t role = 0;
         bool gagged = false;
         msg::user_card card;
+        // This member as one item of a user list, encoded when the member
+        // joins or changes, so a newcomer's list is copied, not encoded.
+        std::string listItem;
+        void Encode(std::uint32_t user);
     };
     struct Binding {
         std::uint32_t user = 0;
@@ -239,7 +243,7 @@ private:
     // keeps; the user id for an account without one.
     static std::string RoomNickname(const std::string& account, std::uint32_t user);
     // The list of the room's members, in as many notifications as it takes.
-    static void SendUserList(const SessionPtr& s, const std::vector<msg::user_block>& users);
+    static void SendUserList(const SessionPtr& s, const std::map<std::uint32_t, Member>& members);
     // Tells and closes what was ended (no lock held).
     static void Finish(const Ended& ended);
 

@@ -14,6 +14,7 @@
 #include "net/fields.h"
 #include "net/power.h"
 #include "server/room_handler.h"
+#include "server/room_broadcast.h"
 #include "server/room_wire.h"
 
 namespace server {
@@ -351,15 +352,6 @@ void CRoomHandler::StartTurn(std::uint32_t room, MicState& m, std::int64_t now) 
     const std::int64_t turn = record ? record->micTurnSeconds : kDefaultTurn;
     m.headUntil = now + std::min(turn + m.queue.front().bonus, kMaxTurn);
     m.queue.front().bonus = 0;
-}
-
-template <class Msg>
-void CRoomHandler::ToAll(std::uint32_t room, const Msg& note) {
-    auto r = members_.find(room);
-    if (r == members_.end()) return;
-    for (const auto& [id, member] : r->second)
-        if (auto o = sessions_.find(member.session); o != sessions_.end())
-            SendMsg(o->second.s, kRoomChatChannel, note.id, note);
 }
 
 void CRoomHandler::SendQueue(std::uint32_t room) {

@@ -13,6 +13,7 @@
 #include "net/fields.h"
 #include "net/power.h"
 #include "server/room_handler.h"
+#include "server/room_broadcast.h"
 #include "server/room_wire.h"
 
 namespace server {
@@ -324,9 +325,7 @@ void CRoomHandler::Moderate(const SessionPtr& s, std::uint32_t command, const un
         const auto tellEveryone = [&](const auto& note) {
             record();
             Answer(s, a, me);
-            for (const auto& [id, member] : members_[room])
-                if (auto o = sessions_.find(member.session); o != sessions_.end())
-                    SendMsg(o->second.s, kRoomChatChannel, note.id, note);
+            ToAll(room, note);
         };
         switch (command) {
             case cmd::Control_Gag_Req:
@@ -350,6 +349,7 @@ void CRoomHandler::Moderate(const SessionPtr& s, std::uint32_t command, const un
                                               : db_.SetRoomRole(room, a.target, a.role, expiry);
                 if (!stored) break;
                 target.role = a.role;
+                target.Encode(a.target);
                 logDetail = "role " + std::to_string(a.role) + " expiry " + std::to_string(expiry);
                 msg::Control_Power_Notify note;
                 note.user_id = a.target;
@@ -399,11 +399,8 @@ bool CRoomHandler::StoreGag(std::uint32_t room, std::uint32_t actor, std::uint32
 
 void CRoomHandler::TellGag(std::uint32_t room, std::uint32_t targetId, Member& target, bool gag) {
     target.gagged = gag;
-    const auto tell = [&](const auto& note) {
-        for (const auto& [id, member] : members_[room])
-            if (auto o = sessions_.find(member.session); o != sessions_.end())
-                SendMsg(o->second.s, kRoomChatChannel, note.id, note);
-    };
+    target.Encode(targetId);
+    const auto tell = [&](const auto& note) { ToAll(room, note); };
     if (gag) {
         msg::Control_Gag_Notify note;
         note.user_id = targetId;

@@ -544,4 +544,43 @@ TEST_F(ModerationRules, GrantsLastTheirMinutesGuestRemovesAndByRoleRulesHold) {
     EXPECT_TRUE(g->ok());
 }
 
+TEST_F(ModerationRules, ANewcomersListShowsTheGagsAndRolesGivenBeforeItCame) {
+    auto alice = server.In(kAlice);
+    auto dave = server.In(kDave);
+    auto g = Order<msg::Control_Gag_Resp>(*alice, Gag(kAlice, kDave));
+    ASSERT_TRUE(g && g->ok());
+    auto r = Order<msg::Control_Set_Power_Resp>(*alice, Power(kAlice, kDave, kRoleManager, 60));
+    ASSERT_TRUE(r && r->ok());
+
+    auto bob = std::make_unique<RawClient>(server.srv->port(), "pc_chat");
+    ASSERT_TRUE(server.Login(*bob, kBob, kLobby));
+    std::optional<srvtest::Frame> frame;
+    while ((frame = bob->Next()) && frame->command != cmd::Control_Room_UserList_Notify) {
+    }
+    ASSERT_TRUE(frame);
+    const auto list = srvtest::Decode<msg::Control_Room_UserList_Notify>(frame->payload);
+    // The list is made of the members' kept items; it reads back to the
+    // same bytes the catalogue writes.
+    EXPECT_EQ(frame->payload, srvtest::Body(list));
+    std::map<std::uint32_t, msg::user_block> by;
+    for (const auto& u : list.users) by[u.user_id] = u;
+    ASSERT_EQ(by.size(), 3u);
+    EXPECT_EQ(by[kDave].gagged, 1);
+    EXPECT_EQ(by[kDave].role, kRoleManager);
+    EXPECT_EQ(by[kBob].gagged, 0);
+
+    // Freed again: the next newcomer sees it.
+    auto u = Order<msg::Control_Cancel_Gag_Resp>(*alice, Ungag(kAlice, kDave));
+    ASSERT_TRUE(u && u->ok());
+    auto carol = server.In(kCarol);
+    bool listed = false;
+    while (auto l = carol->Notice<msg::Control_Room_UserList_Notify>(300ms))
+        for (const auto& b : l->users)
+            if (b.user_id == kDave) {
+                listed = true;
+                EXPECT_EQ(b.gagged, 0);
+            }
+    EXPECT_TRUE(listed);
+}
+
 }  // namespace
