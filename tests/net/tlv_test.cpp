@@ -78,6 +78,53 @@ TEST(TlvWrite, NestedContainerIsOneValue) {
     EXPECT_EQ(outer.encoded_size(), 4u + 2 * 12u);
 }
 
+// Whole items laid out by the caller sit between the put_* items, and the
+// body keeps every byte as it grows past its first buffer.
+TEST(TlvWrite, ExtendedRoomJoinsTheItems) {
+    TLV::body b;
+    b.put_u8(1, 1);
+    unsigned char* room = b.extend(4);
+    std::memcpy(room, "\x02\x00\x01\x07", 4);
+    b.put_u8(3, 3);
+    EXPECT_EQ(Encoded(b), "01 00 01 01 02 00 01 07 03 00 01 03");
+
+    TLV::body big;
+    std::string want;
+    for (int i = 0; i < 500; ++i) {
+        if (i % 7 == 0) {
+            std::memcpy(big.extend(5), "\x09\x00\x02\xAB\xCD", 5);
+            want += "09 00 02 AB CD ";
+        } else {
+            big.put_u16(8, static_cast<std::uint16_t>(i));
+            static const char* digits = "0123456789ABCDEF";
+            want += "08 00 02 ";
+            want += {digits[(i >> 12) & 15], digits[(i >> 8) & 15], ' ', digits[(i >> 4) & 15],
+                     digits[i & 15], ' '};
+        }
+    }
+    want.pop_back();
+    EXPECT_EQ(Encoded(big), want);
+}
+
+TEST(TlvWrite, BodyNestedInItself) {
+    // The buffer grows while the body's own bytes are being copied into it.
+    TLV::body b;
+    b.put_cstr(1, "abc");
+    for (int i = 0; i < 6; ++i) ASSERT_TRUE(b.put_container(2, b));
+    const std::vector<unsigned char> flat = TLV::encode(static_cast<const TLV::body&>(b));
+    // Each round doubles the body and adds one header: 7, 17, 37, 77, ...
+    std::size_t n = 7;
+    for (int i = 0; i < 6; ++i) n = 2 * n + 3;
+    EXPECT_EQ(flat.size(), n);
+    TLV::body back;
+    back.parse(flat.data(), flat.size());
+    EXPECT_EQ(back.get_string(1), "abc");
+    TLV::body_ptr last = back.get_container(2, 5);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(ToHex(TLV::encode(static_cast<const TLV::body&>(*last))),
+              ToHex(std::vector<unsigned char>(flat.begin(), flat.begin() + (n - 3) / 2)));
+}
+
 TEST(TlvRead, IntegersAreReadByLength) {
     TLV::body b = Parsed(Hex("01 00 04 00 00 00 2A"));
     EXPECT_EQ(b.get_int(1), 42u);
