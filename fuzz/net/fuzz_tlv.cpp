@@ -1,5 +1,6 @@
 // Arbitrary bytes as a body: every tag and index through every getter,
 // nested values decoded recursively, and the decoded body re-encoded.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -50,6 +51,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TLV::body b;
     b.parse(data, size);
     Walk(b);
+
+    // The one-pass reader meets the same items, in arrival order: sorted
+    // stably by tag they are the container's.
+    std::vector<TLV::body::item> met;
+    TLV::item_reader reader(data, size);
+    unsigned char tag = 0;
+    const unsigned char* value = nullptr;
+    std::size_t length = 0;
+    while (reader.next(tag, value, length))
+        met.push_back({tag, {value, static_cast<unsigned short>(length)}});
+    std::stable_sort(met.begin(), met.end(), [](const auto& x, const auto& y) { return x.tag < y.tag; });
+    Check(met.size() == b.items().size());
+    for (std::size_t i = 0; i < met.size(); ++i)
+        Check(met[i].tag == b.items()[i].tag && met[i].value.data == b.items()[i].value.data &&
+              met[i].value.length == b.items()[i].value.length);
 
     // Re-encoding gives the same items sorted by tag, and nothing else
     // (empty values are left out, as every writer leaves them out).
