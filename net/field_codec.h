@@ -237,8 +237,11 @@ void clear_one(Msg& m, const nesteds_field<Msg, N>& f) {
     (m.*(f.member)).clear();
 }
 
+// The reads are inlined by force into read_items, which is past the
+// compiler's size limit for inlining; a call per item costs more than the read.
 template <class Msg, class M>
-void read_one(Msg& m, const int_field<Msg, M>& f, const unsigned char* p, std::size_t n, int) {
+[[gnu::always_inline]] inline void read_one(Msg& m, const int_field<Msg, M>& f,
+                                            const unsigned char* p, std::size_t n, int) {
     if constexpr (is_optional<M>::value) {
         m.*(f.member) = static_cast<typename M::value_type>(TLV::read_int(p, n));
     } else {
@@ -246,11 +249,13 @@ void read_one(Msg& m, const int_field<Msg, M>& f, const unsigned char* p, std::s
     }
 }
 template <class Msg>
-void read_one(Msg& m, const text_field<Msg>& f, const unsigned char* p, std::size_t n, int) {
+[[gnu::always_inline]] inline void read_one(Msg& m, const text_field<Msg>& f,
+                                            const unsigned char* p, std::size_t n, int) {
     m.*(f.member) = TLV::read_text(p, n);
 }
 template <class Msg>
-void read_one(Msg& m, const raw_field<Msg>& f, const unsigned char* p, std::size_t n, int) {
+[[gnu::always_inline]] inline void read_one(Msg& m, const raw_field<Msg>& f,
+                                            const unsigned char* p, std::size_t n, int) {
     m.*(f.member) = bytes(p, n);
 }
 template <class Msg, class N>
@@ -260,7 +265,8 @@ void read_one(Msg& m, const nested_field<Msg, N>& f, const unsigned char* p, std
     if (depth < TLV::kMaxDepth) read_body(p, n, depth + 1, m.*(f.member));
 }
 template <class Msg, class M>
-void read_one(Msg& m, const ints_field<Msg, M>& f, const unsigned char* p, std::size_t n, int) {
+[[gnu::always_inline]] inline void read_one(Msg& m, const ints_field<Msg, M>& f,
+                                            const unsigned char* p, std::size_t n, int) {
     (m.*(f.member)).push_back(static_cast<M>(TLV::read_int(p, n)));
 }
 template <class Msg, class N>
@@ -273,7 +279,8 @@ void read_one(Msg& m, const nesteds_field<Msg, N>& f, const unsigned char* p, st
 
 // One item into field I (a listed field, or the status after them).
 template <class Msg, std::size_t I>
-void read_slot(Msg& m, const unsigned char* p, std::size_t n, int depth, std::uint64_t& seen) {
+[[gnu::always_inline]] inline void read_slot(Msg& m, const unsigned char* p, std::size_t n,
+                                             int depth, std::uint64_t& seen) {
     using L = layout<Msg>;
     if constexpr (I >= L::count) {
         constexpr std::uint64_t bit = std::uint64_t{1} << I;

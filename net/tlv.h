@@ -44,8 +44,11 @@ inline constexpr int kMaxDepth = 8;
 // fills. A body written whole (extend) gets exactly its size instead.
 inline constexpr std::size_t kFirstOutput = 256;
 
+// The readers below sit in the innermost loop of every decoder, which
+// grows past the compiler's own inlining limits: they are inlined by force.
+
 // Integer by length (1, 2, 4 or 8 bytes, big-endian); 0 otherwise.
-inline std::uint64_t read_int(const unsigned char* p, std::size_t length) {
+[[gnu::always_inline]] inline std::uint64_t read_int(const unsigned char* p, std::size_t length) {
     std::uint64_t v = 0;
     switch (length) {
         case 1: return p[0];
@@ -61,12 +64,18 @@ inline std::uint64_t read_int(const unsigned char* p, std::size_t length) {
 }
 
 // The text up to its first NUL; empty unless the value ends with a NUL.
-inline std::string_view read_text(const unsigned char* p, std::size_t length) {
+[[gnu::always_inline]] inline std::string_view read_text(const unsigned char* p,
+                                                         std::size_t length) {
     if (!p || length == 0 || p[length - 1] != 0) return {};
     const char* s = reinterpret_cast<const char*>(p);
-    // Most texts hold no NUL before their last byte: look from the front.
-    const void* nul = std::memchr(s, 0, length);
-    return std::string_view(s, static_cast<const char*>(nul) - s);
+    // The last byte is a NUL, so the scan ends; short texts are not worth
+    // a library call.
+    if (length <= 16) {
+        std::size_t n = 0;
+        while (s[n] != 0) ++n;
+        return std::string_view(s, n);
+    }
+    return std::string_view(s, static_cast<const char*>(std::memchr(s, 0, length)) - s);
 }
 
 // Walks the items of a body (1-byte tag, 2-byte length) in arrival order,
@@ -76,7 +85,8 @@ class item_reader {
 public:
     item_reader(const unsigned char* bytes, std::size_t length)
         : p_(bytes), end_(bytes ? length : 0) {}
-    bool next(unsigned char& tag, const unsigned char*& value, std::size_t& length) {
+    [[gnu::always_inline]] bool next(unsigned char& tag, const unsigned char*& value,
+                                     std::size_t& length) {
         if (at_ + 3 >= end_) return false;
         const std::size_t l = (std::size_t{p_[at_ + 1]} << 8) | p_[at_ + 2];
         if (at_ + 3 + l > end_) return false;

@@ -61,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t length = 0;
     while (reader.next(tag, value, length))
         met.push_back({tag, {value, static_cast<unsigned short>(length)}});
-    std::stable_sort(met.begin(), met.end(), [](const auto& x, const auto& y) { return x.tag < y.tag; });
+    std::stable_sort(met.begin(), met.end(),
+                     [](const auto& x, const auto& y) { return x.tag < y.tag; });
     Check(met.size() == b.items().size());
     for (std::size_t i = 0; i < met.size(); ++i)
         Check(met[i].tag == b.items()[i].tag && met[i].value.data == b.items()[i].value.data &&

@@ -244,7 +244,8 @@ std::vector<Bytes> Damaged(const Bytes& good, std::mt19937_64& rng) {
         at += size;
     }
     auto item = [&](std::size_t i) {
-        return Bytes(good.begin() + items[i].first, good.begin() + items[i].first + items[i].second);
+        const auto from = good.begin() + static_cast<std::ptrdiff_t>(items[i].first);
+        return Bytes(from, from + static_cast<std::ptrdiff_t>(items[i].second));
     };
     Bytes reversed;
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -298,7 +299,8 @@ TEST(FieldCodecDecode, AgreesWithTheGettersOnDamagedBodies) {
         for (int round = 0; round < 6; ++round) {
             Msg m{};
             fill.Fill(m);
-            for (const Bytes& bytes : Damaged(OracleBytes(m), rng)) ExpectDecodesAsTheGettersRead<Msg>(bytes);
+            for (const Bytes& bytes : Damaged(OracleBytes(m), rng))
+                ExpectDecodesAsTheGettersRead<Msg>(bytes);
         }
     });
 }

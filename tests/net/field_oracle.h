@@ -106,7 +106,8 @@ template <class Msg, class M>
 void read_one(const TLV::body& b, Msg& m, const wire::ints_field<Msg, M>& f) {
     std::vector<M>& out = m.*(f.member);
     out.clear();
-    for (std::size_t i = 0; i < b.count(f.tag); ++i) out.push_back(static_cast<M>(b.get_int(f.tag, i)));
+    for (std::size_t i = 0; i < b.count(f.tag); ++i)
+        out.push_back(static_cast<M>(b.get_int(f.tag, i)));
 }
 template <class Msg, class N>
 void read_one(const TLV::body& b, Msg& m, const wire::nesteds_field<Msg, N>& f) {
