@@ -205,7 +205,11 @@ void CRelayConnection::OnFrame(const FrameHeader& h, const unsigned char* payloa
     }
     switch (h.type) {
         case relay::kFramePacket:
+            CSharedPacket::FrameArrived(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                            lastRecv_.time_since_epoch())
+                                            .count());
             handler_.OnPacket(shared_from_this(), h.channel, h.command, payload, size);
+            CSharedPacket::FrameArrived(0);
             break;
         case relay::kFramePing:
             Enqueue(EncodeFrame(relay::kFramePong, 0, h.command));

@@ -21,16 +21,28 @@ public:
     // Null when the body is too large for a frame.
     static std::shared_ptr<const CSharedPacket> Make(std::uint8_t channel, std::uint32_t command,
                                                      std::string_view body);
+    ~CSharedPacket();
     const std::uint8_t channel;
     const std::uint32_t command;
     const std::string& frame() const { return frame_; }
     std::string_view body() const { return std::string_view(frame_).substr(headerBytes_); }
+
+    // Measuring the fan-out (benchmarks; zeri-server never sets it): called
+    // as each packet is freed, which is when the last receiver's write of it
+    // has completed, with the nanoseconds since the frame that caused it
+    // arrived (or since the packet was made, outside a handler's call).
+    using Observer = void (*)(std::uint32_t command, std::int64_t nanoseconds);
+    static void Observe(Observer observer);
+    // The relay server marks the arrival of the frame it hands to the
+    // handler, on the handler's thread, for the observer.
+    static void FrameArrived(std::int64_t steadyNanoseconds);
 
 private:
     CSharedPacket(std::uint8_t ch, std::uint32_t cmd, std::string frame, std::size_t header)
         : channel(ch), command(cmd), frame_(std::move(frame)), headerBytes_(header) {}
     const std::string frame_;
     const std::size_t headerBytes_;
+    std::int64_t born_ = 0;  // steady ns, only while observed
 };
 using SharedPacket = std::shared_ptr<const CSharedPacket>;
 

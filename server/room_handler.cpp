@@ -121,6 +121,7 @@ void CRoomHandler::OnClosed(const SessionPtr& s) {
     requests_.Forget(key);
     media_.Forget(key);
     sessions_.erase(it);
+    ++ended_;
 }
 
 void CRoomHandler::OnPacket(const SessionPtr& s, std::uint8_t channel, std::uint32_t command,

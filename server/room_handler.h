@@ -18,6 +18,7 @@
 // requests and another for media data; a session refused too many times in
 // a row is closed. The relay server adds the frame and output-buffer limits.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -101,6 +102,8 @@ public:
 
     // What the relay knows right now (tests, admin).
     std::size_t SessionCount();
+    // Sessions that have ended since the start.
+    std::uint64_t SessionsEnded() const { return ended_; }
     bool ChatIn(std::uint32_t user, std::uint32_t room);
     bool VideoIn(std::uint32_t user, std::uint32_t room);
     bool MixIn(std::uint32_t user, std::uint32_t room);
@@ -327,6 +330,7 @@ private:
     VoiceCounts voice_;
     // The earliest token expiry among live chat logins (or earlier).
     std::int64_t nextExpiry_ = INT64_MAX;
+    std::atomic<std::uint64_t> ended_{0};
 };
 
 }  // namespace server

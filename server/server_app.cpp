@@ -231,6 +231,7 @@ bool CZeriServer::Start(std::string& error) {
         io_->tickTimer->async_wait([this](const boost::system::error_code& ec) {
             if (ec || stopping_) return;
             rooms_->OnTick(clock_.Now());
+            trim_.OnTick(rooms_->SessionsEnded());
             io_->tick();
         });
     };

@@ -16,6 +16,7 @@
 #include "server/account_store.h"
 #include "server/database.h"
 #include "server/http/http_server.h"
+#include "server/memory_trim.h"
 #include "server/relay_server.h"
 #include "server/picture_store.h"
 #include "server/room_handler.h"
@@ -103,6 +104,7 @@ private:
     std::unique_ptr<CHttpServer> http_;
     std::vector<std::thread> threads_;
     std::atomic<bool> stopping_{false};
+    CMemoryTrim trim_;  // run by the tick, one thread at a time
 };
 
 // The admin path of --issue-token: opens the database of `options`,

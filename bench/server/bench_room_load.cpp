@@ -5,6 +5,7 @@
 //   bench_room_load voice [N=1000] [speakers=2] [seconds=10]
 //   bench_room_load idle  [N=1000]
 //   bench_room_load join  [N=1000]
+//   bench_room_load churn [N=1000]
 //
 // Each prints one line. Latency is from the sender's write to the
 // listener's read: the send time (steady clock, ns) travels in the chat text
@@ -12,6 +13,9 @@
 // of this process's threads other than the bench's own two (main/sender and
 // the epoll reader), read from /proc/self/task/*/stat over the measured
 // window; RSS is the whole process (/proc/self/statm), load side included.
+// "In-server" is from the read that brought the sender's frame to the
+// completed write of that line (or frame) to its last listener: the life of
+// the shared packet, observed as it is freed.
 // The room's per-user request and media limits are lifted, so that a higher
 // rate than the defaults measures the relay rather than the rate limiter.
 #include <sys/epoll.h>
@@ -100,6 +104,19 @@ std::pair<double, double> CpuPercent(const std::map<pid_t, long>& a, const std::
     return {100.0 * server / hz / seconds, 100.0 * load / hz / seconds};
 }
 
+// In-server fan-out times of the relayed lines and frames, in ms.
+constexpr std::size_t kInServerMax = 1 << 20;
+std::vector<double> gInServer(kInServerMax);
+std::atomic<std::size_t> gInServerCount{0};
+std::atomic<bool> gInServerOn{false};
+
+void OnPacketFreed(std::uint32_t command, std::int64_t ns) {
+    if (!gInServerOn.load(std::memory_order_relaxed)) return;
+    if (command != msg::Control_Chat_Notify::id && command != msg::Mix_Aac_Notify::id) return;
+    const std::size_t k = gInServerCount.fetch_add(1);
+    if (k < kInServerMax) gInServer[k] = static_cast<double>(ns) / 1e6;
+}
+
 double Percentile(std::vector<double>& v, double p) {
     if (v.empty()) return 0;
     const std::size_t k = std::min(v.size() - 1, static_cast<std::size_t>(p * (v.size() - 1) + 0.5));
@@ -148,7 +165,8 @@ public:
     }
     ~Fleet() {
         Stop();
-        for (auto& c : conns) ::close(c.fd);
+        for (auto& c : conns)
+            if (c.fd >= 0) ::close(c.fd);
         ::close(ep_);
     }
 
@@ -189,6 +207,17 @@ public:
     }
 
     // Waits until `counter` reaches `want`; false after `seconds`.
+    // Ends every connection of the run, as a crowd leaving does.
+    void CloseAll() {
+        Stop();
+        for (auto& c : conns) {
+            epoll_ctl(ep_, EPOLL_CTL_DEL, c.fd, nullptr);
+            ::close(c.fd);
+            c.fd = -1;
+            c.decoder.reset();
+        }
+    }
+
     static bool Await(const std::atomic<int>& counter, int want, int seconds = 60) {
         const auto until = Clock::now() + std::chrono::seconds(seconds);
         while (counter.load() < want) {
@@ -378,8 +407,9 @@ int Arg(int argc, char** argv, int i, int fallback) {
 
 int main(int argc, char** argv) {
     const std::string scenario = argc > 1 ? argv[1] : "";
-    if (scenario != "chat" && scenario != "voice" && scenario != "idle" && scenario != "join") {
-        std::fprintf(stderr, "usage: bench_room_load chat|voice|idle|join [N] ...\n");
+    if (scenario != "chat" && scenario != "voice" && scenario != "idle" && scenario != "join" &&
+        scenario != "churn") {
+        std::fprintf(stderr, "usage: bench_room_load chat|voice|idle|join|churn [N] ...\n");
         return 2;
     }
     const int listeners = Arg(argc, argv, 2, 1000);
@@ -414,7 +444,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < listeners; ++i) fleet.users[senders + i].listener = true;
     fleet.Start();
 
-    char line[512];
+    char line[768];
     if (scenario == "idle") {
         const long before = benchsrv::RssKiB();
         for (int i = 0; i < listeners; ++i) fleet.Open(port, i, false);
@@ -426,6 +456,22 @@ int main(int argc, char** argv) {
                       "(both ends in one process)",
                       listeners, srv.get().rooms().SessionCount(), before, with,
                       static_cast<double>(with - before) / listeners);
+    } else if (scenario == "churn") {
+        // A crowd joins at once and leaves: what the process keeps afterwards.
+        const long before = benchsrv::RssKiB();
+        const double took = EnterRoom(fleet, port, false);
+        const long peak = benchsrv::RssKiB();
+        fleet.CloseAll();
+        const auto until = Clock::now() + std::chrono::seconds(30);
+        while (srv.get().rooms().SessionCount() > 0 && Clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(3500));  // the trim's ticks
+        const long after = benchsrv::RssKiB();
+        std::snprintf(line, sizeof line,
+                      "churn N=%d joined in %.3f s and left; sessions=%zu RSS %ld -> peak %ld -> "
+                      "%ld KiB after (%+.1f%% of the start)",
+                      listeners, took, srv.get().rooms().SessionCount(), before, peak, after,
+                      100.0 * static_cast<double>(after - before) / static_cast<double>(before));
     } else if (scenario == "join") {
         const Window w;
         const double took = EnterRoom(fleet, port, false);
@@ -474,6 +520,8 @@ int main(int argc, char** argv) {
             }
         };
 
+        server::CSharedPacket::Observe(OnPacketFreed);
+        gInServerOn = true;
         fleet.measuring = true;
         const Window w;
         // All senders on one schedule, round robin: each sends at `rate`.
@@ -485,6 +533,10 @@ int main(int argc, char** argv) {
         }
         const double sendSeconds = std::chrono::duration<double>(Clock::now() - t0).count();
         std::this_thread::sleep_for(std::chrono::seconds(1));  // the tail arrives
+        std::vector<double> inServer(gInServer.begin(),
+                                     gInServer.begin() + static_cast<long>(std::min(
+                                                             gInServerCount.load(), kInServerMax)));
+        gInServerCount = 0;
         const auto [server, load] = w.Cpu(fleet);
         const long rss = benchsrv::RssKiB();
 
@@ -496,6 +548,10 @@ int main(int argc, char** argv) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
             }
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::vector<double> spacedInServer(
+            gInServer.begin(),
+            gInServer.begin() + static_cast<long>(std::min(gInServerCount.load(), kInServerMax)));
+        gInServerOn = false;
         fleet.Stop();
 
         // Samples of the run only.
@@ -515,13 +571,17 @@ int main(int argc, char** argv) {
         int n = std::snprintf(
             line, sizeof line,
             "%s N=%d senders=%d x %d/s %ds: delivered %.0f/s (%llu of %.0f), latency p50 %.2f ms "
-            "p99 %.2f ms; last listener p50 %.2f p99 %.2f ms",
+            "p99 %.2f ms; last listener p50 %.2f p99 %.2f ms; in-server p50 %.2f p99 %.2f ms",
             scenario.c_str(), listeners, senders, rate, seconds, runDelivered / sendSeconds,
             static_cast<unsigned long long>(runDelivered), expected, Percentile(lat, 0.5),
-            Percentile(lat, 0.99), Percentile(last, 0.5), Percentile(last, 0.99));
+            Percentile(lat, 0.99), Percentile(last, 0.5), Percentile(last, 0.99),
+            Percentile(inServer, 0.5), Percentile(inServer, 0.99));
         if (!voice)
-            n += std::snprintf(line + n, sizeof line - n, " (single lines: p50 %.2f p99 %.2f ms, %zu/50)",
-                               Percentile(spaced, 0.5), Percentile(spaced, 0.99), spaced.size());
+            n += std::snprintf(line + n, sizeof line - n,
+                               " (single lines: p50 %.2f p99 %.2f ms, in-server p50 %.2f p99 %.2f ms, %zu/50)",
+                               Percentile(spaced, 0.5), Percentile(spaced, 0.99),
+                               Percentile(spacedInServer, 0.5), Percentile(spacedInServer, 0.99),
+                               spaced.size());
         else {
             const auto vc = srv.get().rooms().VoiceCounters();
             n += std::snprintf(line + n, sizeof line - n, " (relayed %llu, backlog skips %llu, bad %llu)",

@@ -270,7 +270,9 @@ TEST_F(RoomTrust, ALongMemberListArrivesWholeInSeveralNotices) {
         for (const msg::user_block& b : part.users) {
             seen.insert(b.user_id);
             ++blocks;
-            if (b.user_id != kAlice) EXPECT_EQ(b.card.text2.size(), 63u);
+            if (b.user_id != kAlice) {
+                EXPECT_EQ(b.card.text2.size(), 63u);
+            }
         }
     }
     EXPECT_EQ(seen, expected);
