@@ -97,6 +97,10 @@ BEGIN SELECT RAISE(ABORT, 'moderation_log is append-only'); END;
 ALTER TABLE rooms ADD COLUMN mic_turn_seconds INTEGER NOT NULL DEFAULT 300
   CHECK (mic_turn_seconds BETWEEN 1 AND 65535);
 )sql"},
+        {5, "the room directory's logo and description", R"sql(
+ALTER TABLE rooms ADD COLUMN logo_url TEXT NOT NULL DEFAULT '';
+ALTER TABLE rooms ADD COLUMN description TEXT NOT NULL DEFAULT '';
+)sql"},
     };
     return list;
 }
@@ -362,15 +366,18 @@ bool CServerDb::PutRoom(const RoomRecord& r, bool replace) {
     // room roles with it.
     const std::string sql =
         std::string("INSERT INTO rooms (id, name, announcement, mode, chat_interval, chat_font,"
-                    " mic_turn_seconds) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT(id) DO ") +
+                    " mic_turn_seconds, logo_url, description)"
+                    " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9) ON CONFLICT(id) DO ") +
         (replace ? "UPDATE SET name = excluded.name, announcement = excluded.announcement,"
                    " mode = excluded.mode, chat_interval = excluded.chat_interval,"
-                   " chat_font = excluded.chat_font, mic_turn_seconds = excluded.mic_turn_seconds;"
+                   " chat_font = excluded.chat_font, mic_turn_seconds = excluded.mic_turn_seconds,"
+                   " logo_url = excluded.logo_url, description = excluded.description;"
                  : "NOTHING;");
     Stmt st(db_, sql.c_str());
     st.bind(1, static_cast<std::int64_t>(r.id)).bind(2, r.name).bind(3, r.announcement);
     st.bind(4, static_cast<std::int64_t>(r.mode)).bind(5, static_cast<std::int64_t>(r.chatInterval));
     st.bind(6, r.chatFont).bind(7, static_cast<std::int64_t>(r.micTurnSeconds));
+    st.bind(8, r.logoUrl).bind(9, r.description);
     if (!st.run()) {
         lastError_ = st.error();
         return false;
@@ -388,6 +395,8 @@ RoomRecord ReadRoom(const Stmt& st) {
     r.chatInterval = static_cast<std::uint32_t>(st.i64(4));
     r.chatFont = st.text(5);
     r.micTurnSeconds = static_cast<std::uint32_t>(st.i64(6));
+    r.logoUrl = st.text(7);
+    r.description = st.text(8);
     return r;
 }
 }  // namespace
@@ -396,7 +405,7 @@ std::optional<RoomRecord> CServerDb::RoomById(std::uint32_t id) {
     std::lock_guard<std::recursive_mutex> g(lock_);
     if (!db_) return std::nullopt;
     Stmt st(db_,
-            "SELECT id, name, announcement, mode, chat_interval, chat_font, mic_turn_seconds FROM rooms WHERE id = ?1;");
+            "SELECT id, name, announcement, mode, chat_interval, chat_font, mic_turn_seconds, logo_url, description FROM rooms WHERE id = ?1;");
     st.bind(1, static_cast<std::int64_t>(id));
     if (st.step() != SQLITE_ROW) return std::nullopt;
     return ReadRoom(st);
@@ -406,7 +415,7 @@ std::vector<RoomRecord> CServerDb::Rooms() {
     std::lock_guard<std::recursive_mutex> g(lock_);
     std::vector<RoomRecord> out;
     if (!db_) return out;
-    Stmt st(db_, "SELECT id, name, announcement, mode, chat_interval, chat_font, mic_turn_seconds FROM rooms ORDER BY id;");
+    Stmt st(db_, "SELECT id, name, announcement, mode, chat_interval, chat_font, mic_turn_seconds, logo_url, description FROM rooms ORDER BY id;");
     while (st.step() == SQLITE_ROW) out.push_back(ReadRoom(st));
     return out;
 }

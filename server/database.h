@@ -54,6 +54,8 @@ struct RoomRecord {
     std::uint32_t chatInterval = 0;  // seconds between two chat lines of one user
     std::string chatFont;
     std::uint32_t micTurnSeconds = 300;  // one speaker's turn at the head of the mic queue
+    std::string logoUrl{};      // the room's picture in the directory; empty = none
+    std::string description{};  // one line under the name in the directory
 };
 
 struct RoleRecord {

@@ -496,6 +496,13 @@ std::size_t CRoomHandler::MemberCount(std::uint32_t room) {
     return m == members_.end() ? 0 : m->second.size();
 }
 
+std::unordered_map<std::uint32_t, std::size_t> CRoomHandler::MemberCounts() {
+    std::unordered_map<std::uint32_t, std::size_t> out;
+    std::lock_guard<std::mutex> g(lock_);
+    for (const auto& [room, members] : members_) out[room] = members.size();
+    return out;
+}
+
 std::uint64_t CRoomHandler::RateRefusals() {
     std::lock_guard<std::mutex> g(lock_);
     return rateRefusals_;

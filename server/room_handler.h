@@ -108,6 +108,8 @@ public:
     bool VideoIn(std::uint32_t user, std::uint32_t room);
     bool MixIn(std::uint32_t user, std::uint32_t room);
     std::size_t MemberCount(std::uint32_t room);
+    // Members of every room with any, under one look at the rooms.
+    std::unordered_map<std::uint32_t, std::size_t> MemberCounts();
     std::uint64_t RateRefusals();
     // Marks a member gagged or free to chat (moderation; room_chat.cpp).
     // False when the user is not in that room.

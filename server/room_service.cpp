@@ -11,6 +11,7 @@
 #include "server/account_service.h"
 #include "server/password.h"
 #include "server/prop_service.h"
+#include "server/room_directory.h"
 
 namespace server {
 
@@ -385,6 +386,7 @@ void CRoomService::Mount(CHttpServer& s) {
     s.Route("POST", "/admin/push", [this](const HttpRequest& req, HttpResponse& res) { Push(req, res); });
     // Using a card from the pack: the account library's call, changing the room.
     MountPropRoute(s, db_, rooms_, clock_);
+    MountRoomDirectory(s, db_, rooms_);
 }
 
 }  // namespace server

@@ -19,8 +19,9 @@ const std::vector<DemoUser>& DemoUsers() {
 
 const std::vector<RoomRecord>& DemoRooms() {
     static const std::vector<RoomRecord> rooms = {
-        {1001, "zeri 大厅", "欢迎来到 zeri 大厅！请文明聊天。", 1, 0, ""},
-        {1002, "音乐台", "主播时间：每晚八点。", 2, 3, ""},
+        {1001, "zeri 大厅", "欢迎来到 zeri 大厅！请文明聊天。", 1, 0, "", 300, "",
+         "自由麦，随便聊聊"},
+        {1002, "音乐台", "主播时间：每晚八点。", 2, 3, "", 300, "", "每晚八点，主播唱歌"},
     };
     return rooms;
 }
