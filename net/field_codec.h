@@ -181,9 +181,10 @@ struct layout {
     static constexpr auto fields = Msg::fields();
     static constexpr std::size_t count = std::tuple_size_v<std::remove_const_t<decltype(fields)>>;
     static constexpr bool has_status = std::is_base_of_v<status, Msg>;
-    // The status is read as two more fields, after the listed ones.
-    static constexpr std::size_t slots = count + (has_status ? 2 : 0);
-    static_assert(slots <= 64, "the first-value-wins mask holds 64 fields");
+    // The status is read as two more fields, after the listed ones. (Not
+    // named "slots": Qt defines that word away in the windows' sources.)
+    static constexpr std::size_t slot_count = count + (has_status ? 2 : 0);
+    static_assert(slot_count <= 64, "the first-value-wins mask holds 64 fields");
 
     // 1 + the index of the field read from each tag; 0 for a tag not read.
     static constexpr std::array<unsigned char, 256> slot_of = [] {
@@ -200,7 +201,7 @@ struct layout {
     static constexpr bool tags_distinct = [] {
         std::size_t mapped = 0;
         for (unsigned char s : slot_of) mapped += s != 0;
-        return mapped == slots;
+        return mapped == slot_count;
     }();
     static_assert(tags_distinct, "each tag is listed once, apart from 208 and 209");
 
@@ -340,7 +341,7 @@ void read_items(Reader items, int depth, Msg& m) {
     std::size_t n = 0;
     if constexpr (L::has_lists) {
         // A first walk over the headers only, so each list is sized once.
-        std::array<std::size_t, L::slots + 1> counts{};
+        std::array<std::size_t, L::slot_count + 1> counts{};
         for (Reader ahead = items; ahead.next(tag, p, n);) ++counts[L::slot_of[tag]];
         [&]<std::size_t... I>(std::index_sequence<I...>) {
             auto reserve = [&](const auto& f, std::size_t k) {
@@ -358,7 +359,7 @@ void read_items(Reader items, int depth, Msg& m) {
     // is left (absent fields, other orders, repeats) goes through the table.
     // Items are taken strictly in arrival order either way.
     auto in_order = [&]<std::size_t I>(std::integral_constant<std::size_t, I>) {
-        constexpr std::size_t slot = (I + L::count) % L::slots;
+        constexpr std::size_t slot = (I + L::count) % L::slot_count;
         constexpr unsigned char t = tag_of<Msg, slot>();
         if constexpr (is_list_slot<Msg, slot>()) {
             while (more && tag == t) {
@@ -372,10 +373,11 @@ void read_items(Reader items, int depth, Msg& m) {
     };
     [&]<std::size_t... I>(std::index_sequence<I...>) {
         (in_order(std::integral_constant<std::size_t, I>{}), ...);
-    }(std::make_index_sequence<L::slots>{});
+    }(std::make_index_sequence<L::slot_count>{});
     for (; more; more = items.next(tag, p, n)) {
         const unsigned slot = L::slot_of[tag];
-        if (slot != 0) dispatch(m, slot, p, n, depth, seen, std::make_index_sequence<L::slots>{});
+        if (slot != 0)
+            dispatch(m, slot, p, n, depth, seen, std::make_index_sequence<L::slot_count>{});
     }
 }
 
