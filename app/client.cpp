@@ -93,18 +93,18 @@ private:
 CRoomWindow::CRoomWindow(PATRON_HANDLE h, FILE* out, CRoomStack::Mode mode)
     : account(h), stack(mode, out, link, account) {}
 
-bool signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode,
+int signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode,
             std::unique_ptr<CRoomWindow>& window, const CVoiceSet::Options* voice) {
     const PATRON_HANDLE h = PATRON_Connect();
     if (!h) {
         KITLIB_ShowMessageBox("登陆接入失败！", "提示", KITLIB_MB_ERROR);
         log_msg("PATRON_Connect fail ExitProcess \r\n");
-        return false;
+        return client_exit::account_unreachable;
     }
     PATRON_SetCallBack(h, AccountCallback, &ctx);
     if (!PATRON_Login(h)) {
         PATRON_Close(h);
-        return false;
+        return client_exit::sign_in_refused;
     }
     window = std::make_unique<CRoomWindow>(h, out, mode);
     ctx.SetRoom(window.get());
@@ -127,7 +127,7 @@ bool signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode,
         // Without the friends store the window cannot run: its exit path at once.
         PostMessage(host, UM_EXIT_APPLICATION, 0, 0);
     }
-    return true;
+    return client_exit::ok;
 }
 
 int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts& ports,
@@ -135,11 +135,11 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
     AppContext& ctx = AppContext::instance();
 
     // 1. The application object. Windows need a display; without one the
-    // process ends quietly, as when the object cannot be made.
+    // process ends with one line.
     if (!opt.headless && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
         !std::getenv("QT_QPA_PLATFORM")) {
         std::fprintf(io.err, "zeri: no display; use --headless\n");
-        return 0;
+        return client_exit::usage;
     }
     std::unique_ptr<QCoreApplication> app;
     if (opt.headless)
@@ -165,7 +165,11 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
 
     // 4. The configuration folder.
     const std::string conf = paths::DataFolder() + "conf/";
-    if (!paths::DirExists(conf)) paths::MakeDirs(conf);
+    if (!paths::DirExists(conf) && !paths::MakeDirs(conf)) {
+        std::fprintf(io.err, "zeri: cannot use the data folder %s\n",
+                     text::ForTerminal(paths::DataFolder()).c_str());
+        return client_exit::data_folder;
+    }
     Step("4 conf folder");
 
     // 5. Relative paths used later resolve against the executable's folder.
@@ -218,10 +222,24 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
     CVoiceSet::Options voice;
     voice.devices.inputWav = opt.audioIn;
     voice.devices.outputDir = opt.audioOut;
-    if (signIn(ctx, io.out, mode, window, &voice)) {
+    int status = signIn(ctx, io.out, mode, window, &voice);
+    if (status == client_exit::ok) {
         Step("9 signed in");
         QCoreApplication* a = app.get();
         CRoomHost& roomHost = window->stack.host();
+        if (opt.headless && opt.room) {
+            // Started for one room: a refusal of it ends the run, with why.
+            FILE* err = io.err;
+            const HWND host = roomHost.Handle();
+            roomHost.session().SetOnLoginRefused(
+                [err, host, &status](std::uint32_t room, const std::string& text) {
+                    std::fprintf(err, "zeri: room %u refused: %s\n", room,
+                                 text::ForTerminal(text).c_str());
+                    std::fflush(err);
+                    status = client_exit::room_refused;
+                    PostMessage(host, UM_EXIT_APPLICATION, 0, 0);
+                });
+        }
         roomHost.SetOnExit([a] {
             // Queued: the exit path may run before the loop has started.
             QMetaObject::invokeMethod(a, [a] { a->quit(); }, Qt::QueuedConnection);
@@ -280,5 +298,5 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
     KITLIB_SetMessageBoxHandler(nullptr);
     app.reset();
     Step("teardown application");
-    return 0;
+    return status;
 }

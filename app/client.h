@@ -23,6 +23,16 @@ struct ClientPorts {
     std::uint16_t services = 8080;  // power list and other "m=LB" requests (kind 1)
 };
 
+// The process's exit status, which scripts rely on (README "Exit status").
+namespace client_exit {
+inline constexpr int ok = 0;
+inline constexpr int usage = 2;                // bad flags
+inline constexpr int sign_in_refused = 3;      // wrong password, no such user, not signed in
+inline constexpr int account_unreachable = 4;  // the account service did not answer
+inline constexpr int room_refused = 5;         // --room does not exist or refused entry (headless)
+inline constexpr int data_folder = 6;          // the data folder cannot be made or used
+}  // namespace client_exit
+
 struct ClientIo {
     FILE* out = stdout;  // what the headless view prints
     FILE* err = stderr;  // message boxes without windows
@@ -40,11 +50,11 @@ public:
     CRoomStack stack;
 };
 
-// Connect, callback, login, the room window and its start. False when the
-// service cannot be reached (after the notice and the log line) or the user
-// did not sign in; `window` then stays empty.
+// Connect, callback, login, the room window and its start: client_exit::ok,
+// or account_unreachable (after the notice and the log line) or
+// sign_in_refused, and `window` then stays empty.
 // With `voice`, the room gets its voice path on those devices.
-bool signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode, std::unique_ptr<CRoomWindow>& window,
+int signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode, std::unique_ptr<CRoomWindow>& window,
             const CVoiceSet::Options* voice = nullptr);
 
 // Returns the process's exit code.

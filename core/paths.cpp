@@ -85,7 +85,10 @@ bool MakeDirs(const std::string& path) {
         if (copy[i] != '/' || copy[i - 1] == '/') continue;
         ::mkdir(copy.substr(0, i).c_str(), 0755);  // existing folders fail harmlessly
     }
-    return true;
+    // Whether the folders are there now (a file in the way, no permission:
+    // false), not whether the last mkdir made them.
+    const std::size_t last = copy.rfind('/');
+    return last == std::string::npos || DirExists(copy.substr(0, last + 1));
 }
 
 std::string NewUniqueName() {

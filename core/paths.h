@@ -37,8 +37,9 @@ std::string WithSlash(std::string dir);
 bool DirExists(const std::string& path);
 
 // Creates every folder named before a separator ("/" or "\\"); the last
-// component without a trailing separator is not created. True for any
-// non-empty path (creation failures are not reported), false for empty.
+// component without a trailing separator is not created. True when those
+// folders exist afterwards; false when one could not be made (a file in the
+// way, no permission) and for an empty path.
 bool MakeDirs(const std::string& path);
 
 // 32 lower-case hex digits of a new UUID.

@@ -59,6 +59,13 @@ void CRoomSession::OnServerPacket(std::uint32_t command, const unsigned char* bo
 void CRoomSession::OnLoginResp(const unsigned char* body, std::size_t length) {
     const auto r = Decode<msg::Control_Login_Resp>(body, length);
     if (!r.ok()) {
+        // A refusal of a room asked for earlier must not cancel the one
+        // being entered now.
+        if (r.room_id != 0 && r.room_id != roomId_) {
+            log_msg("stale login refusal for room %u ignored\r\n", r.room_id);
+            return;
+        }
+        const std::uint32_t refused = roomId_;
         char text[600];
         std::snprintf(text, sizeof text, "%s(%d)", r.message.c_str(), static_cast<int>(r.code));
         view_.SetText("Label_Fail", text);
@@ -66,6 +73,7 @@ void CRoomSession::OnLoginResp(const unsigned char* body, std::size_t length) {
         mediaKey_.clear();
         loginRefused_ = true;
         view_.SetVisible("waitcontrol", false);
+        if (onLoginRefused_) onLoginRefused_(refused, r.message);
         return;
     }
     // A late answer for a room already left must not wipe the current one.

@@ -5,6 +5,7 @@
 // only; it shows through IRoomView and sends through IRoomLink.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -112,6 +113,11 @@ public:
     bool loggedIn() const { return loggedIn_; }
     bool left() const { return left_; }
     bool loginRefused() const { return loginRefused_; }
+    // Told when the server refuses the room being entered (its id and the
+    // server's text): a headless client started for one room ends there.
+    void SetOnLoginRefused(std::function<void(std::uint32_t room, const std::string& text)> f) {
+        onLoginRefused_ = std::move(f);
+    }
     bool exiting() const { return exiting_; }
     std::uint32_t roomMode() const { return roomMode_; }
     const std::string& roomName() const { return roomName_; }
@@ -195,6 +201,7 @@ private:
     bool loggedIn_ = false;
     bool left_ = false;
     bool loginRefused_ = false;
+    std::function<void(std::uint32_t, const std::string&)> onLoginRefused_;
     bool exiting_ = false;
     std::uint32_t chatIntervalMs_ = 0;
     std::uint32_t lastChatTick_ = 0;

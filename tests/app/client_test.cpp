@@ -109,7 +109,7 @@ TEST_F(Client, AnUnreachableAccountServiceGivesOneNoticeAndOneLogLineAndEndsInOr
     io.out = out;
     io.err = err;
     io.in = -1;
-    EXPECT_EQ(Run(io), 0);
+    EXPECT_EQ(Run(io), client_exit::account_unreachable);
     EXPECT_EQ(ReadAll(err), "提示: 登陆接入失败！\n");
     EXPECT_EQ(ReadAll(out), "");
     std::fclose(err);
@@ -202,17 +202,47 @@ TEST_F(Client, HeadlessSignInFromTheFlagsEntersTheRoomAndTypedLinesGoToTheChat) 
     EXPECT_EQ(last, "alice\n");
 }
 
-TEST_F(Client, AWrongPasswordEndsQuietlyAfterTheServiceSaysWhy) {
+TEST_F(Client, AWrongPasswordEndsWithItsCodeAfterTheServiceSaysWhy) {
     opt.password = "wrong";
     FILE* err = std::tmpfile();
     ClientIo io;
     io.out = nullptr;
     io.err = err;
     io.in = -1;
-    EXPECT_EQ(Run(io), 0);
+    EXPECT_EQ(Run(io), client_exit::sign_in_refused);
     std::fclose(err);
     const auto lines = LogLines();
     EXPECT_EQ(Count(lines, "PATRON_Connect fail"), 0);
     ExpectInOrder(lines, {"startup 8 video library", "startup 9 not signed in",
                           "startup teardown application"});
+}
+
+TEST_F(Client, AHeadlessRunForARoomThatIsNotThereEndsWithItsCodeAndTheServersWords) {
+    opt.room = 9999;
+    FILE* err = std::tmpfile();
+    FILE* out = std::tmpfile();
+    ClientIo io;
+    io.out = out;
+    io.err = err;
+    io.in = -1;
+    EXPECT_EQ(Run(io), client_exit::room_refused);
+    EXPECT_EQ(ReadAll(err), "zeri: room 9999 refused: 房间不存在\n");
+    std::fclose(err);
+    std::fclose(out);
+    // Still an orderly end: signed out, torn down.
+    ExpectInOrder(LogLines(), {"startup 10 event loop", "app  exit", "startup teardown application"});
+}
+
+TEST_F(Client, ADataFolderThatCannotBeMadeEndsBeforeAnythingStarts) {
+    const std::string file = data.path() + "a-file";
+    ASSERT_TRUE(files::WriteFileAtomic(file, "x"));
+    paths::SetDataFolderOverride(file);
+    FILE* err = std::tmpfile();
+    ClientIo io;
+    io.out = nullptr;
+    io.err = err;
+    io.in = -1;
+    EXPECT_EQ(Run(io), client_exit::data_folder);
+    EXPECT_NE(ReadAll(err).find("zeri: cannot use the data folder"), std::string::npos);
+    std::fclose(err);
 }

@@ -41,6 +41,9 @@ TEST_F(PathsTest, MakeDirsCreatesEveryFolderBeforeASeparator) {
     EXPECT_TRUE(paths::MakeDirs(base + "//m//n/"));  // doubled separators are harmless
     EXPECT_TRUE(fs::is_directory(dir_ / "m/n"));
     EXPECT_FALSE(paths::MakeDirs(""));
+    // A file in the way is a failure, not a success.
+    std::ofstream(dir_ / "file") << "x";
+    EXPECT_FALSE(paths::MakeDirs(base + "/file/conf/"));
     EXPECT_TRUE(paths::DirExists(base));
     EXPECT_FALSE(paths::DirExists(""));
     EXPECT_FALSE(paths::DirExists(base + "/none"));

@@ -197,6 +197,31 @@ TEST_F(RoomSession, ARefusedLoginStopsReLoginsUntilTheUserEntersAgain) {
     EXPECT_EQ(link.Count(cmd::Control_Login_Req), 1);
 }
 
+TEST_F(RoomSession, ARefusalOfARoomAskedForEarlierLeavesTheRoomBeingEnteredAlone) {
+    std::vector<std::pair<std::uint32_t, std::string>> told;
+    session.SetOnLoginRefused(
+        [&](std::uint32_t room, const std::string& text) { told.emplace_back(room, text); });
+    session.EnterRoom(1001);
+    session.EnterRoom(1002);  // changed its mind before the answer
+    msg::Control_Login_Resp stale;
+    stale.room_id = 1001;
+    stale.message = "房间已满";
+    stale.code = 5;
+    Receive(stale);
+    EXPECT_FALSE(session.loginRefused());
+    EXPECT_EQ(session.roomId(), 1002u);
+    EXPECT_EQ(view.Text("Label_Fail"), "");
+    EXPECT_TRUE(told.empty());
+
+    msg::Control_Login_Resp refused = stale;
+    refused.room_id = 1002;
+    refused.message = "房间不存在";
+    Receive(refused);
+    EXPECT_TRUE(session.loginRefused());
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], (std::pair<std::uint32_t, std::string>{1002, "房间不存在"}));
+}
+
 TEST_F(RoomSession, ReconnectsLogInAgainAndAChatLoginBringsVideoAndMixBack) {
     session.EnterRoom(1001);
     Receive(LoginOk(1001));
