@@ -75,6 +75,7 @@ CRoomStack::~CRoomStack() {
     actions_.SetVolumes(nullptr);
     moderationActions_.reset();
     host_.SetOnInputLine({});
+    early_.reset();
     mic_.reset();
     voice_.reset();
     volumes_.reset();
@@ -143,8 +144,10 @@ bool CRoomStack::Start() {
     // Typed lines (headless): "/to ID text" is private, another "/to" is
     // refused with its usage, moderation words ("/gag", "/mode"…) go to
     // their feature, anything else public.
-    host_.SetOnInputLine([this](const std::string& line) {
+    // Lines typed before the room is entered wait for it.
+    early_ = std::make_unique<CEarlyLines>(session(), [this](const std::string& line) {
         if (chat_) chat_->SendLine(line);
     });
+    host_.SetOnInputLine([this](const std::string& line) { early_->Typed(line); });
     return true;
 }

@@ -10,6 +10,7 @@
 #include "net/catalogue_media.h"
 #include "net/catalogue_room.h"
 #include "net/commands.h"
+#include "room/early_lines.h"
 #include "room/headless_view.h"
 #include "room/room_session.h"
 #include "tests/room/room_test_support.h"
@@ -376,4 +377,32 @@ TEST_F(RoomSession, ExitLeavesOnceAndTheCloseButtonThenDoesNothing) {
     session.ExitApplication();
     EXPECT_EQ(link.Count(cmd::Control_Logout_Req), 1);
     EXPECT_FALSE(timers.IsSet(room_timer::kStatus));
+}
+
+TEST_F(RoomSession, LinesTypedBeforeTheRoomIsEnteredWaitForItInOrderBounded) {
+    std::vector<std::string> ran;
+    CEarlyLines early(session, [&](const std::string& line) { ran.push_back(line); });
+    early.Typed("hi");
+    early.Typed("/anchor");
+    EXPECT_TRUE(ran.empty());
+    // Entering is never kept: it is how the room gets entered.
+    early.Typed("/enter 1001");
+    EXPECT_EQ(ran, (std::vector<std::string>{"/enter 1001"}));
+    for (std::size_t i = early.kept(); i < CEarlyLines::kMaxLines + 3; ++i)
+        early.Typed("line " + std::to_string(i));
+    EXPECT_EQ(early.kept(), CEarlyLines::kMaxLines);  // the rest refused with a tip
+
+    session.EnterRoom(1001);
+    Receive(LoginOk(1001));
+    ASSERT_EQ(ran.size(), 1 + CEarlyLines::kMaxLines);
+    EXPECT_EQ(ran[1], "hi");
+    EXPECT_EQ(ran[2], "/anchor");
+    EXPECT_EQ(ran.back(), "line " + std::to_string(CEarlyLines::kMaxLines - 1));
+    EXPECT_EQ(early.kept(), 0u);
+    // In the room: at once.
+    early.Typed("now");
+    EXPECT_EQ(ran.back(), "now");
+    // A reconnect's login again sends nothing twice.
+    Receive(LoginOk(1001));
+    EXPECT_EQ(ran.size(), 2 + CEarlyLines::kMaxLines);
 }
