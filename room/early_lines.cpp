@@ -10,7 +10,8 @@ CEarlyLines::CEarlyLines(CRoomSession& session, std::function<void(const std::st
 CEarlyLines::~CEarlyLines() { session_.RemoveFeature(this); }
 
 void CEarlyLines::Typed(const std::string& line) {
-    if (session_.loggedIn() || typed::Split(line).word == "/enter") return send_(line);
+    const auto word = typed::Split(line).word;
+    if (session_.loggedIn() || word == "/enter" || word == "/help") return send_(line);
     if (lines_.size() == kMaxLines) return session_.view().ShowTip("请先进入房间");
     lines_.push_back(line);
 }

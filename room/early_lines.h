@@ -1,8 +1,8 @@
 #pragma once
 // Lines typed before the room is entered (headless): kept, a bounded number,
 // and handed on in order once the chat login is answered, so that
-// `echo hi | zeri --headless --room 1001` says hi. "/enter" is never kept:
-// it is how a room gets entered. Past the bound a line is refused with the
+// `echo hi | zeri --headless --room 1001` says hi. "/enter" is never kept
+// (it is how a room gets entered), nor "/help". Past the bound a line is refused with the
 // tip it had before ("请先进入房间"), never silently lost.
 
 #include <cstddef>

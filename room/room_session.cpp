@@ -275,8 +275,29 @@ bool CRoomSession::OnFeatureMessage(const WindowMessage& m) {
     return false;
 }
 
+namespace {
+// What /help prints, a line each.
+constexpr const char* kTypedHelp[] = {
+    "TEXT                      a public chat line",
+    "/to ID TEXT               a private line to user ID",
+    "/enter ROOM               enter another room (or the same again)",
+    "/users, /state            the user list, my own state",
+    "/gag ID REASON, /ungag ID, /kick ID SECONDS REASON, /role ID ROLE [DAYS], /mode 1|2|4",
+    "/propgag ID, /propungag ID  a gag or cancel-gag card from my pack",
+    "/anchor, /unanchor, /speak, /key down|up, /mic   microphones",
+    "/rob, /down, /queue, /control, /release, /ban, /open, /top ID, /addtime ID, /remove ID, "
+    "/removeall, /setmic ID   the microphone queue",
+    "/vol ID [PERCENT]         how loud a user sounds to me (0-200)",
+    "/help                     this list",
+};
+}  // namespace
+
 bool CRoomSession::OnTypedCommand(const std::string& line) {
     const typed::Line t = typed::Split(line);
+    if (t.word == "/help") {
+        for (const char* h : kTypedHelp) view_.Report("help", h);
+        return true;
+    }
     if (t.word == "/enter") {
         std::uint32_t id = 0;
         if (t.args.size() != 1 || !typed::ParseUserId(t.args[0], id))

@@ -385,18 +385,20 @@ TEST_F(RoomSession, LinesTypedBeforeTheRoomIsEnteredWaitForItInOrderBounded) {
     early.Typed("hi");
     early.Typed("/anchor");
     EXPECT_TRUE(ran.empty());
-    // Entering is never kept: it is how the room gets entered.
+    // Entering is never kept: it is how the room gets entered; nor is help.
+    early.Typed("/help");
     early.Typed("/enter 1001");
-    EXPECT_EQ(ran, (std::vector<std::string>{"/enter 1001"}));
+    EXPECT_EQ(ran, (std::vector<std::string>{"/help", "/enter 1001"}));
+    EXPECT_TRUE(session.OnTypedCommand("/help"));  // answered, never sent as chat
     for (std::size_t i = early.kept(); i < CEarlyLines::kMaxLines + 3; ++i)
         early.Typed("line " + std::to_string(i));
     EXPECT_EQ(early.kept(), CEarlyLines::kMaxLines);  // the rest refused with a tip
 
     session.EnterRoom(1001);
     Receive(LoginOk(1001));
-    ASSERT_EQ(ran.size(), 1 + CEarlyLines::kMaxLines);
-    EXPECT_EQ(ran[1], "hi");
-    EXPECT_EQ(ran[2], "/anchor");
+    ASSERT_EQ(ran.size(), 2 + CEarlyLines::kMaxLines);
+    EXPECT_EQ(ran[2], "hi");
+    EXPECT_EQ(ran[3], "/anchor");
     EXPECT_EQ(ran.back(), "line " + std::to_string(CEarlyLines::kMaxLines - 1));
     EXPECT_EQ(early.kept(), 0u);
     // In the room: at once.
@@ -404,5 +406,5 @@ TEST_F(RoomSession, LinesTypedBeforeTheRoomIsEnteredWaitForItInOrderBounded) {
     EXPECT_EQ(ran.back(), "now");
     // A reconnect's login again sends nothing twice.
     Receive(LoginOk(1001));
-    EXPECT_EQ(ran.size(), 2 + CEarlyLines::kMaxLines);
+    EXPECT_EQ(ran.size(), 3 + CEarlyLines::kMaxLines);
 }
