@@ -140,6 +140,10 @@ void CRoomSession::OnRoomInfoResp(const unsigned char* body, std::size_t length)
     infoValues_[3] = r.value8;
     if (!r.text10.empty()) AppendSystemLine("Edit_RecvChat", r.text10);
     ShowAnnouncement();
+    // The room list's details: the name as the room gives it and its
+    // description; the logo comes from the room directory.
+    if (r.room_id == roomId_ && roomId_ != 0)
+        BUDDY_SetRoomDetails(buddy_, roomId_, r.text2, std::string(), r.text4);
 }
 
 void CRoomSession::OnVideoLoginResp(const unsigned char* body, std::size_t length) {

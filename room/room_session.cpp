@@ -115,11 +115,13 @@ void CRoomSession::LeaveRoom() {
     if (left_) return;
     left_ = true;
     loginRefused_ = false;
+    // The room list shows how many were there when I left.
+    const auto people = static_cast<std::uint32_t>(users_.size());
     ClearRoomViews();
     loggedIn_ = false;
     mediaKey_.clear();
     SendLogouts(roomId_);
-    BUDDY_ExitRoom(buddy_, roomId_, 0);
+    BUDDY_ExitRoom(buddy_, roomId_, people);
     view_.SetTitle("zeri");
     view_.ShowWindow(false);
     roomId_ = 0;

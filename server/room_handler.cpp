@@ -373,6 +373,7 @@ void CRoomHandler::RoomInfo(const SessionPtr& s, const unsigned char*, std::size
     resp.room_id = room->id;
     resp.text2 = room->name;
     resp.text3 = room->announcement;
+    resp.text4 = room->description;
     resp.value5 = room->mode;
     resp.value6 = room->chatInterval;
     Reply(s, kChatChannel, resp);

@@ -408,3 +408,29 @@ TEST_F(RoomSession, LinesTypedBeforeTheRoomIsEnteredWaitForItInOrderBounded) {
     Receive(LoginOk(1001));
     EXPECT_EQ(ran.size(), 3 + CEarlyLines::kMaxLines);
 }
+
+TEST_F(RoomSession, TheRoomListKeepsThePeopleAtLeavingAndTheRoomsDetails) {
+    session.EnterRoom(1001);
+    Receive(LoginOk(1001));
+    msg::Control_Room_UserList_Notify list;
+    list.users = {Block(42, "ann", 3, 20), Block(7, "bo", 1, 20), Block(8, "cy", 1, 20)};
+    Receive(list);
+    msg::Control_Get_Room_Info_Resp info;
+    info.room_id = 1001;
+    info.text2 = "Hall";
+    info.text4 = "a room to talk in";
+    Receive(info);
+    // A late answer about another room changes nothing of this one.
+    info.room_id = 1002;
+    info.text4 = "not this one";
+    Receive(info);
+    session.LeaveRoom();
+
+    BuddyRoomInfo* rooms = BUDDY_GetHistoryRoom(session.buddy());
+    ASSERT_NE(rooms, nullptr);
+    EXPECT_EQ(rooms->roomId, 1001u);
+    EXPECT_EQ(rooms->people, 3u);
+    EXPECT_EQ(rooms->secondName, "Hall");
+    EXPECT_EQ(rooms->description, "a room to talk in");
+    BUDDY_DestoryRoomInfo(rooms);
+}
