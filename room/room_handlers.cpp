@@ -34,8 +34,14 @@ void CRoomSession::OnServerPacket(std::uint32_t command, const unsigned char* bo
         TLV::body b;
         b.parse(body, length);
         const std::string_view err = b.get_text(209);
-        if (!err.empty())
-            log_msg("cmd 0x%x error=%.*s\r\n", command, static_cast<int>(err.size()), err.data());
+        if (!err.empty()) {
+            // By name: a reader of the log should not need the command table.
+            const char* name = cmd::command_name(command);
+            if (name)
+                log_msg("%s error=%.*s\r\n", name, static_cast<int>(err.size()), err.data());
+            else
+                log_msg("cmd 0x%x error=%.*s\r\n", command, static_cast<int>(err.size()), err.data());
+        }
     }
     switch (command) {
         case cmd::Control_Login_Resp: OnLoginResp(body, length); break;
