@@ -77,8 +77,12 @@ void log_write(int level, const char* text) {
         std::fprintf(s.file, "%.2d:%.2d:%.2d %08X [%s]->%s", local.tm_hour, local.tm_min,
                      local.tm_sec, tid, tag, text);
         std::fflush(s.file);
-        std::fprintf(stderr, "%.2d:%.2d:%.2d %08X [%s]->%s", local.tm_hour, local.tm_min,
-                     local.tm_sec, tid, tag, text);
+        // The terminal gets each line once: a text's own line end and the
+        // one the file adds become a single line feed.
+        std::size_t n = std::strlen(text);
+        while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r')) --n;
+        std::fprintf(stderr, "%.2d:%.2d:%.2d %08X [%s]->%.*s\n", local.tm_hour, local.tm_min,
+                     local.tm_sec, tid, tag, static_cast<int>(n), text);
         errno = 0;
     }
 }

@@ -155,6 +155,20 @@ TEST_F(LogTest, ErrorLineCarriesTheLabelAndTheSystemText) {
     EXPECT_NE(Read("log_2026_12_5.log").find("proxy connect\r\n\n"), std::string::npos);
 }
 
+TEST_F(LogTest, StandardErrorGetsEachLineOnceWithoutAnEmptyLineAfterIt) {
+    SetTz("UTC");
+    g_now = kDec5Noon;
+    log_set_time_source(FakeNow);
+    testing::internal::CaptureStderr();
+    log_msg("proxy connect\r\n");
+    log_msg("plain");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("[msg]->proxy connect\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("[msg]->plain\n"), std::string::npos) << err;
+    EXPECT_EQ(err.find("\r"), std::string::npos);
+    EXPECT_EQ(err.find("\n\n"), std::string::npos);
+}
+
 TEST_F(LogTest, UncreatableFolderSkipsTheLineAndTheNextLineTriesAgain) {
     SetTz("UTC");
     g_now = kDec5Noon;
