@@ -7,6 +7,7 @@
 
 #include "chat/chat_code.h"
 #include "core/log.h"
+#include "core/url_encode.h"
 
 namespace {
 
@@ -14,36 +15,16 @@ const char* const kNoFile = "图片无法读取";
 const char* const kTooBig = "图片太大，不能超过4MB";
 const char* const kCannotSend = "图片发送失败";
 
-bool Unreserved(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
-}
-
-std::string PercentEncode(std::string_view s) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : s) {
-        if (Unreserved(c)) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 std::string PictureDownloadUrl(std::string_view host, std::string_view fileId) {
-    return "http://" + std::string(host) + "/down?id=" + PercentEncode(fileId);
+    return "http://" + std::string(host) + "/down?id=" + url::PercentEncode(fileId);
 }
 
 std::string PictureUploadUrl(std::string_view host, std::string_view filePath) {
     const std::size_t cut = filePath.find_last_of("/\\");
     const std::string_view name = cut == std::string_view::npos ? filePath : filePath.substr(cut + 1);
-    return "http://" + std::string(host) + "/up?f=" + PercentEncode(name) + "&t=8";
+    return "http://" + std::string(host) + "/up?f=" + url::PercentEncode(name) + "&t=8";
 }
 
 CPictureSender::CPictureSender(IPictureUploader& uploader, std::size_t maxBytes)

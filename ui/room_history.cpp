@@ -83,16 +83,8 @@ void CRoomHistoryDlg::Fill(const BuddyRoomInfo* chain) {
     int n = 0;
     if (list_) {
         list_->RemoveAll();
-        for (const BuddyRoomInfo* r = chain; r; r = r->next) {
-            rooms::RoomLine line;
-            line.roomId = r->roomId;
-            line.people = r->people;
-            line.name = r->name;
-            line.secondName = r->secondName;
-            line.logo = r->logo;
-            line.description = r->description;
+        for (const rooms::RoomLine& line : rooms::FromStore(chain))
             if (list_->AddRoom(line)) ++n;
-        }
     }
     const int h = HeightFor(n);
     setMinimumHeight(0);

@@ -10,18 +10,12 @@
 #include "platform/buddy/buddy.h"
 #include "platform/dui/list.h"
 #include "platform/dui/window.h"
+#include "room/room_directory.h"
 
 // Posted to the room window with the chosen room id in wParam.
 inline constexpr unsigned UM_HISTORY_ENTER_ROOM = 1757;
 
 namespace rooms {
-
-struct RoomLine {
-    bool folder = false;  // history lines never are
-    std::uint32_t roomId = 0;
-    std::uint32_t people = 0;
-    std::string name, secondName, logo, description;
-};
 
 // Lines built from the template "room_list_item.xml" of the window's skin
 // folder.

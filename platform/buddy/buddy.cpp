@@ -156,13 +156,9 @@ bool BUDDY_DelStore(BUDDY_HANDLE h, std::uint32_t roomId) {
     return Stmt(h->db, "DELETE FROM favourites WHERE room_id=?1").Int(1, roomId).Run();
 }
 
-BuddyRoomInfo* BUDDY_GetHistoryRoom(BUDDY_HANDLE h, int limit) {
-    if (!h) return nullptr;
-    std::lock_guard<std::mutex> g(h->lock);
-    Stmt q(h->db,
-           "SELECT room_id, name, second_name, logo, description, people, last_visit FROM history"
-           " ORDER BY last_visit DESC, room_id LIMIT ?1");
-    q.Int(1, limit > 0 ? limit : 50);
+namespace {
+
+BuddyRoomInfo* RoomChain(Stmt& q) {
     BuddyRoomInfo* head = nullptr;
     BuddyRoomInfo** tail = &head;
     while (q.Row()) {
@@ -178,6 +174,31 @@ BuddyRoomInfo* BUDDY_GetHistoryRoom(BUDDY_HANDLE h, int limit) {
         tail = &r->next;
     }
     return head;
+}
+
+}  // namespace
+
+BuddyRoomInfo* BUDDY_GetHistoryRoom(BUDDY_HANDLE h, int limit) {
+    if (!h) return nullptr;
+    std::lock_guard<std::mutex> g(h->lock);
+    Stmt q(h->db,
+           "SELECT room_id, name, second_name, logo, description, people, last_visit FROM history"
+           " ORDER BY last_visit DESC, room_id LIMIT ?1");
+    q.Int(1, limit > 0 ? limit : 50);
+    return RoomChain(q);
+}
+
+BuddyRoomInfo* BUDDY_GetStoreRoom(BUDDY_HANDLE h) {
+    if (!h) return nullptr;
+    std::lock_guard<std::mutex> g(h->lock);
+    // A favourite never visited since the history was cleared still lists,
+    // with only its id known.
+    Stmt q(h->db,
+           "SELECT f.room_id, IFNULL(h.name, ''), IFNULL(h.second_name, ''), IFNULL(h.logo, ''),"
+           " IFNULL(h.description, ''), IFNULL(h.people, 0), IFNULL(h.last_visit, 0)"
+           " FROM favourites f LEFT JOIN history h ON h.room_id = f.room_id"
+           " ORDER BY IFNULL(h.last_visit, 0) DESC, f.room_id");
+    return RoomChain(q);
 }
 
 void BUDDY_DestoryRoomInfo(BuddyRoomInfo* chain) {

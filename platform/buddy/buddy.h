@@ -40,6 +40,9 @@ bool BUDDY_DelStore(BUDDY_HANDLE h, std::uint32_t roomId);
 
 // At most `limit` rooms, newest first; free with BUDDY_DestoryRoomInfo.
 BuddyRoomInfo* BUDDY_GetHistoryRoom(BUDDY_HANDLE h, int limit = 50);
+// The favourite rooms, with what the history knows of them, last visited
+// first; free with BUDDY_DestoryRoomInfo.
+BuddyRoomInfo* BUDDY_GetStoreRoom(BUDDY_HANDLE h);
 void BUDDY_DestoryRoomInfo(BuddyRoomInfo* chain);
 
 bool BUDDY_QueryFriend(BUDDY_HANDLE h, std::uint32_t userId);

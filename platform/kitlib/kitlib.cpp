@@ -222,6 +222,10 @@ int KITLIB_PostHttpUrl(HWND window, unsigned message, const std::string& url, co
     return StartRequest(window, message, url, copy, std::string());
 }
 
+int KITLIB_GetHttpUrl(HWND window, unsigned message, const std::string& url) {
+    return StartRequest(window, message, url, nullptr, std::string());
+}
+
 int KITLIB_DownHttpUrl(HWND window, unsigned message, const std::string& url,
                        const std::string& destination) {
     if (destination.empty()) return 0;

@@ -35,6 +35,8 @@ void KITLIB_SetCredentials(std::uint32_t userId, const std::string& token);
 // 0 when the request could not be started (bad URL, library not started).
 int KITLIB_PostHttpUrl(HWND window, unsigned message, const std::string& url, const void* body,
                        std::size_t length);
+// GET; the answer's bytes come back in the payload.
+int KITLIB_GetHttpUrl(HWND window, unsigned message, const std::string& url);
 // Downloads to `destination` (replaced atomically; folders are created).
 int KITLIB_DownHttpUrl(HWND window, unsigned message, const std::string& url,
                        const std::string& destination);

@@ -64,6 +64,29 @@ TEST_F(Buddy, HistoryAndFavouritesSurviveAReopen) {
     BUDDY_Close(h);
 }
 
+TEST_F(Buddy, FavouritesListWithWhatTheHistoryKnows) {
+    BUDDY_HANDLE h = BUDDY_Create(43);
+    ASSERT_NE(h, nullptr);
+    EXPECT_TRUE(BUDDY_LoginRoomResp(h, 1001, "大厅"));
+    EXPECT_TRUE(BUDDY_ExitRoom(h, 1001, 5));
+    EXPECT_TRUE(BUDDY_AddStore(h, 1001));
+    EXPECT_TRUE(BUDDY_AddStore(h, 2002));  // chosen by id, never visited
+    EXPECT_TRUE(BUDDY_LoginRoomResp(h, 1003, "not a favourite"));
+    BuddyRoomInfo* chain = BUDDY_GetStoreRoom(h);
+    std::vector<std::pair<std::uint32_t, std::string>> got;
+    for (auto* r = chain; r; r = r->next) got.emplace_back(r->roomId, r->name);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0], std::make_pair(1001u, std::string("大厅")));  // visited first
+    EXPECT_EQ(got[1], std::make_pair(2002u, std::string()));
+    EXPECT_EQ(chain->people, 5u);
+    BUDDY_DestoryRoomInfo(chain);
+    EXPECT_TRUE(BUDDY_DelStore(h, 1001));
+    EXPECT_TRUE(BUDDY_DelStore(h, 2002));
+    EXPECT_EQ(BUDDY_GetStoreRoom(h), nullptr);
+    EXPECT_EQ(BUDDY_GetStoreRoom(nullptr), nullptr);
+    BUDDY_Close(h);
+}
+
 TEST_F(Buddy, NullHandleAndUnopenableFolderFailQuietly) {
     EXPECT_FALSE(BUDDY_IsStore(nullptr, 1));
     EXPECT_FALSE(BUDDY_AddStore(nullptr, 1));
