@@ -94,18 +94,25 @@ CRoomWindow::CRoomWindow(PATRON_HANDLE h, FILE* out, CRoomStack::Mode mode)
     : account(h), stack(mode, out, link, account) {}
 
 int signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode,
-            std::unique_ptr<CRoomWindow>& window, const CVoiceSet::Options* voice) {
-    const PATRON_HANDLE h = PATRON_Connect();
+            std::unique_ptr<CRoomWindow>& window, const CVoiceSet::Options* voice,
+            const std::function<void()>& signedIn) {
+    PATRON_HANDLE h = PATRON_Connect();
     if (!h) {
         KITLIB_ShowMessageBox("登陆接入失败！", "提示", KITLIB_MB_ERROR);
-        log_msg("PATRON_Connect fail ExitProcess \r\n");
-        return client_exit::account_unreachable;
+        if (mode == CRoomStack::Mode::headless) {
+            log_msg("PATRON_Connect fail ExitProcess \r\n");
+            return client_exit::account_unreachable;
+        }
+        // The sign-in window tries again, at this server or another.
+        log_msg("PATRON_Connect fail: the sign-in window tries again\r\n");
+        h = PATRON_Open();
     }
     PATRON_SetCallBack(h, AccountCallback, &ctx);
     if (!PATRON_Login(h)) {
         PATRON_Close(h);
         return client_exit::sign_in_refused;
     }
+    if (signedIn) signedIn();
     window = std::make_unique<CRoomWindow>(h, out, mode);
     ctx.SetRoom(window.get());
     window->stack.Open("zeri");
@@ -214,6 +221,7 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
     login.password = opt.password;
     login.headless = opt.headless;
     login.confFolder = conf;
+    login.serverGiven = opt.serverGiven;
     PATRON_SetLoginOptions(login);
 
     std::unique_ptr<CRoomWindow> window;
@@ -222,7 +230,21 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
     CVoiceSet::Options voice;
     voice.devices.inputWav = opt.audioIn;
     voice.devices.outputDir = opt.audioOut;
-    int status = signIn(ctx, io.out, mode, window, &voice);
+    // Signed in at another server than --server (chosen in the sign-in
+    // window): the room connections and services follow it.
+    const auto followServer = [&opt, &ports] {
+        std::string host;
+        std::uint16_t port = 0;
+        PATRON_GetServer(host, port);
+        if (host.empty() || host == opt.server) return;
+        log_msg("startup server %s chosen at sign-in\r\n", host.c_str());
+        CInit::instance().SetEndpoint(host, ports.relay);
+        if (AppContext::instance().GetAVProxy()) ReleaseAVConnection();
+        if (StartAVConnection(host, ports.relay) != 0) log_msg("av connection fail\r\n");
+        KITLIB_SetHosts(host + ":" + std::to_string(ports.pictures),
+                        host + ":" + std::to_string(ports.services));
+    };
+    int status = signIn(ctx, io.out, mode, window, &voice, followServer);
     if (status == client_exit::ok) {
         Step("9 signed in");
         QCoreApplication* a = app.get();
@@ -244,6 +266,16 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
             // Queued: the exit path may run before the loop has started.
             QMetaObject::invokeMethod(a, [a] { a->quit(); }, Qt::QueuedConnection);
         });
+        if (!opt.headless) {
+            // The directory is where a window user starts without --room and
+            // returns to after leaving; its choice is the account library's
+            // "enter room", its close the exit path.
+            const PATRON_HANDLE account = window->account.handle();
+            const HWND host = roomHost.Handle();
+            window->stack.OpenDirectory(
+                [account](std::uint32_t room) { PATRON_EnterRoom(account, room); },
+                [host] { PostMessage(host, UM_EXIT_APPLICATION, 0, 0); }, opt.room == 0);
+        }
         if (opt.room) PostMessage(roomHost.Handle(), UM_ENTER_ROOM, opt.room, 0);
         if (opt.headless && io.in >= 0) {
             console = std::make_unique<CConsoleReader>();

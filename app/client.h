@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "app/patron_account.h"
@@ -54,8 +55,10 @@ public:
 // or account_unreachable (after the notice and the log line) or
 // sign_in_refused, and `window` then stays empty.
 // With `voice`, the room gets its voice path on those devices.
+// `signedIn` runs once the account is signed in, before any room connection
+// is made (the sign-in window may have chosen another server).
 int signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode, std::unique_ptr<CRoomWindow>& window,
-            const CVoiceSet::Options* voice = nullptr);
+            const CVoiceSet::Options* voice = nullptr, const std::function<void()>& signedIn = {});
 
 // Returns the process's exit code.
 int RunClient(int argc, char** argv, const ClientOptions& options, const ClientPorts& ports = {},

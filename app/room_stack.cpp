@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "platform/keys/app_key_state.h"
+#include "platform/kitlib/kitlib.h"
 #include "ui/skin_root.h"
 #include "video/settings.h"
 
@@ -21,10 +22,13 @@ CRoomStack::CRoomStack(Mode mode, FILE* out, IRoomLink& link, IRoomAccount& acco
       headless_(mode == Mode::headless ? std::make_unique<CHeadlessView>(out) : nullptr),
       window_(mode == Mode::window ? std::make_unique<CRoomUI>(forward_) : nullptr),
       host_(ViewOf(headless_.get(), window_.get()), link, account),
-      // The close button runs the program's exit path, as the account's
-      // "exit" does: the room is left and the account signed out.
-      actions_(host_.session(), nullptr, &faces_,
-               [this] { PostMessage(host_.Handle(), UM_EXIT_APPLICATION, 0, 0); }) {
+      // The close button leaves the room, and the directory shows again.
+      // Without a directory to return to it runs the program's exit path,
+      // as the account's "exit" does, rather than leave a hidden window.
+      actions_(host_.session(), nullptr, &faces_, [this] {
+          if (directory_) host_.session().OnWindowClose();
+          else PostMessage(host_.Handle(), UM_EXIT_APPLICATION, 0, 0);
+      }) {
     forward_.to = &actions_;
     // Faces sit under the skin folder; the window's face button asks for
     // them when it is created, the chat when lines are decoded.
@@ -67,6 +71,8 @@ CRoomVolumes* CRoomStack::CForwardActions::Volumes() const { return to ? to->Vol
 
 CRoomStack::~CRoomStack() {
     forward_.to = nullptr;
+    session().SetOnLeft({});
+    directory_.reset();
     // The chat leaves the session before the session goes.
     actions_.SetChat(nullptr);
     actions_.SetMic(nullptr);
@@ -87,7 +93,27 @@ IRoomView& CRoomStack::view() { return ViewOf(headless_.get(), window_.get()); }
 void CRoomStack::Open(const std::string& title) {
     if (window_) window_->Create();
     view().SetTitle(title);
-    view().ShowWindow(true);
+    // Headless there is nothing to hide; a window waits for its room.
+    if (!window_) view().ShowWindow(true);
+}
+
+void CRoomStack::OpenDirectory(std::function<void(std::uint32_t room)> enter,
+                               std::function<void()> quit, bool showNow) {
+    if (!window_) return;
+    CRoomDirectoryWnd::Setup setup;
+    setup.servicesHost = KITLIB_GetIppaddr(1);
+    setup.buddy = session().buddy();
+    setup.logoFolder = paths::UserFolder(session().myUserId()) + "room_logos/";
+    const MyAccount& me = session().me();
+    setup.me = me.nickname + "(" + std::to_string(me.userId) + ")";
+    setup.enter = std::move(enter);
+    setup.quit = std::move(quit);
+    directory_ = std::make_unique<CRoomDirectoryWnd>(std::move(setup));
+    directory_->Create();
+    session().SetOnLeft([this](const std::string& reason) {
+        if (directory_) directory_->ShowDirectory(reason);
+    });
+    if (showNow) directory_->ShowDirectory();
 }
 
 void CRoomStack::EnableVoice(const CVoiceSet::Options& options) {

@@ -24,6 +24,7 @@
 #include "room/room_roles.h"
 #include "ui/moderation_actions.h"
 #include "ui/room_actions.h"
+#include "ui/room_directory_wnd.h"
 #include "ui/room_ui.h"
 
 class CRoomStack {
@@ -36,7 +37,8 @@ public:
     CRoomStack(const CRoomStack&) = delete;
     CRoomStack& operator=(const CRoomStack&) = delete;
 
-    // Creates the window from its skin (window mode), titles and shows it.
+    // Creates the window from its skin (window mode) and titles it. The
+    // room window shows once a room is entered.
     void Open(const std::string& title);
     // Voice (capture, engine, playback) on these devices; before Start.
     // Without it the room is silent and the microphone only logs.
@@ -44,6 +46,13 @@ public:
     // The session's start, then the chat. False when the session cannot run
     // (no friends store); the caller then runs the exit path.
     bool Start();
+
+    // The room directory (window mode, after Start): shown now when
+    // `showNow`, and again after every leave that does not end the program.
+    // Its choice goes to `enter`, its close to `quit`.
+    void OpenDirectory(std::function<void(std::uint32_t room)> enter, std::function<void()> quit,
+                       bool showNow);
+    CRoomDirectoryWnd* directory() { return directory_.get(); }
 
     IRoomView& view();
     CHeadlessView* headless() { return headless_.get(); }
@@ -99,4 +108,5 @@ private:
     // so it goes first.
     std::unique_ptr<CVoiceSet> voice_;
     std::unique_ptr<CRoomMic> mic_;
+    std::unique_ptr<CRoomDirectoryWnd> directory_;
 };

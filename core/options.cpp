@@ -31,6 +31,7 @@ bool ParseClientOptions(const std::vector<std::string>& args, ClientOptions& out
         };
         if (a == "--server") {
             if (!value(out.server)) return false;
+            out.serverGiven = true;
         } else if (a == "--user") {
             if (!value(out.user)) return false;
         } else if (a == "--password") {

@@ -6,6 +6,7 @@
 
 struct ClientOptions {
     std::string server = "127.0.0.1";  // every service host
+    bool serverGiven = false;          // --server was on the command line
     std::string user;
     std::string password;
     std::string dataDir;

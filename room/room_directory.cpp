@@ -110,6 +110,16 @@ std::string LogoUrl(std::string_view host, std::string_view logo) {
     return {};
 }
 
+std::string ModeName(std::uint32_t mode) {
+    switch (mode) {
+        case 1: return "抢麦模式";
+        case 2: return "主播模式";
+        case 3: return "音乐模式";
+        case 4: return "麦序模式";
+        default: return {};
+    }
+}
+
 std::vector<RoomLine> FromStore(const BuddyRoomInfo* chain) {
     std::vector<RoomLine> out;
     for (const BuddyRoomInfo* r = chain; r; r = r->next) {

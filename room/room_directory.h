@@ -49,6 +49,9 @@ std::optional<std::uint32_t> ParseRoomId(std::string_view text);
 // http(s) URL as it is; empty for anything else.
 std::string LogoUrl(std::string_view host, std::string_view logo);
 
+// The room mode's name ("抢麦模式"…); empty for 0 or a mode not known here.
+std::string ModeName(std::uint32_t mode);
+
 // The rooms of a store chain (favourites or history), in its order.
 std::vector<RoomLine> FromStore(const BuddyRoomInfo* chain);
 std::vector<std::uint32_t> IdsOf(const std::vector<RoomLine>& lines);

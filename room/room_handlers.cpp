@@ -235,7 +235,7 @@ void CRoomSession::OnLoginOther(const unsigned char* body, std::size_t length) {
     const auto r = Decode<msg::Control_Login_Other_Notify>(body, length);
     if (r.user_id != me_.userId) return;
     if (r.kind == 2) {
-        LeaveRoom();
+        LeaveRoom("此帐号在其他地区登录");
         view_.MessageBox("此帐号在其他地区登录", "提示", BoxIcon::Error);
         log_msg("This account login in other areas\r\n");
     } else if (r.kind == 3) {

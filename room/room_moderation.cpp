@@ -347,7 +347,8 @@ void CRoomModeration::OnKickNotify(const unsigned char* body, std::size_t length
     if (session_.roomId() == 0 || session_.left()) return;
     session_.view().MessageBox("你被踢出房间!", "提示", BoxIcon::Error);
     log_msg("kick  Room \r\n");
-    session_.LeaveRoom();
+    session_.LeaveRoom(r.text2.empty() ? std::string("你被踢出房间!")
+                                      : "你被踢出房间! 原因：" + r.text2);
 }
 
 // --- typed commands -------------------------------------------------------------------

@@ -111,7 +111,7 @@ void CRoomSession::ClearRoomViews() {
     view_.SetText("List_Wheat", "");
 }
 
-void CRoomSession::LeaveRoom() {
+void CRoomSession::LeaveRoom(const std::string& reason) {
     if (left_) return;
     left_ = true;
     loginRefused_ = false;
@@ -132,6 +132,7 @@ void CRoomSession::LeaveRoom() {
     for (const char* label : {"Lable_RoomName", "Lable_RoomID", "Lable_RoomPeople",
                               "Edit_Announcement", "Label_private", "Label_Fail"})
         view_.SetText(label, "");
+    if (!exiting_ && onLeft_) onLeft_(reason);
 }
 
 void CRoomSession::ExitApplication() {

@@ -77,7 +77,9 @@ public:
     bool Start();
 
     void EnterRoom(std::uint32_t roomId);
-    void LeaveRoom();
+    // `reason` says why the room ended when it was not the user's choice
+    // (kicked, signed in elsewhere); it goes to the OnLeft listener.
+    void LeaveRoom(const std::string& reason = {});
     void ExitApplication();
     // The window's close button: leaves unless the program is exiting.
     void OnWindowClose();
@@ -118,6 +120,9 @@ public:
     void SetOnLoginRefused(std::function<void(std::uint32_t room, const std::string& text)> f) {
         onLoginRefused_ = std::move(f);
     }
+    // Told after every leave that does not end the program (the room
+    // directory shows again), with the reason, if any.
+    void SetOnLeft(std::function<void(const std::string& reason)> f) { onLeft_ = std::move(f); }
     bool exiting() const { return exiting_; }
     std::uint32_t roomMode() const { return roomMode_; }
     const std::string& roomName() const { return roomName_; }
@@ -202,6 +207,7 @@ private:
     bool left_ = false;
     bool loginRefused_ = false;
     std::function<void(std::uint32_t, const std::string&)> onLoginRefused_;
+    std::function<void(const std::string& reason)> onLeft_;
     bool exiting_ = false;
     std::uint32_t chatIntervalMs_ = 0;
     std::uint32_t lastChatTick_ = 0;

@@ -22,7 +22,8 @@ std::string CRoomsUI::OperationText(const RoomLine& l) {
     char buf[160];
     std::snprintf(buf, sizeof buf, "<x 2><c #3899a7>%u</c> <x 10><i %s><x 5><c #3899a7>%u</c>", l.roomId,
                   "Im/people.png", l.people);
-    return buf;
+    const std::string mode = rooms::ModeName(l.mode);
+    return mode.empty() ? std::string(buf) : std::string(buf) + "<x 10><c #8a4bff>" + mode + "</c>";
 }
 
 bool CRoomsUI::AddRoom(const RoomLine& line) {

@@ -110,9 +110,10 @@ std::unique_ptr<httplib::Client> MakeClient(const Url& u) {
     return c;
 }
 
-void Answer(HWND window, unsigned message, std::unique_ptr<TMessageData<KitlibAnswer>> a) {
+void Answer(HWND window, unsigned message, std::unique_ptr<TMessageData<KitlibAnswer>> a,
+            std::intptr_t tag = 0) {
     const std::uintptr_t length = a ? a->value.length : 0;
-    PostMessage(window, message, length, 0, std::move(a));
+    PostMessage(window, message, length, tag, std::move(a));
 }
 
 // Reads the answer body within the size limit; false when it is too big or failed.
@@ -147,7 +148,8 @@ bool Fetch(httplib::Client& c, const std::string& path, const std::string* body,
 }
 
 int StartRequest(HWND window, unsigned message, const std::string& url,
-                 std::shared_ptr<std::string> body, const std::string& destination) {
+                 std::shared_ptr<std::string> body, const std::string& destination,
+                 std::intptr_t tag = 0) {
     Url u;
     if (!SplitUrl(url, u)) {
         log_msg("kitlib bad url %s\r\n", url.c_str());
@@ -168,7 +170,7 @@ int StartRequest(HWND window, unsigned message, const std::string& url,
         int status = 0;
         if (!Fetch(*client, u.path, body.get(), headers, status, bytes)) {
             log_msg("kitlib request %s fail status=%d\r\n", url.c_str(), status);
-            Answer(window, message, nullptr);
+            Answer(window, message, nullptr, tag);
             return;
         }
         auto a = std::make_unique<TMessageData<KitlibAnswer>>(KitlibAnswer{});
@@ -179,14 +181,14 @@ int StartRequest(HWND window, unsigned message, const std::string& url,
             if (slash != std::string::npos) paths::MakeDirs(destination.substr(0, slash + 1));
             if (!files::WriteFileAtomic(destination, bytes)) {
                 log_msg("kitlib cannot write %s\r\n", destination.c_str());
-                Answer(window, message, nullptr);
+                Answer(window, message, nullptr, tag);
                 return;
             }
             a->value.file = destination;
         } else {
             a->value.bytes.assign(bytes.begin(), bytes.end());
         }
-        Answer(window, message, std::move(a));
+        Answer(window, message, std::move(a), tag);
     });
     return ok ? 1 : 0;
 }
@@ -222,8 +224,8 @@ int KITLIB_PostHttpUrl(HWND window, unsigned message, const std::string& url, co
     return StartRequest(window, message, url, copy, std::string());
 }
 
-int KITLIB_GetHttpUrl(HWND window, unsigned message, const std::string& url) {
-    return StartRequest(window, message, url, nullptr, std::string());
+int KITLIB_GetHttpUrl(HWND window, unsigned message, const std::string& url, std::intptr_t tag) {
+    return StartRequest(window, message, url, nullptr, std::string(), tag);
 }
 
 int KITLIB_DownHttpUrl(HWND window, unsigned message, const std::string& url,

@@ -35,8 +35,10 @@ void KITLIB_SetCredentials(std::uint32_t userId, const std::string& token);
 // 0 when the request could not be started (bad URL, library not started).
 int KITLIB_PostHttpUrl(HWND window, unsigned message, const std::string& url, const void* body,
                        std::size_t length);
-// GET; the answer's bytes come back in the payload.
-int KITLIB_GetHttpUrl(HWND window, unsigned message, const std::string& url);
+// GET; the answer's bytes come back in the payload, and `tag` as lParam
+// (a window with several questions out tells the latest answer by it).
+int KITLIB_GetHttpUrl(HWND window, unsigned message, const std::string& url,
+                      std::intptr_t tag = 0);
 // Downloads to `destination` (replaced atomically; folders are created).
 int KITLIB_DownHttpUrl(HWND window, unsigned message, const std::string& url,
                        const std::string& destination);

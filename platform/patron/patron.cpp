@@ -15,6 +15,7 @@
 #include "platform/text/terminal.h"
 #include "core/paths.h"
 #include "platform/patron/patron_session.h"
+#include "platform/patron/patron_login_wnd.h"
 #include "platform/patron/patron_windows.h"
 
 using patron::CSession;
@@ -45,24 +46,33 @@ std::shared_ptr<CSession> Find(PATRON_HANDLE h) {
     return it == l.open.end() ? nullptr : it->second;
 }
 
-std::string LastUserFile(const PatronLoginOptions& o) {
+std::string ConfFile(const PatronLoginOptions& o, const char* name) {
     const std::string conf =
         o.confFolder.empty() ? paths::DataFolder() + "conf/" : paths::WithSlash(o.confFolder);
-    return conf + "last_user";
+    return conf + name;
 }
 
-std::string ReadLastUser(const PatronLoginOptions& o) {
-    std::string name;
-    if (!files::ReadFile(LastUserFile(o), name)) return {};
-    while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
-    return name.size() <= 64 ? name : std::string();
+// One line of at most `limit` bytes; empty when missing or damaged.
+std::string ReadLine(const PatronLoginOptions& o, const char* name, std::size_t limit) {
+    std::string line;
+    if (!files::ReadFile(ConfFile(o, name), line)) return {};
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    if (line.size() > limit || line.find_first_of("\r\n") != std::string::npos) return {};
+    return line;
 }
 
-void RememberUser(const PatronLoginOptions& o, const std::string& name) {
-    const std::string file = LastUserFile(o);
+void Remember(const PatronLoginOptions& o, const char* name, const std::string& value) {
+    const std::string file = ConfFile(o, name);
     paths::MakeDirs(file);
-    if (!files::WriteFileAtomic(file, name + "\n"))
-        log_msg("patron cannot remember the user name in %s\r\n", file.c_str());
+    if (!files::WriteFileAtomic(file, value + "\n"))
+        log_msg("patron cannot remember %s in %s\r\n", name, file.c_str());
+}
+
+std::string ReadLastUser(const PatronLoginOptions& o) { return ReadLine(o, "last_user", 64); }
+void RememberUser(const PatronLoginOptions& o, const std::string& name) { Remember(o, "last_user", name); }
+
+std::string ServerText(const std::string& host, std::uint16_t port) {
+    return host + ":" + std::to_string(port);
 }
 
 // A window can be shown only under a widget application.
@@ -87,6 +97,47 @@ void PATRON_SetLoginOptions(const PatronLoginOptions& options) {
     Library& l = Lib();
     std::lock_guard<std::mutex> g(l.lock);
     l.login = options;
+}
+
+bool PATRON_ParseServer(const std::string& text, std::string& host, std::uint16_t& port) {
+    std::string t = text;
+    while (!t.empty() && t.back() == ' ') t.pop_back();
+    while (!t.empty() && t.front() == ' ') t.erase(t.begin());
+    if (t.empty() || t.size() > 255) return false;
+    std::uint16_t p = port;
+    const auto colon = t.rfind(':');
+    if (colon != std::string::npos) {
+        const std::string digits = t.substr(colon + 1);
+        if (digits.empty() || digits.size() > 5 ||
+            digits.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        const unsigned long v = std::stoul(digits);
+        if (v == 0 || v > 65535) return false;
+        p = static_cast<std::uint16_t>(v);
+        t.resize(colon);
+    }
+    // A host name or an IPv4 address: nothing that could end up elsewhere in a URL.
+    if (t.empty() || t.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") !=
+                         std::string::npos)
+        return false;
+    host = t;
+    port = p;
+    return true;
+}
+
+void PATRON_GetServer(std::string& host, std::uint16_t& port) {
+    Library& l = Lib();
+    std::lock_guard<std::mutex> g(l.lock);
+    host = l.host;
+    port = l.port;
+}
+
+PATRON_HANDLE PATRON_Open() {
+    Library& l = Lib();
+    std::lock_guard<std::mutex> g(l.lock);
+    const PATRON_HANDLE h = l.next++;
+    l.open[h] = std::make_shared<CSession>(l.host, l.port);
+    return h;
 }
 
 PATRON_HANDLE PATRON_Connect() {
@@ -117,19 +168,54 @@ int PATRON_SetCallBack(PATRON_HANDLE h, PATRON_CALLBACK callback, void* context)
     return 1;
 }
 
+namespace {
+
+// A session at `host:port` for handle h: the one it has when it is there
+// and connected, otherwise a new one that replaces it (the callback moves
+// along). Null when that service cannot be reached.
+std::shared_ptr<CSession> SessionAt(PATRON_HANDLE h, const std::string& host, std::uint16_t port) {
+    auto current = Find(h);
+    if (!current) return nullptr;
+    if (current->connected() && current->host() == host && current->port() == port) return current;
+    auto fresh = std::make_shared<CSession>(host, port);
+    if (!fresh->Connect(kConnectWaitMs)) {
+        log_msg("patron cannot reach the account service at %s:%u\r\n", host.c_str(),
+                static_cast<unsigned>(port));
+        return nullptr;
+    }
+    current->CopyCallbackTo(*fresh);
+    Library& l = Lib();
+    std::lock_guard<std::mutex> g(l.lock);
+    auto it = l.open.find(h);
+    if (it == l.open.end()) return nullptr;
+    l.closed.push_back(std::move(it->second));
+    it->second = fresh;
+    l.host = host;
+    l.port = port;
+    return fresh;
+}
+
+}  // namespace
+
 int PATRON_Login(PATRON_HANDLE h) {
     auto s = Find(h);
     if (!s) return 0;
     if (s->signedIn()) return 1;
     PatronLoginOptions o;
+    std::string host;
+    std::uint16_t port;
     {
         std::lock_guard<std::mutex> g(Lib().lock);
         o = Lib().login;
+        host = Lib().host;
+        port = Lib().port;
     }
     const bool windows = !o.headless && HaveWindows();
     std::string user = o.user;
     std::string error;
-    if (!o.user.empty() && !o.password.empty()) {
+    if (!s->connected()) {
+        error = "登陆接入失败！";
+    } else if (!o.user.empty() && !o.password.empty()) {
         const patron::SignInResult r = s->SignInAndWait(o.user, o.password);
         if (r.ok) {
             RememberUser(o, o.user);
@@ -145,16 +231,39 @@ int PATRON_Login(PATRON_HANDLE h) {
         std::fprintf(stderr, "zeri: without windows, sign-in needs --user and --password\n");
         return 0;
     }
+    if (!windows) return 0;
     if (user.empty()) user = ReadLastUser(o);
-    std::weak_ptr<CSession> weak = s;
-    patron::CLoginDialog dialog(user, error,
-                                [weak](const std::string& u, const std::string& p,
-                                       std::function<void(const patron::SignInResult&)> done) {
-                                    auto session = weak.lock();
-                                    return session && session->SignIn(u, p, std::move(done));
-                                });
-    if (dialog.exec() != QDialog::Accepted || !s->signedIn()) return 0;
-    RememberUser(o, dialog.user());
+    // The server: the one asked for this run unless the user chose another last time.
+    std::string server = ServerText(host, port);
+    if (!o.serverGiven) {
+        const std::string last = ReadLine(o, "last_server", 255);
+        std::string lastHost;
+        std::uint16_t lastPort = port;
+        if (PATRON_ParseServer(last, lastHost, lastPort)) server = ServerText(lastHost, lastPort);
+    }
+    const std::uint16_t defaultPort = port;
+    patron::CLoginWnd window(
+        user, server, error,
+        [h, defaultPort](const std::string& u, const std::string& p, const std::string& where,
+                         std::function<void(const patron::SignInResult&)> done) {
+            std::string host;
+            std::uint16_t port = defaultPort;
+            if (!PATRON_ParseServer(where, host, port)) {
+                done(patron::SignInResult{false, "服务器地址无效"});
+                return true;
+            }
+            auto session = SessionAt(h, host, port);
+            if (!session) {
+                done(patron::SignInResult{false, "登陆接入失败！"});
+                return true;
+            }
+            return session->SignIn(u, p, std::move(done));
+        });
+    if (!window.Run()) return 0;
+    s = Find(h);
+    if (!s || !s->signedIn()) return 0;
+    RememberUser(o, window.user());
+    Remember(o, "last_server", ServerText(s->host(), s->port()));
     return 1;
 }
 
@@ -333,6 +442,13 @@ int PATRON_ShowUserInfo(PATRON_HANDLE h, std::uint32_t user) {
                                       Qt::QueuedConnection);
         });
     });
+}
+
+int PATRON_EnterRoom(PATRON_HANDLE h, std::uint32_t room) {
+    auto s = Find(h);
+    if (!s || !s->signedIn() || room == 0) return 0;
+    s->Emit(PATRON_EV_ENTER_ROOM, room, 0);
+    return 1;
 }
 
 int PATRON_LoginRoomNotify(PATRON_HANDLE h, std::uint32_t, std::uint32_t room, const char* text,

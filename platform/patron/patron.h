@@ -35,7 +35,7 @@ enum : int {
     PATRON_EV_VIP_LIST = 18,      // a = 1: b = PatronVipList*; a = 0: b = error text
     PATRON_EV_PROP_USED = 19,     // a = 1 used / 0 refused, b = pack entry id
     PATRON_EV_CLOSED = 256,       // the session has ended (PATRON_Close); the last event
-    PATRON_EV_ENTER_ROOM = 257,   // a = room id to enter; not raised by this version
+    PATRON_EV_ENTER_ROOM = 257,   // a = room id to enter (the room directory's choice)
 };
 // Wealth billboard body: tag 200 (u32) result, 0 = success; 201 error text;
 // 1 the period ("DAY", "WEEK", "MONTH", "ALL"); tag 2 once per entry, a
@@ -56,11 +56,22 @@ struct PatronLoginOptions {
     std::string password;
     bool headless = false;
     std::string confFolder;
+    // The server was named for this run (--server): the window offers it
+    // rather than the one remembered from the last sign-in.
+    bool serverGiven = false;
 };
 void PATRON_SetLoginOptions(const PatronLoginOptions& options);
 
 // 0 when the account service cannot be reached.
 PATRON_HANDLE PATRON_Connect();
+// A handle whose service could not be reached: the sign-in window of
+// PATRON_Login then connects, to the same server or another one.
+PATRON_HANDLE PATRON_Open();
+// Where the account service is now (the sign-in window may have changed it).
+void PATRON_GetServer(std::string& host, std::uint16_t& port);
+// "host[:port]" (a host name or IPv4 address; the port 1–65535, `port`
+// kept when none is given). False for anything else.
+bool PATRON_ParseServer(const std::string& text, std::string& host, std::uint16_t& port);
 int PATRON_SetCallBack(PATRON_HANDLE h, PATRON_CALLBACK callback, void* context);
 // Non-zero when signed in. Shows the sign-in window unless the options give
 // the name and password (or say headless); 0 when the user cancels or,
@@ -106,6 +117,9 @@ int PATRON_Recharge(PATRON_HANDLE h, std::uint32_t me);
 // Shows a small profile window of the user (without windows: one
 // "profile:" line on standard output).
 int PATRON_ShowUserInfo(PATRON_HANDLE h, std::uint32_t user);
+// The user chose a room (the room directory): raises PATRON_EV_ENTER_ROOM
+// with its id on the calling thread. 0 without a signed-in session or room.
+int PATRON_EnterRoom(PATRON_HANDLE h, std::uint32_t room);
 // After every room login: the service keeps the room as my last room.
 int PATRON_LoginRoomNotify(PATRON_HANDLE h, std::uint32_t me, std::uint32_t room,
                            const char* text, const char* text2);

@@ -203,7 +203,19 @@ bool CSession::Connect(int waitMs) {
         return false;
     if (answer.wait_for(std::chrono::milliseconds(waitMs)) != std::future_status::ready)
         return false;
-    return answer.get();
+    connected_ = answer.get();
+    return connected_;
+}
+
+void CSession::CopyCallbackTo(CSession& other) {
+    PATRON_CALLBACK cb;
+    void* ctx;
+    {
+        std::lock_guard<std::mutex> g(cbLock_);
+        cb = callback_;
+        ctx = context_;
+    }
+    other.SetCallback(cb, ctx);
 }
 
 void CSession::SetCallback(PATRON_CALLBACK cb, void* context) {

@@ -37,6 +37,12 @@ public:
     bool Connect(int waitMs);
 
     void SetCallback(PATRON_CALLBACK cb, void* context);
+    // The same callback on another session (one replacing this one).
+    void CopyCallbackTo(CSession& other);
+    const std::string& host() const { return host_; }
+    std::uint16_t port() const { return port_; }
+    // The service answered the greeting.
+    bool connected() const { return connected_; }
 
     // Signs in on the worker; `done` runs there afterwards.
     bool SignIn(const std::string& user, const std::string& password,
@@ -102,6 +108,7 @@ private:
 
     std::mutex cbLock_;
     PATRON_CALLBACK callback_ = nullptr;
+    std::atomic<bool> connected_{false};
     void* context_ = nullptr;
 
     std::mutex stateLock_;

@@ -1,25 +1,30 @@
 // The sign-in window under the offscreen platform, against an in-process
-// account service: fill and submit, a refusal with the service's words,
-// cancel, and the remembered user name.
+// account service: Enter signs in like the button, a refusal shows the
+// service's words, cancel, the remembered name and server, and a server that
+// cannot be reached offered again (or another one) instead of ending.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 
+#include "core/files.h"
+#include "platform/dui/inputs.h"
 #include "platform/patron/patron.h"
+#include "platform/patron/patron_login_wnd.h"
 #include "platform/patron/patron_session.h"
 #include "platform/patron/patron_windows.h"
 #include "tests/support/account_server.h"
 
-using patron::CLoginDialog;
+using patron::CLoginWnd;
 using testsupport::AccountServer;
 
 namespace {
@@ -35,29 +40,29 @@ bool Pump(Pred done, int limitMs = 10000) {
     return true;
 }
 
-struct Form {
-    explicit Form(QWidget* d)
-        : user(d->findChild<QLineEdit*>("user")),
-          password(d->findChild<QLineEdit*>("password")),
-          error(d->findChild<QLabel*>("error")),
-          ok(d->findChild<QPushButton*>("ok")),
-          cancel(d->findChild<QPushButton*>("cancel")) {}
-    bool complete() const { return user && password && error && ok && cancel; }
-    QLineEdit* user;
-    QLineEdit* password;
-    QLabel* error;
-    QPushButton* ok;
-    QPushButton* cancel;
-};
+QLineEdit* Box(CLoginWnd& w, const char* name) {
+    auto* e = w.FindControl<CEditUI>(name);
+    return e ? e->Edit() : nullptr;
+}
+
+void Type(CLoginWnd& w, const char* name, const QString& text) {
+    QLineEdit* e = Box(w, name);
+    ASSERT_NE(e, nullptr) << name;
+    e->clear();
+    QTest::keyClicks(e, text);
+}
+
+void PressEnter(CLoginWnd& w, const char* name) { QTest::keyClick(Box(w, name), Qt::Key_Return); }
 
 class LoginWindow : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(session.Connect(5000)); }
 
     patron::SignInStarter Starter() {
-        return [this](const std::string& u, const std::string& p,
+        return [this](const std::string& u, const std::string& p, const std::string& server,
                       std::function<void(const patron::SignInResult&)> done) {
             ++requests;
+            lastServer = server;
             return session.SignIn(u, p, std::move(done));
         };
     }
@@ -65,16 +70,17 @@ protected:
     AccountServer srv;
     patron::CSession session{"127.0.0.1", srv.accountPort()};
     int requests = 0;
+    std::string lastServer;
 };
 
-// Runs `act` on the modal window once it shows.
-void WhenModal(std::function<void(QWidget*)> act) {
+// Runs `act` on the sign-in window once it shows (modal).
+void WhenShown(std::function<void(CLoginWnd&)> act) {
     auto* timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (QWidget* w = QApplication::activeModalWidget()) {
+        if (auto* w = dynamic_cast<CLoginWnd*>(QApplication::activeModalWidget())) {
             timer->stop();
             timer->deleteLater();
-            act(w);
+            act(*w);
         }
     });
     timer->start(10);
@@ -82,84 +88,108 @@ void WhenModal(std::function<void(QWidget*)> act) {
 
 }  // namespace
 
-TEST_F(LoginWindow, ARefusalShowsTheServicesWordsAndTheNextTrySignsIn) {
-    CLoginDialog d("", "", Starter());
-    d.open();
-    Form f(&d);
-    ASSERT_TRUE(f.complete());
+TEST_F(LoginWindow, EnterSignsInLikeTheButtonAndARefusalShowsInline) {
+    CLoginWnd w("", "127.0.0.1:" + std::to_string(srv.accountPort()), "", Starter());
+    ASSERT_TRUE(w.Create());
+    w.ShowWindow(true);
 
-    // Nothing typed: said locally, nothing asked.
-    f.ok->click();
-    EXPECT_EQ(f.error->text().toStdString(), "请输入用户名和密码");
+    // Nothing typed: said here, nothing asked, the window stays.
+    PressEnter(w, "edit_user");
+    EXPECT_EQ(w.GetControlText("Label_error"), "请输入用户名和密码");
     EXPECT_EQ(requests, 0);
 
-    f.user->setText("alice");
-    f.password->setText("wrong");
-    f.ok->click();
-    EXPECT_FALSE(f.ok->isEnabled());  // busy while the service answers
-    ASSERT_TRUE(Pump([&] { return f.ok->isEnabled(); }));
-    EXPECT_EQ(f.error->text().toStdString(), "用户名或密码错误");
-    EXPECT_TRUE(f.password->text().isEmpty());
-    EXPECT_TRUE(d.isVisible());
+    Type(w, "edit_user", "alice");
+    Type(w, "edit_password", "wrong");
+    PressEnter(w, "edit_password");
+    EXPECT_TRUE(w.busy());
+    EXPECT_FALSE(Box(w, "edit_password")->isEnabled());
+    PressEnter(w, "edit_password");  // again while waiting: not a second request
+    ASSERT_TRUE(Pump([&] { return !w.busy(); }));
+    EXPECT_EQ(requests, 1);
+    EXPECT_EQ(w.GetControlText("Label_error"), "用户名或密码错误");
+    EXPECT_TRUE(Box(w, "edit_password")->text().isEmpty());
+    EXPECT_TRUE(w.isVisible());
     EXPECT_FALSE(session.signedIn());
+    QDir().mkpath(ZERI_ARTIFACTS_DIR);
+    w.grab().save(ZERI_ARTIFACTS_DIR "sign-in.png");
 
-    f.password->setText("alice-demo");
-    f.ok->click();
-    ASSERT_TRUE(Pump([&] { return d.result() == QDialog::Accepted; }));
+    Type(w, "edit_password", "alice-demo");
+    PressEnter(w, "edit_user");  // Enter in any box
+    ASSERT_TRUE(Pump([&] { return w.signedIn(); }));
     EXPECT_TRUE(session.signedIn());
     EXPECT_EQ(session.userId(), testsupport::kAlice.id);
-    EXPECT_EQ(d.user(), "alice");
-    EXPECT_EQ(requests, 2);
+    EXPECT_EQ(w.user(), "alice");
+    EXPECT_EQ(lastServer, "127.0.0.1:" + std::to_string(srv.accountPort()));
+    EXPECT_FALSE(w.isVisible());
 }
 
-TEST_F(LoginWindow, CancelRejectsEvenWhileTheAnswerIsOnItsWay) {
-    auto d = std::make_unique<CLoginDialog>("bob", "", Starter());
-    d->open();
-    Form f(d.get());
-    EXPECT_EQ(f.user->text().toStdString(), "bob");
-    f.password->setText("bob-demo");
-    f.ok->click();
-    f.cancel->click();
-    EXPECT_EQ(d->result(), QDialog::Rejected);
-    d.reset();  // the late answer must find no window
+TEST_F(LoginWindow, CancelWorksEvenWhileTheAnswerIsOnItsWay) {
+    auto w = std::make_unique<CLoginWnd>("bob", "127.0.0.1", "", Starter());
+    ASSERT_TRUE(w->Create());
+    w->ShowWindow(true);
+    EXPECT_EQ(Box(*w, "edit_user")->text().toStdString(), "bob");
+    Type(*w, "edit_password", "bob-demo");
+    PressEnter(*w, "edit_password");
+    w->Cancel();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(w->signedIn());
+    w.reset();  // the late answer must find no window
     ASSERT_TRUE(Pump([&] { return session.signedIn(); }));
     QApplication::processEvents();
 }
 
-TEST_F(LoginWindow, RefusedFlagsOpenTheWindowWithTheReasonAndTheNameIsRememberedForNextTime) {
+TEST(LoginServerText, HostAndPortOrARefusal) {
+    std::string host;
+    std::uint16_t port = 8080;
+    EXPECT_TRUE(PATRON_ParseServer(" example.org ", host, port));
+    EXPECT_EQ(host, "example.org");
+    EXPECT_EQ(port, 8080);
+    EXPECT_TRUE(PATRON_ParseServer("10.0.0.2:9000", host, port));
+    EXPECT_EQ(host, "10.0.0.2");
+    EXPECT_EQ(port, 9000);
+    for (const char* bad : {"", ":80", "a:0", "a:65536", "a:", "a:8x", "a b", "a/b", "a?x:1", "[::1]:80"})
+        EXPECT_FALSE(PATRON_ParseServer(bad, host, port)) << bad;
+    EXPECT_EQ(host, "10.0.0.2");  // a refusal changes nothing
+}
+
+TEST(LoginLibrary, RefusedFlagsOpenTheWindowAndNameAndServerAreRemembered) {
+    AccountServer srv;
+    const std::string conf = srv.dir.path() + "conf/";
     PATRON_SetServer("127.0.0.1", srv.accountPort());
     PatronLoginOptions o;
     o.user = "alice";
     o.password = "not-it";
-    o.confFolder = srv.dir.path() + "conf/";
+    o.confFolder = conf;
+    o.serverGiven = true;
     PATRON_SetLoginOptions(o);
 
     const PATRON_HANDLE h = PATRON_Connect();
     ASSERT_NE(h, 0u);
     std::string shownError, shownUser;
-    WhenModal([&](QWidget* w) {
-        Form f(w);
-        shownError = f.error->text().toStdString();
-        shownUser = f.user->text().toStdString();
-        f.password->setText("alice-demo");
-        f.ok->click();
+    WhenShown([&](CLoginWnd& w) {
+        shownError = w.GetControlText("Label_error");
+        shownUser = w.GetControlText("edit_user");
+        Type(w, "edit_password", "alice-demo");
+        PressEnter(w, "edit_password");
     });
     EXPECT_EQ(PATRON_Login(h), 1);
     EXPECT_EQ(shownError, "用户名或密码错误");
     EXPECT_EQ(shownUser, "alice");
+    std::string remembered;
+    ASSERT_TRUE(files::ReadFile(conf + "last_server", remembered));
+    EXPECT_EQ(remembered, "127.0.0.1:" + std::to_string(srv.accountPort()) + "\n");
     PATRON_Close(h);
 
-    // No flags this time: the window offers the last name; cancel gives 0.
+    // No flags: the window offers the last name; cancel gives 0.
     o.user.clear();
     o.password.clear();
     PATRON_SetLoginOptions(o);
     const PATRON_HANDLE h2 = PATRON_Connect();
     ASSERT_NE(h2, 0u);
     shownUser.clear();
-    WhenModal([&](QWidget* w) {
-        Form f(w);
-        shownUser = f.user->text().toStdString();
-        f.cancel->click();
+    WhenShown([&](CLoginWnd& w) {
+        shownUser = w.GetControlText("edit_user");
+        w.Cancel();
     });
     EXPECT_EQ(PATRON_Login(h2), 0);
     EXPECT_EQ(shownUser, "alice");
@@ -167,7 +197,48 @@ TEST_F(LoginWindow, RefusedFlagsOpenTheWindowWithTheReasonAndTheNameIsRemembered
     PATRON_Shutdown();
 }
 
-TEST_F(LoginWindow, TheProfileWindowShowsTheUser) {
+TEST(LoginLibrary, AnUnreachableServerIsOfferedAgainAndAnotherOneSignsIn) {
+    AccountServer srv;
+    const std::uint16_t closed = testsupport::ClosedPort();
+    PATRON_SetServer("127.0.0.1", closed);
+    PatronLoginOptions o;
+    o.confFolder = srv.dir.path() + "conf/";
+    o.serverGiven = true;
+    PATRON_SetLoginOptions(o);
+    EXPECT_EQ(PATRON_Connect(), 0u);
+    const PATRON_HANDLE h = PATRON_Open();
+    ASSERT_NE(h, 0u);
+
+    std::string shownError, shownServer, secondError;
+    WhenShown([&](CLoginWnd& w) {
+        shownError = w.GetControlText("Label_error");
+        shownServer = w.GetControlText("edit_server");
+        // Trying the same server again is refused the same way, in the window.
+        Type(w, "edit_user", "bob");
+        Type(w, "edit_password", "bob-demo");
+        w.Submit();
+        Pump([&] { return !w.busy(); });
+        secondError = w.GetControlText("Label_error");
+        Type(w, "edit_server", QString("127.0.0.1:%1").arg(srv.accountPort()));
+        Type(w, "edit_password", "bob-demo");
+        w.Submit();
+    });
+    EXPECT_EQ(PATRON_Login(h), 1);
+    EXPECT_EQ(shownError, "登陆接入失败！");
+    EXPECT_EQ(shownServer, "127.0.0.1:" + std::to_string(closed));
+    EXPECT_EQ(secondError, "登陆接入失败！");
+    std::uint32_t id = 0;
+    EXPECT_EQ(PATRON_GetLoginInfo(h, &id, nullptr), 1);
+    EXPECT_EQ(id, testsupport::kBob.id);
+    std::string host;
+    std::uint16_t port = 0;
+    PATRON_GetServer(host, port);
+    EXPECT_EQ(port, srv.accountPort());  // the rest of the program follows
+    PATRON_Close(h);
+    PATRON_Shutdown();
+}
+
+TEST(LoginLibrary, TheProfileWindowShowsTheUser) {
     PatronUserDetail d{};
     d.userId = 10002;
     std::strcpy(d.nickname, "鲍勃");
@@ -192,6 +263,7 @@ TEST_F(LoginWindow, TheProfileWindowShowsTheUser) {
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
+    dui::SetResourceRoot(ZERI_BUILT_SKIN_ROOT);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -171,6 +171,20 @@ TEST_F(Patron, AWrongPasswordWithoutWindowsIsRefusedAndRequestsNeedASignIn) {
     EXPECT_EQ(PATRON_GetBalance(h, 0), 0);  // a closed handle is dead
 }
 
+TEST_F(Patron, AChosenRoomIsRaisedAsEnterRoomOnlyForASignedInSession) {
+    EXPECT_EQ(PATRON_EnterRoom(0, 1001), 0);
+    const PATRON_HANDLE h = SignedIn();
+    EXPECT_EQ(PATRON_EnterRoom(h, 0), 0);
+    ASSERT_EQ(PATRON_EnterRoom(h, 1002), 1);
+    const auto e = rec.Wait(PATRON_EV_ENTER_ROOM);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->a, 1002u);
+    EXPECT_EQ(e->thread, std::this_thread::get_id());  // raised by the caller, at once
+    EXPECT_EQ(rec.CountOf(PATRON_EV_ENTER_ROOM), 1u);
+    PATRON_Close(h);
+    EXPECT_EQ(PATRON_EnterRoom(h, 1002), 0);
+}
+
 TEST_F(Patron, EachQueryAnswersOnTheWorkerWithItsRecord) {
     const PATRON_HANDLE h = SignedIn();
     const std::uint32_t me = kAlice.id;

@@ -304,8 +304,10 @@ TEST_F(RoomModeration, ModeNotifiesAnnounceAndApplyANewModeOnly) {
     }
 }
 
-TEST_F(RoomModeration, OnlyAKickNamingMeLeavesTheRoom) {
+TEST_F(RoomModeration, OnlyAKickNamingMeLeavesTheRoomAndTheListenerHearsWhy) {
     Enter();
+    std::vector<std::string> left;
+    session.SetOnLeft([&left](const std::string& reason) { left.push_back(reason); });
     msg::Control_Kick_Notify n;
     n.user_id = kBob;
     Receive(n);
@@ -319,6 +321,17 @@ TEST_F(RoomModeration, OnlyAKickNamingMeLeavesTheRoom) {
     EXPECT_TRUE(session.left());
     EXPECT_EQ(session.roomId(), 0u);
     EXPECT_EQ(link.Count(cmd::Control_Logout_Req), 1);
+    EXPECT_EQ(left, std::vector<std::string>{"你被踢出房间!"});
+
+    // With the kicker's words; and an exit tells no one (the program ends).
+    Enter();
+    n.text2 = "广告";
+    Receive(n);
+    EXPECT_EQ(left.back(), "你被踢出房间! 原因：广告");
+    Enter();
+    session.ExitApplication();
+    EXPECT_EQ(left.size(), 2u);
+    session.SetOnLeft({});
 }
 
 // --- typed commands ------------------------------------------------------------------
