@@ -1,7 +1,5 @@
 #include "net/power.h"
 
-#include <cstdio>
-
 #include "core/log.h"
 #include "platform/text/text.h"
 
@@ -39,11 +37,11 @@ bool CPowerTable::LoadPowerList(const json::value& answer) {
         const std::int64_t by_role = rule.get_int("by_role");
         AddRule(static_cast<std::uint16_t>(powerid), static_cast<std::uint8_t>(role),
                 ClampYesNo(yes_no), static_cast<std::uint8_t>(by_role));
-        std::printf("PowerList  powerid=%d, role=%d, by_role=%d, yes_no=%d\n",
-                    static_cast<int>(static_cast<std::uint16_t>(powerid)),
-                    static_cast<int>(static_cast<std::uint8_t>(role)),
-                    static_cast<int>(static_cast<std::uint8_t>(by_role)),
-                    static_cast<int>(ClampYesNo(yes_no)));
+        log_msg("PowerList  powerid=%d, role=%d, by_role=%d, yes_no=%d\r\n",
+                static_cast<int>(static_cast<std::uint16_t>(powerid)),
+                static_cast<int>(static_cast<std::uint8_t>(role)),
+                static_cast<int>(static_cast<std::uint8_t>(by_role)),
+                static_cast<int>(ClampYesNo(yes_no)));
     }
     return true;
 }

@@ -1,9 +1,9 @@
 #include "net/proxy_sinks.h"
 
-#include <cstdio>
 #include <memory>
 
 #include "core/app_context.h"
+#include "core/log.h"
 #include "core/message.h"
 #include "net/catalogue_media.h"
 #include "net/commands.h"
@@ -86,43 +86,39 @@ bool HandleVideoPacket(const unsigned char* body, std::size_t length) {
 
 int CProxyStatus::OnConnect() {
     connected_ = true;
-    std::printf("proxy connect\r\n");
-    std::fflush(stdout);
+    log_msg("proxy connect\r\n");
     return 0;
 }
 
 int CProxyStatus::OnDisconnect() {
     connected_ = false;
     SendStatus(0, kConnectionBroken);
-    std::printf("proxy disconnect\r\n");
-    std::fflush(stdout);
+    log_msg("proxy disconnect\r\n");
     return 0;
 }
 
 int CProxyStatus::OnError(std::uint32_t code, const char* text) {
     const std::string t = text ? text : "";
     SendStatus(code, t);
-    std::printf("proxy error code:%u error:%s\r\n", code, t.c_str());
-    std::fflush(stdout);
+    log_msg("proxy error code:%u error:%s\r\n", code, t.c_str());
     return 0;
 }
 
 // ---- channel sinks ----
 
-int CChannelSink::OnJoin(std::uint32_t) { return std::printf("%s onJoin\r\n", name_), 0; }
-int CChannelSink::OnLeave(std::uint32_t) { return std::printf("%s onLeave\r\n", name_), 0; }
+int CChannelSink::OnJoin(std::uint32_t) { return log_msg("%s onJoin\r\n", name_), 0; }
+int CChannelSink::OnLeave(std::uint32_t) { return log_msg("%s onLeave\r\n", name_), 0; }
 
 int CChannelSink::OnConnect() {
     PostMessage(AppContext::instance().GetHwnd(), connectedMessage_, 0, 0);
-    std::printf("%s proxy connect\r\n", name_);
-    std::fflush(stdout);
+    log_msg("%s proxy connect\r\n", name_);
     return 0;
 }
 
-int CChannelSink::OnDisconnect() { return std::printf("%s proxy disconnect\r\n", name_), 0; }
+int CChannelSink::OnDisconnect() { return log_msg("%s proxy disconnect\r\n", name_), 0; }
 
 int CChannelSink::OnError(std::uint32_t code, const char* text) {
-    std::printf("%s proxy error code:%u error:%s\r\n", name_, code, text ? text : "");
+    log_msg("%s proxy error code:%u error:%s\r\n", name_, code, text ? text : "");
     return 0;
 }
 
