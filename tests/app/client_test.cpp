@@ -200,6 +200,17 @@ protected:
         a.nickname = who.name;
         c.Send(kChatChannel, msg::make_chat_req(who.id, text, 0, 0, a));
     }
+    // The texts of the chat lines a member has been sent, until nothing
+    // more comes for a moment.
+    static std::vector<std::string> LinesHeard(srvtest::RawClient& c) {
+        std::vector<std::string> texts;
+        while (auto f = c.Next(500ms)) {
+            if (f->command != msg::Control_Chat_Notify::id) continue;
+            const auto n = srvtest::Decode<msg::Control_Chat_Notify>(f->payload);
+            texts.emplace_back(msg::chat_line_text(n.line));
+        }
+        return texts;
+    }
     static constexpr std::uint8_t kChatChannel = 1;
 
     // Every line the log holds, in order.
@@ -343,6 +354,33 @@ TEST_F(Client, StandardOutputCarriesOnlyDocumentedLinesWithAPeersControlCharacte
         << *red;
     EXPECT_NE(red->find("(10002)"), std::string::npos) << *red;  // from bob
     EXPECT_EQ(heard.err, "");
+}
+
+TEST_F(Client, AHeadlessToWithoutAnIdSendsNothingAndPrintsTheUsage) {
+    using testsupport::kBob;
+    opt.room = 1001;
+    std::unique_ptr<srvtest::RawClient> bob;
+    const Heard heard = Converse([&](const std::string& s, Keyboard& keys) {
+        if (s == "tip: 登录频道成功！" && !bob) {
+            bob = Member(kBob, 1001);
+            // Bob is in the list before anything is typed: "/to bob" could
+            // not pass for a name.
+            Say(*bob, kBob, "bob-ready");
+        }
+        const bool chat = s.rfind("chat: ", 0) == 0;
+        if (chat && s.find("bob-ready") != std::string::npos)
+            for (const char* line : {"/to", "/to bob secret", "/to   ", "alice-after"}) keys.Type(line);
+        if (chat && s.find("alice-after") != std::string::npos) keys.End();
+    });
+    EXPECT_EQ(heard.status, 0);
+    ASSERT_TRUE(bob) << "never entered the room";
+    EXPECT_EQ(std::count(heard.printed.begin(), heard.printed.end(), "tip: usage: /to ID text"), 3);
+    for (const std::string& line : heard.printed)
+        EXPECT_EQ(line.find("secret"), std::string::npos) << "echoed as sent: " << line;
+    // Bob heard the line after, and nothing of the refused ones.
+    const auto texts = LinesHeard(*bob);
+    ASSERT_EQ(texts.size(), 1u) << (texts.empty() ? "" : texts.front());
+    EXPECT_NE(texts.front().find("alice-after"), std::string::npos) << texts.front();
 }
 
 TEST_F(Client, AWrongPasswordEndsWithItsCodeAfterTheServiceSaysWhy) {
