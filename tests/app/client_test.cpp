@@ -346,9 +346,9 @@ TEST_F(Client, StandardOutputCarriesOnlyDocumentedLinesWithAPeersControlCharacte
                                 [&](const std::string& l) { return l.rfind(kind, 0) == 0; }))
             << "no " << kind << "line";
 
-    const auto red = std::find_if(heard.printed.begin(), heard.printed.end(), [](const std::string& l) {
-        return l.find("red-alert") != std::string::npos;
-    });
+    const auto red =
+        std::find_if(heard.printed.begin(), heard.printed.end(),
+                     [](const std::string& l) { return l.find("red-alert") != std::string::npos; });
     ASSERT_NE(red, heard.printed.end());
     EXPECT_NE(red->find("\\x1b[31mred-alert\\x07 and \\x1b[2J gone\\x7f"), std::string::npos)
         << *red;
@@ -363,13 +363,14 @@ TEST_F(Client, AHeadlessToWithoutAnIdSendsNothingAndPrintsTheUsage) {
     const Heard heard = Converse([&](const std::string& s, Keyboard& keys) {
         if (s == "tip: 登录频道成功！" && !bob) {
             bob = Member(kBob, 1001);
-            // Bob is in the list before anything is typed: "/to bob" could
-            // not pass for a name.
+            // Typing waits for his line: alice knows he is here, so nothing
+            // but the missing id can hold back what she types.
             Say(*bob, kBob, "bob-ready");
         }
         const bool chat = s.rfind("chat: ", 0) == 0;
         if (chat && s.find("bob-ready") != std::string::npos)
-            for (const char* line : {"/to", "/to bob secret", "/to   ", "alice-after"}) keys.Type(line);
+            for (const char* line : {"/to", "/to bob secret", "/to   ", "alice-after"})
+                keys.Type(line);
         if (chat && s.find("alice-after") != std::string::npos) keys.End();
     });
     EXPECT_EQ(heard.status, 0);

@@ -108,7 +108,8 @@ TEST(Power, LoadingAList) {
                       {"powerid":26,"role":3,"by_role":0,"yes_no":-2}])")));
     // Each rule is a log line; standard output belongs to the headless view.
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_NE(LogText().find("PowerList  powerid=5, role=3, by_role=7, yes_no=0"), std::string::npos);
+    EXPECT_NE(LogText().find("PowerList  powerid=5, role=3, by_role=7, yes_no=0"),
+              std::string::npos);
     EXPECT_TRUE(t.HasPowerOver(3, 1, power_id::gag));
     EXPECT_FALSE(t.HasPowerOver(3, 7, power_id::gag));
     EXPECT_TRUE(t.HasPower(3, power_id::open_mic)) << "a large yes_no still allows";
