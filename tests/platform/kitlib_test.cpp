@@ -22,6 +22,7 @@ struct Got {
     unsigned msg;
     std::uintptr_t w;
     std::unique_ptr<CMessageData> data;
+    std::intptr_t tag = 0;  // lParam
     KitlibAnswer* answer() const {
         auto* d = dynamic_cast<TMessageData<KitlibAnswer>*>(data.get());
         return d ? &d->value : nullptr;
@@ -35,7 +36,7 @@ public:
     std::vector<Got> got;
     bool Post(HWND, WindowMessage msg, std::unique_ptr<CMessageData> data) override {
         std::lock_guard<std::mutex> g(m);
-        got.push_back({msg.msg, msg.wParam, std::move(data)});
+        got.push_back({msg.msg, msg.wParam, std::move(data), msg.lParam});
         cv.notify_all();
         return true;
     }
@@ -95,6 +96,20 @@ TEST_F(Kitlib, PostAnswersWithTheBytesAndTheirLength) {
     EXPECT_EQ(g.w, expected.size());
     EXPECT_EQ(g.answer()->length, expected.size());
     EXPECT_EQ(std::string(g.answer()->bytes.begin(), g.answer()->bytes.end()), expected);
+}
+
+TEST_F(Kitlib, AGetAnswersInMemoryWithItsTagAndAFailureKeepsTheTag) {
+    ASSERT_EQ(KITLIB_GetHttpUrl(7, 2101, Url("/pic.png"), 41), 1);
+    ASSERT_TRUE(router.WaitFor(1));
+    ASSERT_EQ(KITLIB_GetHttpUrl(7, 2101, Url("/missing"), 42), 1);
+    ASSERT_TRUE(router.WaitFor(2));
+    const Got& ok = router.got[0];
+    ASSERT_NE(ok.answer(), nullptr);
+    EXPECT_EQ(ok.tag, 41);
+    EXPECT_EQ(std::string(ok.answer()->bytes.begin(), ok.answer()->bytes.end()), std::string("\x89PNG fake", 9));
+    EXPECT_TRUE(ok.answer()->file.empty());
+    EXPECT_EQ(router.got[1].answer(), nullptr);
+    EXPECT_EQ(router.got[1].tag, 42);
 }
 
 TEST_F(Kitlib, DownloadWritesTheFileAndCreatesItsFolder) {
