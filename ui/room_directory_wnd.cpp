@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "core/log.h"
 #include "platform/dui/controls.h"
@@ -106,9 +108,13 @@ void CRoomDirectoryWnd::Show(std::vector<rooms::RoomLine> lines) {
         rooms::RoomLine shown = l;
         // Downloaded logos are files of the logo folder named by room id;
         // other logos are not the skin's to read.
+        // Asked only once the file is there: the skin remembers a picture
+        // it could not read.
         shown.logo.clear();
-        if (!setup_.logoFolder.empty() && !l.logo.empty())
-            shown.logo = setup_.logoFolder + std::to_string(l.roomId) + ".logo";
+        const std::string file = setup_.logoFolder + std::to_string(l.roomId) + ".logo";
+        std::error_code ec;
+        if (!setup_.logoFolder.empty() && !l.logo.empty() && std::filesystem::exists(file, ec))
+            shown.logo = file;
         list_->AddRoom(shown);
     }
     if (selected >= 0 && selected < list_->GetCount()) list_->SelectItem(selected, false);
