@@ -91,7 +91,11 @@ CRoomStack::~CRoomStack() {
 IRoomView& CRoomStack::view() { return ViewOf(headless_.get(), window_.get()); }
 
 void CRoomStack::Open(const std::string& title) {
-    if (window_) window_->Create();
+    if (window_) {
+        window_->Create();
+        // Where the person left it last time, else centred.
+        window_->RememberPlace(CRoomUI::PlaceFile());
+    }
     view().SetTitle(title);
     // Headless there is nothing to hide; a window waits for its room.
     if (!window_) view().ShowWindow(true);

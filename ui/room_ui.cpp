@@ -29,6 +29,7 @@
 namespace {
 
 const char* const kChatViews[] = {"Edit_RecvChat", "Edit_VipChat", "Edit_PrivateChat", "Edit_NearChat"};
+constexpr const char* kChatInput = "Edit_SendChat";
 constexpr const char* kChatMenu = "RoomRecvEditMenu.xml";
 constexpr const char* kUserMenu = "RoomUserMenu.xml";
 constexpr const char* kFaceMenu = "FaceMenu.xml";
@@ -134,7 +135,7 @@ CControlUI* CRoomUI::CreateControl(std::string_view name) {
 void CRoomUI::InitWindow() {
     for (const char* name : kChatViews)
         chats_[name] = std::make_unique<CChatView>(FindControl<CRichEditUI>(name));
-    input_ = std::make_unique<CChatInputBox>(FindControl<CRichEditUI>("Edit_SendChat"));
+    input_ = std::make_unique<CChatInputBox>(FindControl<CRichEditUI>(kChatInput));
     for (const char* name : kNotYetBuilt) SetControlEnabled(name, false);
     const CFaceTable* faces = actions_.Faces();
     SetControlEnabled("bnt_Face", faces && !faces->Empty());
@@ -216,7 +217,12 @@ void CRoomUI::ShowWindow(bool shown) {
     if (shown) ShowSoundButtons();
     else if (slider_) slider_->Dismiss();
     WindowImplBase::ShowWindow(shown);
+    // What a person types first is chat, not a user id for the search box.
+    if (shown)
+        if (CControlUI* box = FindControl(kChatInput)) box->setFocus(Qt::ActiveWindowFocusReason);
 }
+
+std::string CRoomUI::PlaceFile() { return paths::DataFolder() + "conf/room_window"; }
 
 IChatView& CRoomUI::ChatView(const std::string& view) {
     if (CChatView* v = FindChat(view)) return *v;
@@ -239,7 +245,7 @@ void CRoomUI::Notify(TNotifyUI& msg) {
     } else if (msg.sType == n::kSelectChanged) {
         if (msg.wParam == 1) OnSelect(name);
     } else if (msg.sType == n::kReturn) {
-        if (name == "Edit_SendChat") SendChat();
+        if (name == kChatInput) SendChat();
         else if (name == "EditSearch") SearchUser();
     } else if (msg.sType == n::kTextChanged) {
         if (name == "EditSearch") SetControlVisible("bntsearchclose", !GetControlText("EditSearch").empty());
@@ -348,7 +354,7 @@ std::intptr_t CRoomUI::HandleMessage(const WindowMessage& m) {
 void CRoomUI::SendChat() {
     if (!input_) return;
     if (actions_.SendChat(*input_)) input_->Clear();
-    if (CControlUI* box = FindControl("Edit_SendChat")) box->setFocus();
+    if (CControlUI* box = FindControl(kChatInput)) box->setFocus();
 }
 
 void CRoomUI::ChoosePicture() {

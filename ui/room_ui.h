@@ -97,6 +97,9 @@ public:
 
     std::string GetWindowClassName() const override;
     std::string GetSkinFile() const override { return "RoomUI.xml"; }
+    // Where the program keeps the window's place (RememberPlace): conf/ of
+    // the data folder.
+    static std::string PlaceFile();
     CControlUI* CreateControl(std::string_view name) override;
     void Notify(TNotifyUI& msg) override;
 

@@ -31,6 +31,11 @@ void SetEditorTextColor(QWidget* w, const QColor& c) {
     QPalette pal = w->palette();
     pal.setColor(QPalette::Text, c);
     pal.setColor(QPalette::WindowText, c);
+    // The hint ("tipvalue") in the text's own colour, fainter, so it reads on
+    // the skin's background whatever the application palette is.
+    QColor hint = c;
+    hint.setAlpha(c.alpha() * 5 / 9);
+    pal.setColor(QPalette::PlaceholderText, hint);
     w->setPalette(pal);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainterPath>
@@ -10,7 +11,10 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
+#include "core/files.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "platform/dui/builder.h"
@@ -56,6 +60,8 @@ WindowImplBase::WindowImplBase() : messages_(std::make_unique<Messages>(this)) {
 }
 
 WindowImplBase::~WindowImplBase() {
+    // A window still shown at the end of the program never hid.
+    if (isVisible() && !placeFile_.empty()) SavePlace();
     messages_.reset();  // no message or timer reaches a half-destroyed window
     manager_.RemoveNotifier(this);
     // Controls go while the manager they point to still exists.
@@ -186,16 +192,74 @@ void WindowImplBase::Close() {
 }
 
 void WindowImplBase::CenterWindow() {
-    QRect area;
-    if (QWidget* p = parentWidget()) area = p->window()->geometry();
-    else if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) area = s->availableGeometry();
-    if (area.isEmpty()) return;
-    move(area.center() - QPoint(width() / 2, height() / 2));
+    if (QWidget* p = parentWidget()) {
+        const QRect area = p->window()->geometry();
+        if (!area.isEmpty()) move(area.center() - QPoint(width() / 2, height() / 2));
+        return;
+    }
+    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s || s->availableGeometry().isEmpty()) return;
+    const QRect a = s->availableGeometry();
+    const dui::Box b = dui::CentredPlacement(width(), height(), minimumWidth(), minimumHeight(),
+                                             {a.x(), a.y(), a.width(), a.height()});
+    setGeometry(b.x, b.y, b.w, b.h);
+}
+
+QRect WindowImplBase::NormalGeometry() const {
+    if (maximised_) return normalGeometry_;
+    if (isMaximized() && QWidget::normalGeometry().isValid()) return QWidget::normalGeometry();
+    return geometry();
+}
+
+bool WindowImplBase::RememberPlace(const std::string& file) {
+    placeFile_ = file;
+    std::string text;
+    std::optional<dui::Box> box;
+    std::optional<dui::WindowPlace> place;
+    if (files::ReadFile(file, text)) {
+        place = dui::ParseWindowPlace(text);
+        if (!place) log_msg("window place %s is damaged; the window is centred", file.c_str());
+    }
+    if (place) {
+        std::vector<dui::Box> areas;
+        for (QScreen* s : QGuiApplication::screens()) {
+            const QRect a = s->availableGeometry();
+            areas.push_back({a.x(), a.y(), a.width(), a.height()});
+        }
+        box = dui::RestoredPlacement(place->normal, caption_.b, minimumWidth(), minimumHeight(), areas);
+    }
+    if (!box) {
+        CenterWindow();
+        return false;
+    }
+    setGeometry(box->x, box->y, box->w, box->h);
+    if (place->maximised) Maximize();
+    return true;
+}
+
+bool WindowImplBase::SavePlace() const {
+    if (placeFile_.empty()) return false;
+    const QRect g = NormalGeometry();
+    dui::WindowPlace place;
+    place.normal = {g.x(), g.y(), g.width(), g.height()};
+    place.maximised = maximised_ || isMaximized();
+    if (!paths::MakeDirs(placeFile_) || !files::WriteFileAtomic(placeFile_, dui::FormatWindowPlace(place))) {
+        log_msg("window place %s cannot be written", placeFile_.c_str());
+        return false;
+    }
+    return true;
+}
+
+void WindowImplBase::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    if (!placeFile_.empty() && !e->spontaneous()) SavePlace();
 }
 
 void WindowImplBase::Maximize() {
     if (maximised_) return;
-    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    // The screen the window stands on, which a hidden window may not know yet.
+    QScreen* s = QGuiApplication::screenAt(geometry().center());
+    if (!s) s = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!s) return;
     normalGeometry_ = geometry();
     const QRect work = s->availableGeometry();

@@ -75,10 +75,23 @@ public:
     // ---- window ----
     void ShowWindow(bool show = true);
     void Close();
+    // Centred on the parent, or on the screen's work area (cut to it, the
+    // caption kept on it).
     void CenterWindow();
     void Maximize();
     void Restore();
     bool IsMaximised() const { return maximised_; }
+    // The size and position the window has, or returns to, when not maximised.
+    QRect NormalGeometry() const;
+
+    // Keeps the window's place (position, size, maximised) in `file`. The
+    // remembered place is taken now when a screen still shows its caption;
+    // otherwise (no file, a damaged one, a place off every screen) the
+    // window is centred. Written when the window hides and when it goes.
+    // True when the remembered place was taken.
+    bool RememberPlace(const std::string& file);
+    // Writes the place now; false when the file cannot be written.
+    bool SavePlace() const;
     dui::Rect4 Caption() const { return caption_; }
     dui::Rect4 SizeBox() const { return sizeBox_; }
     dui::Size2 RoundCorner() const { return roundCorner_; }
@@ -106,6 +119,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
@@ -128,6 +142,7 @@ private:
     bool maximised_ = false;
     QRect normalGeometry_;
     bool closing_ = false;
+    std::string placeFile_;
     // A move or resize done by hand when the platform cannot do it.
     dui::Hit dragHit_ = dui::Hit::kClient;
     QPoint dragStart_;

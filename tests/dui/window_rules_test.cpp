@@ -1,5 +1,5 @@
 // Frameless window geometry: what a point is, where maximised windows and
-// popups go.
+// popups go, where windows open and what a remembered place may be.
 #include <gtest/gtest.h>
 
 #include "platform/dui/window_rules.h"
@@ -53,4 +53,52 @@ TEST(WindowRules, PopupsStayOnScreen) {
     EXPECT_EQ(PlacePopup(100, 700, 150, 200, screen), (Box{100, 500, 150, 200})) << "opens upward";
     EXPECT_EQ(PlacePopup(50, 50, 150, 2000, screen), (Box{50, 0, 150, 800})) << "never taller than the screen";
     EXPECT_EQ(PlacePopup(-300, 10, 150, 20, screen).x, 0);
+}
+
+TEST(WindowRules, CentredWindowsFitTheWorkAreaAndKeepTheirCaptionOnIt) {
+    EXPECT_EQ(CentredPlacement(1180, 740, 980, 620, {0, 0, 1920, 1040}), (Box{370, 150, 1180, 740}));
+    EXPECT_EQ(CentredPlacement(1180, 740, 980, 620, {1920, 30, 1280, 994}), (Box{1970, 157, 1180, 740}))
+        << "the work area's own origin";
+    EXPECT_EQ(CentredPlacement(1180, 740, 980, 620, {0, 0, 1024, 700}), (Box{0, 0, 1024, 700}))
+        << "cut to a small screen";
+    EXPECT_EQ(CentredPlacement(1180, 740, 980, 620, {0, 0, 800, 600}), (Box{0, 0, 980, 620}))
+        << "never below the minimum; the top-left corner stays on the screen";
+}
+
+TEST(WindowRules, ARememberedPlaceIsTakenOnlyWhileItsCaptionCanBeGrabbed) {
+    const std::vector<Box> two = {{0, 0, 1920, 1040}, {1920, 0, 1280, 1024}};
+    EXPECT_EQ(RestoredPlacement({100, 80, 1180, 740}, 40, 980, 620, two), (Box{100, 80, 1180, 740}));
+    EXPECT_EQ(RestoredPlacement({2000, 50, 1000, 700}, 40, 980, 620, two), (Box{2000, 50, 1000, 700}))
+        << "on the second screen";
+    // Only a corner of the caption on a screen still lets it be dragged back.
+    EXPECT_TRUE(RestoredPlacement({1920 - 64, 100, 1180, 740}, 40, 980, 620, {{0, 0, 1920, 1040}}));
+    EXPECT_FALSE(RestoredPlacement({1920 - 63, 100, 1180, 740}, 40, 980, 620, {{0, 0, 1920, 1040}}));
+    // A screen that is gone, the caption below every screen or above them.
+    EXPECT_FALSE(RestoredPlacement({3500, 100, 1180, 740}, 40, 980, 620, two));
+    EXPECT_FALSE(RestoredPlacement({100, 1030, 1180, 740}, 40, 980, 620, two));
+    EXPECT_FALSE(RestoredPlacement({100, -30, 1180, 740}, 40, 980, 620, two));
+    EXPECT_FALSE(RestoredPlacement({100, 80, 1180, 740}, 40, 980, 620, {}));
+    // Partly above the top: moved down onto it; larger than the screen: cut.
+    EXPECT_EQ(RestoredPlacement({100, -20, 1180, 740}, 40, 980, 620, two), (Box{100, 0, 1180, 740}));
+    EXPECT_EQ(RestoredPlacement({10, 10, 3000, 2000}, 40, 980, 620, two), (Box{10, 10, 1920, 1040}));
+    EXPECT_FALSE(RestoredPlacement({10, 10, 0, 740}, 40, 980, 620, two));
+}
+
+TEST(WindowRules, APlaceReadsBackAsWrittenAndADamagedOneReadsAsNone) {
+    const WindowPlace place{{-1200, 35, 1180, 740}, true};
+    EXPECT_EQ(ParseWindowPlace(FormatWindowPlace(place)), place);
+    EXPECT_EQ(ParseWindowPlace("width=800\r\nheight=600\r\nx=3\r\ny=4\r\nmaximised=0\r\n"),
+              (WindowPlace{{3, 4, 800, 600}, false}))
+        << "any order, either line end";
+    for (const char* damaged : {"", "garbage", "x=1\ny=2\nwidth=800\nheight=600",  // a key missing
+                                "x=1\ny=2\nwidth=800\nheight=600\nmaximised=2",
+                                "x=1\ny=2\nwidth=0\nheight=600\nmaximised=0",
+                                "x=1\ny=2\nwidth=-5\nheight=600\nmaximised=0",
+                                "x=1.5\ny=2\nwidth=800\nheight=600\nmaximised=0",
+                                "x=1\ny=2 \nwidth=800\nheight=600\nmaximised=0",
+                                "x=1\ny=\nwidth=800\nheight=600\nmaximised=0",
+                                "x=99999999999999\ny=2\nwidth=800\nheight=600\nmaximised=0",
+                                "x=1\ny=2\nwidth=800\nheight=2000000\nmaximised=0",
+                                "x=1\ny=2\nwidth=800\nheight=600\nmaximised=0\n\x01\x02\xff"})
+        EXPECT_FALSE(ParseWindowPlace(damaged)) << damaged;
 }

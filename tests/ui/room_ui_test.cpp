@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -14,6 +15,7 @@
 
 #include "platform/dui/builder.h"
 #include "platform/dui/controls.h"
+#include "platform/dui/inputs.h"
 #include "platform/dui/menu.h"
 #include "platform/dui/skin_model.h"
 #include "platform/dui/small_controls.h"
@@ -154,6 +156,28 @@ TEST_F(RoomWindow, AClickSendsTheComposedLineAndEmptiesTheBoxOnlyWhenTaken) {
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(&w, &esc);
     EXPECT_EQ(actions.closes, 2);
+}
+
+TEST_F(RoomWindow, TheSearchBoxShowsItsWholeHint) {
+    auto* search = w.FindControl<CEditUI>("EditSearch");
+    ASSERT_NE(search, nullptr);
+    QLineEdit* e = search->Edit();
+    ASSERT_FALSE(e->placeholderText().isEmpty());
+    // The box holds a line of its font with the pixel the line edit keeps
+    // above and below it, for the font found here and for the tall CJK
+    // faces other systems put in for "宋体" (about 1.5 times the size).
+    const QFontMetrics fm(e->font());
+    const int line = std::max(fm.height(), e->font().pixelSize() * 3 / 2);
+    EXPECT_GE(e->contentsRect().height() - 2, line)
+        << "box " << e->contentsRect().height() << " px for a line of " << line << " px";
+    EXPECT_GE(e->contentsRect().width() - 4, fm.horizontalAdvance(e->placeholderText()));
+    // The hint is a fainter version of the box's own text colour, not the
+    // application's dark default on the dark box.
+    const QColor hint = e->palette().color(QPalette::PlaceholderText);
+    const QColor text = e->palette().color(QPalette::Text);
+    EXPECT_EQ(hint.rgb(), text.rgb());
+    EXPECT_LT(hint.alpha(), text.alpha());
+    EXPECT_GT(hint.alpha(), 100);
 }
 
 TEST_F(RoomWindow, OptionsSwitchTheirTabs) {
@@ -385,3 +409,4 @@ TEST_F(RoomWindow, ThePictureAndFaceButtonsReachTheRoom) {
     EXPECT_FALSE(w.FindControl("bnt_recharge2")->IsEnabled());
     uitest::Pump([] { return false; }, 50);
 }
+

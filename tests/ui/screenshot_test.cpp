@@ -80,7 +80,7 @@ TEST(RoomScreenshot, TheRoomWindowRendersToAPicture) {
     gifts.AppendLineBreak();
 
     w.resize(1180, 740);
-    w.show();
+    w.ShowWindow(true);
     uitest::Pump([] { return false; }, 100);
     const QImage shot = w.grab().toImage();
     ASSERT_EQ(shot.size(), QSize(1180, 740) * w.devicePixelRatio());
