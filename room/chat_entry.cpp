@@ -94,6 +94,15 @@ void TrimChatView(IChatView& view, bool minimised) {
     if (lines >= kChatViewMaxLines) view.DeleteFirstLines(lines - kChatViewMaxLines);
 }
 
+void RenderAnnouncement(IChatView& view, std::string_view text, const ChatTextFormat& roomStyle) {
+    constexpr int kAnnouncementSize = 10;
+    ChatTextFormat title = roomStyle;
+    title.face = kDefaultFace;
+    title.size = kAnnouncementSize;
+    view.AppendText("频道公告：", title);
+    view.AppendText(text, MakeFormat(kDefaultFace, kAnnouncementSize, 0xFFFFFF));
+}
+
 void RenderChatEntry(IChatView& view, const ChatEntry& e, const ChatRenderContext& c) {
     const std::string time = ClockText(c.time);
     view.AppendText(time, c.roomStyle);

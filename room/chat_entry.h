@@ -50,6 +50,11 @@ struct ChatRenderContext {
 
 void RenderChatEntry(IChatView& view, const ChatEntry& entry, const ChatRenderContext& context);
 
+// The announcement view's content: "频道公告：" in the room's style, then the
+// text in white, both in face "宋体" size 10. The view is emptied first by
+// the caller.
+void RenderAnnouncement(IChatView& view, std::string_view text, const ChatTextFormat& roomStyle);
+
 // The header line of kinds 0, 1, 2 and the others (10 and 11 show their
 // text instead, 3 and unknown kinds their sender label).
 std::string ChatHeaderText(const ChatEntry& entry, const std::string& time);

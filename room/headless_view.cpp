@@ -68,6 +68,8 @@ void CHeadlessView::SetTitle(const std::string& title) { title_ = title; }
 void CHeadlessView::ShowWindow(bool shown) { shown_ = shown; }
 
 CHeadlessChatView* CHeadlessView::FindChat(const std::string& view) {
+    // The announcement is kept, not printed: it is no line anyone said.
+    if (view == "Edit_Announcement") return &announcement_;
     static const char* const kViews[] = {"Edit_RecvChat", "Edit_VipChat", "Edit_PrivateChat",
                                          "Edit_NearChat"};
     for (const char* name : kViews) {

@@ -154,6 +154,7 @@ private:
     bool minimised_ = false;
     std::map<std::string, CHeadlessChatView> chats_;
     CHeadlessChatView nowhere_;  // names the room does not have
+    CHeadlessChatView announcement_;
     CHeadlessShows shows_;
 };
 

@@ -129,9 +129,9 @@ void CRoomSession::LeaveRoom(const std::string& reason) {
         anchor_ = RoomUser{};
         for (IRoomFeature* f : features_) f->OnAnchorChanged(0);
     }
-    for (const char* label : {"Lable_RoomName", "Lable_RoomID", "Lable_RoomPeople",
-                              "Edit_Announcement", "Label_private", "Label_Fail"})
+    for (const char* label : {"Lable_RoomName", "Lable_RoomID", "Lable_RoomPeople", "Label_private", "Label_Fail"})
         view_.SetText(label, "");
+    view_.ClearChat("Edit_Announcement");
     if (!exiting_ && onLeft_) onLeft_(reason);
 }
 
@@ -229,7 +229,8 @@ void CRoomSession::ShowRoomName() {
 }
 
 void CRoomSession::ShowAnnouncement() {
-    view_.SetText("Edit_Announcement", "频道公告：" + announcement_);
+    view_.ClearChat("Edit_Announcement");
+    RenderAnnouncement(view_.ChatView("Edit_Announcement"), announcement_, ParseChatStyle(chatFont_));
 }
 
 void CRoomSession::AddUser(RoomUser u) {

@@ -35,8 +35,8 @@ public:
     virtual void SetTitle(const std::string& title) = 0;
     virtual void ShowWindow(bool shown) = 0;
     // The chat views by name: "Edit_RecvChat", "Edit_VipChat",
-    // "Edit_PrivateChat", "Edit_NearChat". Another name gets a view that
-    // shows nothing. System lines are rendered by the room
+    // "Edit_PrivateChat", "Edit_NearChat", and the announcement
+    // "Edit_Announcement". Another name gets a view that shows nothing. System lines are rendered by the room
     // (CRoomSession::AppendSystemLine), so every view draws them alike.
     virtual IChatView& ChatView(const std::string& view) = 0;
     virtual void ClearChat(const std::string& view) = 0;

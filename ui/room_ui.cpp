@@ -29,6 +29,8 @@
 namespace {
 
 const char* const kChatViews[] = {"Edit_RecvChat", "Edit_VipChat", "Edit_PrivateChat", "Edit_NearChat"};
+// Drawn by the room like a chat view, but without the chat menu.
+constexpr const char* kAnnouncement = "Edit_Announcement";
 constexpr const char* kChatInput = "Edit_SendChat";
 constexpr const char* kChatMenu = "RoomRecvEditMenu.xml";
 constexpr const char* kUserMenu = "RoomUserMenu.xml";
@@ -135,6 +137,7 @@ CControlUI* CRoomUI::CreateControl(std::string_view name) {
 void CRoomUI::InitWindow() {
     for (const char* name : kChatViews)
         chats_[name] = std::make_unique<CChatView>(FindControl<CRichEditUI>(name));
+    chats_[kAnnouncement] = std::make_unique<CChatView>(FindControl<CRichEditUI>(kAnnouncement));
     input_ = std::make_unique<CChatInputBox>(FindControl<CRichEditUI>(kChatInput));
     for (const char* name : kNotYetBuilt) SetControlEnabled(name, false);
     const CFaceTable* faces = actions_.Faces();

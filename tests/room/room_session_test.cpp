@@ -116,7 +116,7 @@ TEST_F(RoomSession, EnteringLogsInAndASuccessfulAnswerFillsTheRoom) {
     EXPECT_EQ(view.Text("Lable_RoomName"), "Hall   ID:1001");
     EXPECT_EQ(view.Title(), "Hall");
     EXPECT_EQ(view.Text("Lable_RoomPeople"), "1");
-    EXPECT_EQ(view.Text("Edit_Announcement"), "频道公告：welcome");
+    EXPECT_EQ(view.FindChat("Edit_Announcement")->Lines(), std::vector<std::string>{"频道公告：welcome"});
     EXPECT_FALSE(view.Find("waitcontrol")->visible);
     EXPECT_FALSE(view.Find("Combo_Room_mode")->enabled);  // role 20 may not change the mode
     EXPECT_EQ(view.Text("text_tip"), "登录频道成功！");
@@ -131,6 +131,39 @@ TEST_F(RoomSession, EnteringLogsInAndASuccessfulAnswerFillsTheRoom) {
     ASSERT_NE(history, nullptr);
     EXPECT_EQ(history->name, "Hall");
     BUDDY_DestoryRoomInfo(history);
+}
+
+TEST_F(RoomSession, TheAnnouncementIsTitledInTheRoomsStyleThenWhiteAndIsNotRepeated) {
+    session.EnterRoom(1001);
+    msg::Control_Login_Resp ok = LoginOk(1001);
+    ok.chat_font = "黑体,14,#3366CC,bold";
+    ok.announcement = "周五点歌";
+    Receive(ok);
+    const CHeadlessChatView* notice = view.FindChat("Edit_Announcement");
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(notice->Lines(), std::vector<std::string>{"频道公告：周五点歌"});
+    ASSERT_EQ(notice->Formats().size(), 2u);
+    // The title takes the room's colour and weight, in the announcement's own face and size.
+    const ChatTextFormat& title = notice->Formats()[0];
+    EXPECT_EQ(title.face, "宋体");
+    EXPECT_EQ(title.size, 10);
+    EXPECT_EQ(title.colour, 0x3366CCu);
+    EXPECT_TRUE(title.bold);
+    const ChatTextFormat& body = notice->Formats()[1];
+    EXPECT_EQ(body.face, "宋体");
+    EXPECT_EQ(body.size, 10);
+    EXPECT_EQ(body.colour, 0xFFFFFFu);
+    EXPECT_FALSE(body.bold);
+    for (const std::string& line : view.Lines())
+        EXPECT_EQ(line.find("频道公告"), std::string::npos) << "kept, not printed: " << line;
+
+    // The room information refreshes it in place; leaving empties it.
+    msg::Control_Get_Room_Info_Resp info;
+    info.room_id = 1001;
+    Receive(info);
+    EXPECT_EQ(notice->Lines(), std::vector<std::string>{"频道公告：周五点歌"});
+    session.LeaveRoom();
+    EXPECT_TRUE(notice->Lines().empty());
 }
 
 TEST_F(RoomSession, ALateAnswerForARoomAlreadyLeftChangesNothing) {

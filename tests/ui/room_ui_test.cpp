@@ -410,3 +410,33 @@ TEST_F(RoomWindow, ThePictureAndFaceButtonsReachTheRoom) {
     uitest::Pump([] { return false; }, 50);
 }
 
+TEST_F(RoomWindow, TheAnnouncementIsDrawnTitleInTheRoomsStyleThenWhiteText) {
+    IRoomView& v = w;
+    v.ClearChat("Edit_Announcement");
+    RenderAnnouncement(v.ChatView("Edit_Announcement"), "欢迎光临", MakeFormat("黑体", 14, 0x3366CC, true));
+    auto* box = w.FindControl<CRichEditUI>("Edit_Announcement");
+    ASSERT_NE(box, nullptr);
+    QTextDocument* doc = box->Edit()->document();
+    EXPECT_EQ(doc->toPlainText().toStdString(), "频道公告：欢迎光临");
+    const auto formatAt = [&](int pos) {
+        QTextCursor c(doc);
+        c.setPosition(pos);
+        c.setPosition(pos + 1, QTextCursor::KeepAnchor);
+        return c.charFormat();
+    };
+    const QTextCharFormat title = formatAt(0), body = formatAt(6);
+    EXPECT_EQ(title.foreground().color(), QColor(0x33, 0x66, 0xCC));
+    EXPECT_EQ(title.fontWeight(), QFont::Bold);
+    EXPECT_EQ(body.foreground().color(), QColor(Qt::white));
+    EXPECT_EQ(body.fontWeight(), QFont::Normal);
+    for (const QTextCharFormat& f : {title, body}) {
+        EXPECT_EQ(f.fontFamilies().toStringList(), QStringList{"宋体"});
+        EXPECT_DOUBLE_EQ(f.fontPointSize(), 10.0);
+    }
+    // Refreshed, it is replaced, not added to; it has no chat menu.
+    v.ClearChat("Edit_Announcement");
+    RenderAnnouncement(v.ChatView("Edit_Announcement"), "新公告", MakeFormat("宋体", 10, 0));
+    EXPECT_EQ(doc->toPlainText().toStdString(), "频道公告：新公告");
+    w.Notify(*std::make_unique<TNotifyUI>(TNotifyUI{"menu", "Edit_Announcement", nullptr, 0, 0, QPoint(5, 5)}));
+    EXPECT_EQ(w.OpenMenu(), nullptr);
+}

@@ -22,7 +22,6 @@ TEST(RoomScreenshot, TheRoomWindowRendersToAPicture) {
     v.SetText("Lable_RoomName", "周五音乐夜:小雨   ID:1001");
     v.SetText("Lable_RoomID", "1001");
     v.SetText("Lable_RoomPeople", "6");
-    v.SetText("Edit_Announcement", "频道公告：欢迎来到周五音乐夜，文明聊天，点歌请排麦。");
     v.SetVisible("waitcontrol", false);
     v.ShowTip("登录频道成功！");
     v.SetText("Label_Balance", "12800");
@@ -59,6 +58,7 @@ TEST(RoomScreenshot, TheRoomWindowRendersToAPicture) {
         e.textColour = colour;
         RenderChatEntry(v.ChatView("Edit_RecvChat"), e, c);
     };
+    RenderAnnouncement(v.ChatView("Edit_Announcement"), "欢迎来到周五音乐夜，文明聊天，点歌请排麦。", c.roomStyle);
     say(10001, "小雨", "大家晚上好 /f[\"001\"] 今晚先来一首《晴天》", 0x292929);
     say(20031, "阿杰", "来了来了 /f[\"002\"]/f[\"002\"]", 0xC0306A);
     say(20077, "星河漫步", "主播声音好好听！", 0x2F6FB0);
