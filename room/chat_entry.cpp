@@ -71,20 +71,35 @@ std::string ClockText(std::time_t t) {
     return buf;
 }
 
-std::string ChatHeaderText(const ChatEntry& e, const std::string& time) {
+void WriteChatHeader(IChatView& view, const ChatEntry& e, const std::string& time, const ChatTextFormat& f) {
+    // "name(id)" with the name marked as the user's.
+    auto who = [&](const std::string& name, std::uint32_t id) {
+        view.AppendUserName(name, id, f);
+        view.AppendText("(" + std::to_string(id) + ")", f);
+    };
     switch (e.kind) {
         case chat_kind::directed:
         case chat_kind::directed2:
-            return e.senderName + "(" + std::to_string(e.senderId) + ")对" + e.receiverName + "(" +
-                   std::to_string(e.receiverId) + ") " + time;
+            who(e.senderName, e.senderId);
+            view.AppendText("对", f);
+            who(e.receiverName, e.receiverId);
+            view.AppendText(" " + time, f);
+            return;
         case chat_kind::public_line:
-            if (e.senderId == 0) return e.senderName + " " + time;
-            return e.senderName + "(" + std::to_string(e.senderId) + ") " + time;
+            if (e.senderId == 0) {
+                view.AppendText(e.senderName + " " + time, f);
+                return;
+            }
+            who(e.senderName, e.senderId);
+            view.AppendText(" " + time, f);
+            return;
         case chat_kind::plain:
         case chat_kind::notice:
-            return e.text;
+            view.AppendText(e.text, f);
+            return;
         default:
-            return e.senderName;
+            view.AppendText(e.senderName, f);
+            return;
     }
 }
 
@@ -111,7 +126,7 @@ void RenderChatEntry(IChatView& view, const ChatEntry& e, const ChatRenderContex
 
     const ChatTextFormat header =
         e.kind == chat_kind::plain ? MakeFormat(kDefaultFace, 11, FromBgr(0x292929)) : c.roomStyle;
-    view.AppendText(ChatHeaderText(e, time), header);
+    WriteChatHeader(view, e, time, header);
     view.AppendLineBreak();
 
     // Kinds 10 and 11 are their text: written in the header, it is not

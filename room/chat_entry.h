@@ -55,9 +55,11 @@ void RenderChatEntry(IChatView& view, const ChatEntry& entry, const ChatRenderCo
 // the caller.
 void RenderAnnouncement(IChatView& view, std::string_view text, const ChatTextFormat& roomStyle);
 
-// The header line of kinds 0, 1, 2 and the others (10 and 11 show their
-// text instead, 3 and unknown kinds their sender label).
-std::string ChatHeaderText(const ChatEntry& entry, const std::string& time);
+// Writes the header line of kinds 0, 1, 2 and the others (10 and 11 show
+// their text instead, 3 and unknown kinds their sender label) in `format`;
+// the names of users with an id are written as user names.
+void WriteChatHeader(IChatView& view, const ChatEntry& entry, const std::string& time,
+                     const ChatTextFormat& format);
 
 // Keeps the newest kChatViewMaxLines lines, unless the window is minimised
 // (it is trimmed again on the first line after it is restored).

@@ -12,6 +12,13 @@
 
 class IChatView : public IChatSink {
 public:
+    // A user's name in a line's header. Views where a person can act on it
+    // (the user menu on a right-click) mark it with the user; others show
+    // the text.
+    virtual void AppendUserName(std::string_view name, std::uint32_t userId, const ChatTextFormat& format) {
+        (void)userId;
+        AppendText(name, format);
+    }
     // Ends the current line.
     virtual void AppendLineBreak() = 0;
     // Lines the view holds; a last line without its break counts too.

@@ -22,6 +22,7 @@ constexpr int kNaturalWidth = QTextFormat::UserProperty + 2;
 constexpr int kNaturalHeight = QTextFormat::UserProperty + 3;
 constexpr int kPictureFile = QTextFormat::UserProperty + 4;
 constexpr int kPlaceholderKey = QTextFormat::UserProperty + 5;
+constexpr int kUserId = QTextFormat::UserProperty + 6;
 
 constexpr int kAnimationTickMs = 50;
 const QColor kFailedColour(0x90, 0x90, 0x90);
@@ -55,11 +56,9 @@ QTextCursor CChatView::EndCursor() const {
     return c;
 }
 
-void CChatView::AppendText(std::string_view run, const ChatTextFormat& format) {
-    QTextEdit* e = Editor();
-    if (!e || run.empty()) return;
+QTextCharFormat CChatView::TextFormat(const ChatTextFormat& format) const {
     QTextCharFormat f;
-    const QFont base = e->font();
+    const QFont base = Editor()->font();
     double points = format.size > 0 ? format.size
                     : base.pointSizeF() > 0 ? base.pointSizeF()
                                             : base.pixelSize() * 72.0 / 96.0;
@@ -69,8 +68,19 @@ void CChatView::AppendText(std::string_view run, const ChatTextFormat& format) {
     f.setFontPointSize(points * zoom_ / 4.0);
     f.setForeground(QColor::fromRgb(static_cast<QRgb>(format.colour & 0xFFFFFF)));
     f.setFontWeight(format.bold ? QFont::Bold : QFont::Normal);
-    QTextCursor c = EndCursor();
-    c.insertText(Q(run), f);
+    return f;
+}
+
+void CChatView::AppendText(std::string_view run, const ChatTextFormat& format) {
+    if (!Editor() || run.empty()) return;
+    EndCursor().insertText(Q(run), TextFormat(format));
+}
+
+void CChatView::AppendUserName(std::string_view name, std::uint32_t userId, const ChatTextFormat& format) {
+    if (!Editor() || name.empty()) return;
+    QTextCharFormat f = TextFormat(format);
+    if (userId != 0) f.setProperty(kUserId, static_cast<qulonglong>(userId));
+    EndCursor().insertText(Q(name), f);
 }
 
 QSize CChatView::AddPicture(const std::string& name, const std::string& file) {
@@ -345,6 +355,26 @@ std::string CChatView::PictureAt(QPoint viewportPos) const {
             return f.property(kPictureFile).toString().toStdString();
     }
     return {};
+}
+
+std::uint32_t CChatView::UserAt(QPoint viewportPos) const {
+    QTextEdit* e = Editor();
+    if (!e) return 0;
+    QTextDocument* doc = e->document();
+    const QPoint docPos = viewportPos + QPoint(e->horizontalScrollBar()->value(), e->verticalScrollBar()->value());
+    const int edge = doc->documentLayout()->hitTest(docPos, Qt::ExactHit);
+    if (edge < 0) return 0;
+    // The hit is the character edge nearest the point: the character under
+    // the point follows it when the point lies right of the edge.
+    QTextCursor at(doc);
+    at.setPosition(edge);
+    const int pos = viewportPos.x() >= e->cursorRect(at).x() ? edge : edge - 1;
+    if (pos < 0 || pos + 1 >= doc->characterCount()) return 0;
+    QTextCursor c(doc);
+    c.setPosition(pos);
+    c.setPosition(pos + 1, QTextCursor::KeepAnchor);
+    const QTextCharFormat f = c.charFormat();
+    return f.hasProperty(kUserId) ? static_cast<std::uint32_t>(f.property(kUserId).toULongLong()) : 0;
 }
 
 std::vector<std::string> CChatView::ImageNames() const {

@@ -16,6 +16,7 @@
 #include "platform/dui/inputs.h"
 #include "room/chat_view.h"
 
+class QTextCharFormat;
 class QTextCursor;
 class QTextDocument;
 class QTextEdit;
@@ -32,6 +33,7 @@ public:
     ~CChatView() override;
 
     void AppendText(std::string_view run, const ChatTextFormat& format) override;
+    void AppendUserName(std::string_view name, std::uint32_t userId, const ChatTextFormat& format) override;
     void AppendFace(const FaceEntry& face) override;
     void AppendImage(const std::string& path) override;
     void AppendPlaceholder(ChatObjectKey key, const std::string& waitingImage) override;
@@ -55,6 +57,8 @@ public:
     // The picture file of the image at a viewport point; empty when there
     // is none (text, a placeholder still waiting, a voice icon).
     std::string PictureAt(QPoint viewportPos) const;
+    // The user whose name is under a viewport point; 0 when no name is.
+    std::uint32_t UserAt(QPoint viewportPos) const;
     // The images the view shows now, by resource name, in document order.
     std::vector<std::string> ImageNames() const;
     // Frames advanced so far by animated pictures (tests).
@@ -69,6 +73,7 @@ private:
         int elapsed = 0;
     };
     QTextCursor EndCursor() const;
+    QTextCharFormat TextFormat(const ChatTextFormat& format) const;
     // Registers the picture as a document resource; its natural size.
     QSize AddPicture(const std::string& resourceName, const std::string& file);
     void InsertImage(const std::string& resourceName, QSize natural, int maxWidth,

@@ -401,13 +401,17 @@ void CRoomUI::CloseSearch() {
 void CRoomUI::OpenChatMenu(const std::string& view, QPoint screen) {
     CChatView* chat = FindChat(view);
     if (!chat || !chat->Control()) return;
+    QTextEdit* e = chat->Editor();
+    // On a user's name the user's menu opens, as on the user list; a user
+    // who has left has none, and the view's own menu opens instead.
+    if (const std::uint32_t user = chat->UserAt(e->viewport()->mapFromGlobal(screen)))
+        if (OpenUserMenu(user, screen)) return;
     if (menu_) menu_->close();
     auto* menu = new CMenuWnd(this, kChatMenu);
     if (!menu->IsLoaded()) {
         delete menu;
         return;
     }
-    QTextEdit* e = chat->Editor();
     menuView_ = view;
     menuPicture_ = chat->PictureAt(e->viewport()->mapFromGlobal(screen));
     menu->SetElementEnabled("Menu_Copy", chat->Control()->HasSelection());
@@ -420,17 +424,18 @@ void CRoomUI::OpenChatMenu(const std::string& view, QPoint screen) {
     menu->Popup(screen);
 }
 
-void CRoomUI::OpenUserMenu(std::uint32_t userId, QPoint screen) {
+bool CRoomUI::OpenUserMenu(std::uint32_t userId, QPoint screen) {
     if (menu_) menu_->close();
     auto* menu = new CMenuWnd(this, kUserMenu);
     if (!menu->IsLoaded() || !userMenu_.Prepare(*menu, userId)) {
         delete menu;
-        return;
+        return false;
     }
     menuUser_ = userId;
     menuView_.clear();
     menu_ = menu;
     menu->Popup(screen);
+    return true;
 }
 
 void CRoomUI::OpenFaceMenu(QPoint screen) {

@@ -156,7 +156,8 @@ public:
     // The chat menu for a view at a screen point (viewport point for the
     // picture under it).
     void OpenChatMenu(const std::string& view, QPoint screen);
-    void OpenUserMenu(std::uint32_t userId, QPoint screen);
+    // The user menu; false when the user has none (not in the room).
+    bool OpenUserMenu(std::uint32_t userId, QPoint screen);
     void OnMenuChoice(const std::string& element);
     // The queue menu on a queued user, at a screen point.
     void OpenQueueMenu(std::uint32_t userId, QPoint screen);

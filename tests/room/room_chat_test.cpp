@@ -312,12 +312,15 @@ TEST_F(RoomChat, ReceivedLinesShowHeaderStyleFacesAndGoToTheVipViewByLevel) {
     // Typed tags become faces; another user's local picture stays text.
     EXPECT_EQ(recv.Lines(),
               (std::vector<std::string>{"22:13:20bob(7) 22:13:20", "hi /wx /c[\"/etc/passwd\"]"}));
-    ASSERT_GE(recv.Formats().size(), 3u);
-    EXPECT_EQ(recv.Formats()[1].face, "宋体");  // header in the room's style
-    EXPECT_EQ(recv.Formats()[1].size, 12);
-    EXPECT_EQ(recv.Formats()[1].colour, 0x112233u);
-    EXPECT_EQ(recv.Formats()[2].colour, 0xFF0000u);  // body in the sender's colour
-    EXPECT_EQ(recv.Formats()[2].size, 12);
+    // The time, the name, "(id) time", then the body.
+    ASSERT_GE(recv.Formats().size(), 5u);
+    for (int i : {1, 2, 3}) {
+        EXPECT_EQ(recv.Formats()[i].face, "宋体") << i;  // header in the room's style
+        EXPECT_EQ(recv.Formats()[i].size, 12) << i;
+        EXPECT_EQ(recv.Formats()[i].colour, 0x112233u) << i;
+    }
+    EXPECT_EQ(recv.Formats()[4].colour, 0xFF0000u);  // body in the sender's colour
+    EXPECT_EQ(recv.Formats()[4].size, 12);
 
     auto directed = Line(7, "bob", "for you");
     directed.style = 1;
@@ -353,12 +356,21 @@ TEST_F(RoomChat, APeersControlCharactersArePrintedShownNotActedOn) {
 }
 
 TEST_F(RoomChat, EachKindHasItsHeaderAndTextIsWrittenOnce) {
-    CHeadlessChatView v;
+    // Keeps the names written as a user's, as "name=id".
+    class NamesView : public CHeadlessChatView {
+    public:
+        void AppendUserName(std::string_view name, std::uint32_t id, const ChatTextFormat& f) override {
+            names.push_back(std::string(name) + "=" + std::to_string(id));
+            CHeadlessChatView::AppendUserName(name, id, f);
+        }
+        std::vector<std::string> names;
+    } v;
     ChatRenderContext c;
     c.time = 1'700'000'000;
     c.roomStyle = ParseChatStyle("楷体,9,#010203");
     const auto render = [&](std::uint8_t kind, std::uint32_t sender) {
         v.Clear();
+        v.names.clear();
         ChatEntry e;
         e.kind = kind;
         e.senderId = sender;
@@ -370,12 +382,18 @@ TEST_F(RoomChat, EachKindHasItsHeaderAndTextIsWrittenOnce) {
         return v.Lines();
     };
     using L = std::vector<std::string>;
+    // Names of users with an id are marked as theirs (a right-click opens
+    // their menu); a line without a user marks none.
     EXPECT_EQ(render(0, 5), (L{"22:13:20sys(5) 22:13:20", "body"}));
+    EXPECT_EQ(v.names, L{"sys=5"});
     EXPECT_EQ(render(0, 0), (L{"22:13:20sys 22:13:20", "body"}));
+    EXPECT_TRUE(v.names.empty());
     EXPECT_EQ(render(2, 5), (L{"22:13:20sys(5)对zed(9) 22:13:20", "body"}));
+    EXPECT_EQ(v.names, (L{"sys=5", "zed=9"}));
     EXPECT_EQ(render(3, 0), (L{"22:13:20sys", "body"}));
     EXPECT_EQ(render(42, 0), (L{"22:13:20sys", "body"}));
     EXPECT_EQ(render(11, 0), (L{"22:13:20body"}));
+    EXPECT_TRUE(v.names.empty());
     EXPECT_EQ(v.Formats()[1].face, "楷体");
     EXPECT_EQ(render(10, 0), (L{"22:13:20body"}));
     EXPECT_EQ(v.Formats()[1].face, "宋体");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -407,6 +408,64 @@ TEST_F(RoomWindow, ThePictureAndFaceButtonsReachTheRoom) {
     // Buttons whose work is not built yet cannot be pressed.
     EXPECT_FALSE(w.FindControl("bnt_ScreenCut")->IsEnabled());
     EXPECT_FALSE(w.FindControl("bnt_recharge2")->IsEnabled());
+    uitest::Pump([] { return false; }, 50);
+}
+
+namespace {
+// A right-click on the chat view's text at the middle of the character at
+// `index`, as the mouse gives it.
+void RightClickAt(CChatView& view, int index) {
+    QTextEdit* e = view.Editor();
+    QTextCursor c(e->document());
+    c.setPosition(index);
+    QRect r = e->cursorRect(c);
+    c.setPosition(index + 1);
+    const QPoint local((r.left() + e->cursorRect(c).left()) / 2, r.center().y());
+    QContextMenuEvent ev(QContextMenuEvent::Mouse, local, e->viewport()->mapToGlobal(local));
+    QApplication::sendEvent(e->viewport(), &ev);
+}
+}  // namespace
+
+TEST_F(RoomWindow, ARightClickOnANameInTheChatOpensThatUsersMenuElsewhereTheChatMenu) {
+    model.AddUser(User(7, "bob", 1, 20));
+    model.AddUser(User(42, "ann", 1, 20));
+    ChatRenderContext c;
+    c.time = 1'700'000'000;
+    c.roomStyle = MakeFormat("宋体", 12, 0x112233);
+    ChatEntry e;
+    e.kind = chat_kind::directed;
+    e.senderId = 7;
+    e.senderName = "bob";
+    e.receiverId = 42;
+    e.receiverName = "ann";
+    e.text = "hello there";
+    CChatView& recv = *w.FindChat("Edit_RecvChat");
+    RenderChatEntry(recv, e, c);
+    const QString text = recv.PlainText();
+    ASSERT_TRUE(text.contains("bob(7)对ann(42)")) << text.toStdString();
+
+    struct Click {
+        QString word;
+        int offset;                // character within the word
+        std::uint32_t user;        // 0: the chat menu
+    } const clicks[] = {{"bob", 0, 7}, {"bob", 2, 7}, {"ann(", 1, 42}, {"(7)", 1, 0},
+                        {"对", 0, 0},  {"hello", 2, 0}, {"ann(", 3, 0}};
+    for (const Click& k : clicks) {
+        if (w.OpenMenu()) w.OpenMenu()->close();
+        uitest::Pump([&] { return !w.OpenMenu(); });
+        RightClickAt(recv, static_cast<int>(text.indexOf(k.word)) + k.offset);
+        CMenuWnd* menu = w.OpenMenu();
+        ASSERT_NE(menu, nullptr) << k.word.toStdString();
+        if (k.user) {
+            EXPECT_EQ(w.MenuUser(), k.user) << k.word.toStdString();
+            EXPECT_TRUE(w.MenuView().empty());
+            EXPECT_NE(Element(menu, "Menu_UserInfo"), nullptr) << "the user list's menu";
+        } else {
+            EXPECT_EQ(w.MenuView(), "Edit_RecvChat") << k.word.toStdString();
+            EXPECT_NE(Element(menu, "Menu_SelAll"), nullptr) << "the chat view's own menu";
+        }
+    }
+    w.OpenMenu()->close();
     uitest::Pump([] { return false; }, 50);
 }
 
