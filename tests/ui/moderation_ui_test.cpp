@@ -19,6 +19,7 @@
 #include "platform/dui/inputs.h"
 #include "platform/dui/menu.h"
 #include "platform/patron/patron_records.h"
+#include "room/chat_entry.h"
 #include "room/room_moderation.h"
 #include "tests/room/room_test_support.h"
 #include "ui/kick_reason_dlg.h"
@@ -278,6 +279,36 @@ TEST_F(ModerationWindow, CardsInMyPackAreOfferedAndUsedOnTheUser) {
     gag.user_id = kBob;
     Receive(gag);
     EXPECT_EQ(States(MenuOn(kBob)), "ee-d--ddd");
+}
+
+TEST_F(ModerationWindow, ANameInTheChatOpensTheMenuTheListGivesAndAUserGoneTheChatMenu) {
+    Enter(kOwner);
+    const std::string fromList = States(MenuOn(kBob));
+    w.OpenMenu()->close();
+    ChatRenderContext c;
+    c.time = 1'700'000'000;
+    ChatEntry line;
+    line.senderId = kBob;
+    line.senderName = "bob";
+    line.text = "hi";
+    CChatView& recv = *w.FindChat("Edit_RecvChat");
+    RenderChatEntry(recv, line, c);
+    line.senderId = 99;  // said something, then left
+    line.senderName = "gone";
+    RenderChatEntry(recv, line, c);
+    const QString text = recv.PlainText();
+
+    uitest::Pump([&] { return !w.OpenMenu(); });
+    uitest::RightClickText(recv, static_cast<int>(text.indexOf("bob")) + 1);
+    ASSERT_NE(w.OpenMenu(), nullptr);
+    EXPECT_EQ(w.MenuUser(), kBob);
+    EXPECT_EQ(States(w.OpenMenu()), fromList);
+    w.OpenMenu()->close();
+
+    uitest::Pump([&] { return !w.OpenMenu(); });
+    uitest::RightClickText(recv, static_cast<int>(text.indexOf("gone")) + 1);
+    ASSERT_NE(w.OpenMenu(), nullptr);
+    EXPECT_EQ(w.MenuView(), "Edit_RecvChat") << "no user menu for someone not in the room";
 }
 
 TEST_F(ModerationWindow, TheModeSelectorSendsOnlyThePersonsPick) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
-#include <QContextMenuEvent>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -411,21 +410,6 @@ TEST_F(RoomWindow, ThePictureAndFaceButtonsReachTheRoom) {
     uitest::Pump([] { return false; }, 50);
 }
 
-namespace {
-// A right-click on the chat view's text at the middle of the character at
-// `index`, as the mouse gives it.
-void RightClickAt(CChatView& view, int index) {
-    QTextEdit* e = view.Editor();
-    QTextCursor c(e->document());
-    c.setPosition(index);
-    QRect r = e->cursorRect(c);
-    c.setPosition(index + 1);
-    const QPoint local((r.left() + e->cursorRect(c).left()) / 2, r.center().y());
-    QContextMenuEvent ev(QContextMenuEvent::Mouse, local, e->viewport()->mapToGlobal(local));
-    QApplication::sendEvent(e->viewport(), &ev);
-}
-}  // namespace
-
 TEST_F(RoomWindow, ARightClickOnANameInTheChatOpensThatUsersMenuElsewhereTheChatMenu) {
     model.AddUser(User(7, "bob", 1, 20));
     model.AddUser(User(42, "ann", 1, 20));
@@ -453,7 +437,7 @@ TEST_F(RoomWindow, ARightClickOnANameInTheChatOpensThatUsersMenuElsewhereTheChat
     for (const Click& k : clicks) {
         if (w.OpenMenu()) w.OpenMenu()->close();
         uitest::Pump([&] { return !w.OpenMenu(); });
-        RightClickAt(recv, static_cast<int>(text.indexOf(k.word)) + k.offset);
+        uitest::RightClickText(recv, static_cast<int>(text.indexOf(k.word)) + k.offset);
         CMenuWnd* menu = w.OpenMenu();
         ASSERT_NE(menu, nullptr) << k.word.toStdString();
         if (k.user) {

@@ -3,14 +3,18 @@
 // window asked for, and real mouse events.
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QTextCursor>
+#include <QTextEdit>
 
 #include <string>
 #include <vector>
 
 #include "chat/face_table.h"
 #include "core/paths.h"
+#include "ui/chat_view.h"
 #include "ui/room_ui.h"
 
 namespace uitest {
@@ -54,6 +58,19 @@ inline void Click(QWidget* w, Qt::MouseButton button = Qt::LeftButton, QPoint at
     if (at.x() < 0) at = w->rect().center();
     SendMouse(w, QEvent::MouseButtonPress, at, button, button);
     SendMouse(w, QEvent::MouseButtonRelease, at, button, Qt::NoButton);
+}
+
+// A right-click on a chat view's text, in the middle of the character at
+// `index`, as the mouse gives it.
+inline void RightClickText(CChatView& view, int index) {
+    QTextEdit* e = view.Editor();
+    QTextCursor c(e->document());
+    c.setPosition(index);
+    const QRect r = e->cursorRect(c);
+    c.setPosition(index + 1);
+    const QPoint local((r.left() + e->cursorRect(c).left()) / 2, r.center().y());
+    QContextMenuEvent ev(QContextMenuEvent::Mouse, local, e->viewport()->mapToGlobal(local));
+    QApplication::sendEvent(e->viewport(), &ev);
 }
 
 template <class Pred>
