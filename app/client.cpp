@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QIcon>
 #include <QImageReader>
 #include <QMessageBox>
 #include <QTimer>
@@ -155,7 +156,13 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
         app = std::make_unique<QApplication>(argc, argv);
     InstallQtMessageRouter();
     // Skins are read relative to this root; the window needs it set first.
-    if (!opt.headless) ui::UseDefaultSkinRoot();
+    if (!opt.headless) {
+        const std::string skins = ui::UseDefaultSkinRoot();
+        // The desktop ties the windows to the menu entry (zeri.desktop) and
+        // shows the program's mark for them.
+        QGuiApplication::setDesktopFileName("zeri");
+        QApplication::setWindowIcon(QIcon(QString::fromStdString(skins + "skin/logo.png")));
+    }
     Step("1 application");
 
     // 2. Pictures inside rich text: the image readers are plugins.

@@ -47,8 +47,12 @@ std::string ExeFolder() {
 std::string ChooseDataFolder(const std::string& exeFolder, const std::string& overrideDir,
                              const std::string& xdgDataHome, const std::string& home) {
     if (!overrideDir.empty()) return WithSlash(overrideDir);
-    // /usr and /opt are this platform's Program Files: not writable by the user.
-    if (StartsWith(exeFolder, "/usr/") || StartsWith(exeFolder, "/opt/")) {
+    // /usr and /opt are this platform's Program Files: not writable by the
+    // user; a bin/ folder is an installed program's (e.g. ~/.local/bin/),
+    // shared with other programs.
+    const std::string exe = WithSlash(exeFolder);
+    const bool binFolder = exe.size() >= 5 && exe.compare(exe.size() - 5, 5, "/bin/") == 0;
+    if (StartsWith(exeFolder, "/usr/") || StartsWith(exeFolder, "/opt/") || binFolder) {
         if (!xdgDataHome.empty() && xdgDataHome[0] == '/') return WithSlash(xdgDataHome) + "zeri/";
         return WithSlash(home.empty() ? std::string("/tmp") : home) + ".local/share/zeri/";
     }

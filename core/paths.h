@@ -20,7 +20,8 @@ std::string ExeFolder();
 
 // The data folder: the override (SetDataFolderOverride, else ZERI_DATA_DIR),
 // else $XDG_DATA_HOME/zeri/ (default ~/.local/share/zeri/) when the
-// executable lives under /usr/ or /opt/, else the executable's folder.
+// executable lives under /usr/ or /opt/ or in a folder named bin/ (an
+// installed program), else the executable's folder.
 // Computed on every call.
 std::string DataFolder();
 

@@ -1,5 +1,6 @@
 #include "ui/skin_root.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include "core/paths.h"
@@ -13,14 +14,21 @@ bool HasRoomSkin(const std::string& root) {
 }
 }  // namespace
 
-std::string DefaultSkinRoot() {
-    const std::string exe = paths::ExeFolder();
+std::string FindSkinRoot(const std::string& exeFolder) {
+    const std::string exe = paths::WithSlash(exeFolder);
     if (HasRoomSkin(exe)) return exe;
+    // Cleaned: the skin manager takes only pictures under the folder as
+    // written, and compares cleaned paths.
+    const std::string installed =
+        paths::WithSlash(QDir::cleanPath(QString::fromStdString(exe + "../share/zeri")).toStdString());
+    if (HasRoomSkin(installed)) return installed;
 #ifdef ZERI_BUILD_ROOT
     if (HasRoomSkin(ZERI_BUILD_ROOT)) return ZERI_BUILD_ROOT;
 #endif
     return exe;
 }
+
+std::string DefaultSkinRoot() { return FindSkinRoot(paths::ExeFolder()); }
 
 std::string UseDefaultSkinRoot() {
     const std::string root = DefaultSkinRoot();

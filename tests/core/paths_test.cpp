@@ -103,6 +103,11 @@ TEST(DataFolder, ProgramFoldersMoveDataToTheUsersShareFolder) {
     EXPECT_EQ(ChooseDataFolder("/usr/bin/", "", "relative", "/home/ann"),
               "/home/ann/.local/share/zeri/");  // XDG paths must be absolute
     EXPECT_EQ(ChooseDataFolder("/home/ann/zeri/", "", "/x/data", "/home/ann"), "/home/ann/zeri/");
+    // Installed under a prefix of the user's own (cmake --install --prefix ~/.local).
+    EXPECT_EQ(ChooseDataFolder("/home/ann/.local/bin/", "", "", "/home/ann"), "/home/ann/.local/share/zeri/");
+    EXPECT_EQ(ChooseDataFolder("/home/ann/.local/bin", "", "/x/data", "/home/ann"), "/x/data/zeri/");
+    EXPECT_EQ(ChooseDataFolder("/home/ann/cabin/", "", "", "/home/ann"), "/home/ann/cabin/");
+    EXPECT_EQ(ChooseDataFolder("/home/ann/bin/zeri/", "", "", "/home/ann"), "/home/ann/bin/zeri/");
     EXPECT_EQ(ChooseDataFolder("/optional/zeri/", "", "", "/home/ann"), "/optional/zeri/");
     EXPECT_EQ(ChooseDataFolder("/opt/zeri/", "/tmp/d", "", "/home/ann"), "/tmp/d/");
 }

@@ -9,7 +9,10 @@
 // inline (the gag mark, the notice icon, the people icon) are drawn at the
 // size they take on the line.
 //
-// Usage: zeri_skin_art OUTPUT_FOLDER
+// The program's icon for desktop menus is the same logo, drawn into an
+// icon theme's folders when a second folder is given.
+//
+// Usage: zeri_skin_art OUTPUT_FOLDER [ICON_FOLDER]
 
 #include <QDir>
 #include <QFile>
@@ -54,6 +57,30 @@ void Save(const QImage& img, const QString& name) {
 QImage Canvas(int w, int h) {
     QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
+    return img;
+}
+
+// The program's mark: a play triangle on the room's pink-to-violet tile,
+// for live voice and video.
+QImage Logo(int px) {
+    QImage img = Canvas(px, px);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(px / 24.0, px / 24.0);
+    QLinearGradient g(0, 0, 24, 24);
+    g.setColorAt(0, kAccent);
+    g.setColorAt(1, QColor(0x8A, 0x4B, 0xFF));
+    p.setPen(Qt::NoPen);
+    p.setBrush(g);
+    p.drawRoundedRect(QRectF(1, 1, 22, 22), 6, 6);
+    p.setBrush(QColor(255, 255, 255, 235));
+    QPainterPath tri;
+    tri.moveTo(9.5, 7);
+    tri.lineTo(17, 12);
+    tri.lineTo(9.5, 17);
+    tri.closeSubpath();
+    p.drawPath(tri);
+    p.end();
     return img;
 }
 
@@ -438,28 +465,8 @@ void Pictures() {
         Save(img, "normal_head.png");
     }
     // The logo of a room in the history list, and of the title bar.
-    for (const auto& [name, px] : std::vector<std::pair<QString, int>>{{"room_logo.png", 104}, {"logo.png", 48}}) {
-        QImage img = Canvas(px, px);
-        QPainter p(&img);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(px / 24.0, px / 24.0);
-        QLinearGradient g(0, 0, 24, 24);
-        g.setColorAt(0, kAccent);
-        g.setColorAt(1, QColor(0x8A, 0x4B, 0xFF));
-        p.setPen(Qt::NoPen);
-        p.setBrush(g);
-        p.drawRoundedRect(QRectF(1, 1, 22, 22), 6, 6);
-        // A play triangle inside a speech bubble: live voice and video.
-        p.setBrush(QColor(255, 255, 255, 235));
-        QPainterPath tri;
-        tri.moveTo(9.5, 7);
-        tri.lineTo(17, 12);
-        tri.lineTo(9.5, 17);
-        tri.closeSubpath();
-        p.drawPath(tri);
-        p.end();
-        Save(img, name);
-    }
+    Save(Logo(104), "room_logo.png");
+    Save(Logo(48), "logo.png");
     // The video area behind the waiting animation: a dark vignette with a
     // faint stage light.
     {
@@ -473,6 +480,20 @@ void Pictures() {
         p.fillRect(img.rect(), g);
         p.end();
         Save(img, "video_bg.png");
+    }
+}
+
+// The program's icon for the desktop's menus, in the sizes of the icon
+// theme's folders: ICON_FOLDER/hicolor/<n>x<n>/apps/zeri.png.
+void DesktopIcons(const QString& folder) {
+    for (int px : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString name = QString("hicolor/%1x%1/apps/zeri.png").arg(px);
+        const QString path = folder + "/" + name;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (!Logo(px).save(path, "PNG")) {
+            std::fprintf(stderr, "skin art: cannot write %s\n", qPrintable(path));
+            ++g_failures;
+        }
     }
 }
 
@@ -505,8 +526,8 @@ void ChoiceMarks() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: zeri_skin_art OUTPUT_FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: zeri_skin_art OUTPUT_FOLDER [ICON_FOLDER]\n");
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -521,5 +542,6 @@ int main(int argc, char** argv) {
     Pictures();
     WaitingAnimation();
     ChoiceMarks();
+    if (argc == 3) DesktopIcons(QString::fromLocal8Bit(argv[2]));
     return g_failures == 0 ? 0 : 1;
 }
