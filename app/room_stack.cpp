@@ -144,6 +144,7 @@ bool CRoomStack::Start() {
         settings.ReadDevice(device) && device.keyvalue != 0)
         micSetup.talkKey = device.keyvalue;
     if (window_) {
+        window_->SetPictureUser(std::to_string(session().myUserId()));
         keys_ = std::make_unique<CAppKeyState>();
         micSetup.keys = keys_.get();
     }

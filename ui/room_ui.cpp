@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QTextEdit>
 #include <QWindowStateChangeEvent>
 
@@ -18,6 +19,7 @@
 #include "chat/face_table.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "platform/pictool/pictool.h"
 #include "platform/dui/controls.h"
 #include "platform/dui/inputs.h"
 #include "platform/dui/menu.h"
@@ -50,7 +52,7 @@ constexpr Zoom kZooms[] = {{"Menu_ZoomRatio_400", 16}, {"Menu_ZoomRatio_200", 8}
 // purchases, settings). Until then they are shown but disabled, so nothing
 // looks as if it worked when it does not.
 const char* const kNotYetBuilt[] = {
-    "bnt_ScreenCut",  "bnt_SysSet",     "bnt_music_play",   "bnt_bbs",         "bnt_room_property",
+    "bnt_SysSet",     "bnt_music_play",   "bnt_bbs",         "bnt_room_property",
     "bnt_videoOpen",  "bnt_videoClose", "bnt_videoOpen2",   "bnt_record_start", "bnt_record_stop",
     "bnt_flower",     "bnt_prop",       "bnt_money",        "bnt_recharge2"};
 
@@ -106,6 +108,19 @@ CRoomUI::CRoomUI(IRoomActions& actions) : actions_(actions) {
         return QFileDialog::getOpenFileName(this, "选择图片", {}, "图像文件(*.png *.jpg *.jpeg *.gif *.bmp)")
             .toStdString();
     };
+    cut_ = [this](std::string* why) -> std::string {
+        const std::string file = paths::PicturePath(pictureUser_, "");
+        if (file.empty()) {
+            if (why) *why = "截图无法保存";
+            return {};
+        }
+        return PICTOOL_ScreenCut(this, file, why) == PICTOOL_CUT_SAVED ? file : std::string();
+    };
+    // The room's hot keys, also while the chat input has the keyboard.
+    auto* cutKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    QObject::connect(cutKey, &QShortcut::activated, this, [this] { ScreenCut(); });
+    auto* pictureKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    QObject::connect(pictureKey, &QShortcut::activated, this, [this] { ChoosePicture(); });
     savePicture_ = [this](const std::string& suggested, const std::string& filter) {
         return QFileDialog::getSaveFileName(this, "图片另存为", QString::fromStdString(suggested),
                                             QString::fromStdString(filter))
@@ -143,6 +158,11 @@ void CRoomUI::InitWindow() {
     const CFaceTable* faces = actions_.Faces();
     SetControlEnabled("bnt_Face", faces && !faces->Empty());
     ShowSoundButtons();
+    // Where the desktop gives no picture of the screen, the button says why.
+    if (const std::string no = PICTOOL_CanCut(); !no.empty()) {
+        SetControlEnabled("bnt_ScreenCut", false);
+        SetControlAttribute("bnt_ScreenCut", "tooltip", no);
+    }
     // Badges and downloaded pictures live in the data folder.
     Manager().AddImageRoot(paths::DataFolder());
 }
@@ -291,6 +311,7 @@ void CRoomUI::OnClick(const std::string& name, TNotifyUI& msg) {
     else if (name == "bnt_SysRestore") ShowMaximised(false);
     else if (name == "bnt_sendchat") SendChat();
     else if (name == "bnt_Image") ChoosePicture();
+    else if (name == "bnt_ScreenCut") ScreenCut();
     else if (name == "bnt_Face") OpenFaceMenu(msg.pSender ? msg.pSender->mapToGlobal(QPoint(0, 0)) : QPoint());
     else if (name == "bnt_history") OpenHistory();
     else if (name == "bntSearchUser") SearchUser();
@@ -364,6 +385,15 @@ void CRoomUI::ChoosePicture() {
     if (!openPicture_) return;
     const std::string path = openPicture_();
     if (!path.empty()) actions_.SendPicture(path);
+}
+
+void CRoomUI::ScreenCut() {
+    const CControlUI* button = FindControl("bnt_ScreenCut");
+    if (!cut_ || (button && !button->isEnabled())) return;
+    std::string why;
+    const std::string file = cut_(&why);
+    if (!file.empty()) actions_.SendPicture(file);
+    else if (!why.empty()) ShowTip(why);
 }
 
 void CRoomUI::OpenHistory() {

@@ -145,11 +145,20 @@ public:
     void SetMessageBoxHandler(BoxFn f) { box_ = std::move(f); }
     void SetOpenPictureDialog(OpenFn f) { openPicture_ = std::move(f); }
     void SetSavePictureDialog(SaveFn f) { savePicture_ = std::move(f); }
+    // The screen cut: the file it writes to (empty: none can be made);
+    // returns the saved file, or "" when cancelled or refused (then with why).
+    using CutFn = std::function<std::string(std::string* why)>;
+    void SetScreenCut(CutFn f) { cut_ = std::move(f); }
+    // Whose Image/ folder a screen cut lands in (my user id).
+    void SetPictureUser(std::string user) { pictureUser_ = std::move(user); }
 
     // What the window does for a control; public so the program's hot keys
     // (Ctrl+Q) and tests reach the same paths.
     void SendChat();
     void ChoosePicture();
+    // Cut a region of the screen and send it like a chosen picture (the
+    // button and Ctrl+S).
+    void ScreenCut();
     void OpenHistory();
     void SearchUser();
     void CloseSearch();
@@ -250,5 +259,7 @@ private:
     CUserMenuView userMenu_{actions_, this};
     BoxFn box_;
     OpenFn openPicture_;
+    CutFn cut_;
+    std::string pictureUser_;
     SaveFn savePicture_;
 };

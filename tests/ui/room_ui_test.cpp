@@ -3,6 +3,8 @@
 // sees, and a screenshot shows it whole.
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <QClipboard>
 #include <QDir>
 #include <QKeyEvent>
@@ -386,6 +388,38 @@ TEST_F(RoomWindow, FavouriteButtonsFollowTheStore) {
     paths::SetDataFolderOverride("");
 }
 
+TEST_F(RoomWindow, TheScreenCutAndTheRoomsPictureKeysSendLikeAChosenPicture) {
+    ASSERT_TRUE(w.FindControl("bnt_ScreenCut")->IsEnabled());
+    int cuts = 0;
+    w.SetScreenCut([&cuts](std::string*) {
+        ++cuts;
+        return std::string("/tmp/cut.jpg");
+    });
+    Click(w.FindControl("bnt_ScreenCut"));
+    EXPECT_EQ(actions.pictures, std::vector<std::string>{"/tmp/cut.jpg"});
+
+    // The keys work while the chat input has the keyboard.
+    w.ShowWindow(true);
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    auto* input = w.FindControl<CRichEditUI>("Edit_SendChat");
+    ASSERT_NE(input, nullptr);
+    QTest::keyClick(input->Edit(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(cuts, 2);
+    w.SetOpenPictureDialog([] { return std::string("/tmp/chosen.png"); });
+    QTest::keyClick(input->Edit(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(actions.pictures.back(), "/tmp/chosen.png");
+
+    // A refused or cancelled cut sends nothing; a refusal says why.
+    w.SetScreenCut([](std::string* why) {
+        *why = "此桌面不允许程序截屏";
+        return std::string();
+    });
+    Click(w.FindControl("bnt_ScreenCut"));
+    EXPECT_EQ(actions.pictures.size(), 3u);
+    EXPECT_EQ(w.GetControlText("text_tip"), "此桌面不允许程序截屏");
+}
+
 TEST_F(RoomWindow, ThePictureAndFaceButtonsReachTheRoom) {
     w.SetOpenPictureDialog([] { return std::string("/tmp/chosen.png"); });
     Click(w.FindControl("bnt_Image"));
@@ -405,7 +439,6 @@ TEST_F(RoomWindow, ThePictureAndFaceButtonsReachTheRoom) {
     EXPECT_EQ(pieces[0].kind, ChatInputPiece::Kind::Face);
     EXPECT_EQ(pieces[0].face, 3);
     // Buttons whose work is not built yet cannot be pressed.
-    EXPECT_FALSE(w.FindControl("bnt_ScreenCut")->IsEnabled());
     EXPECT_FALSE(w.FindControl("bnt_recharge2")->IsEnabled());
     uitest::Pump([] { return false; }, 50);
 }
