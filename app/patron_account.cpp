@@ -24,6 +24,7 @@ MyAccount CPatronAccount::Me() {
     me.userId = d.userId;
     me.nickname = d.nickname;
     me.token = token;
+    me.sex = d.sex <= 2 ? static_cast<std::uint8_t>(d.sex) : 2;
     me.card.head_url = d.headUrl;
     me.card.text2 = d.text2;
     me.card.profile_byte = d.profileByte;

@@ -44,6 +44,7 @@ struct MyAccount {
     std::uint32_t userId = 0;
     std::string nickname;
     std::string token;  // at most 127 characters
+    std::uint8_t sex = 2;  // 1 woman, 0 man, 2 not said (the chat lines' default)
     msg::user_card card;
 };
 

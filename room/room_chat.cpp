@@ -23,7 +23,6 @@ constexpr std::int64_t kOwnAppId = 100005;
 // Roles below this one see the product marker on gift lines.
 constexpr std::uint32_t kMarkerRoleLimit = 8;
 // Sex in my chat attributes: not known to the room, sent as "unknown".
-constexpr std::uint8_t kUnknownSex = 2;
 
 // The answer to a line: only the server's text when it was refused.
 struct SendChatAnswer : wire::status {
@@ -250,7 +249,7 @@ msg::chat_attrs CRoomChat::MyAttrs() const {
     msg::chat_attrs a;
     a.nickname = me.nickname;
     a.role = session_.myRole();
-    a.sex = kUnknownSex;
+    a.sex = me.sex;
     a.colour = msg::chat_colour(static_cast<std::uint8_t>(myColour_ >> 16),
                                 static_cast<std::uint8_t>(myColour_ >> 8),
                                 static_cast<std::uint8_t>(myColour_));

@@ -77,6 +77,7 @@ protected:
         account.me.userId = 42;
         account.me.nickname = "ann";
         account.me.card.wealth_grade = 3;
+        account.me.sex = 1;
         ASSERT_TRUE(session.Start());
         ASSERT_TRUE(faces.LoadFromText(kFaces, Prog()));
         RoomChatSetup setup;
@@ -179,6 +180,7 @@ TEST_F(RoomChat, ALineIsSentWithItsFieldsAndEchoedOnce) {
     EXPECT_EQ(req.attrs.colour, "#3366CC");
     EXPECT_EQ(req.attrs.font, "微软雅黑,14");
     EXPECT_EQ(req.attrs.wealth_grade, 3u);
+    EXPECT_EQ(req.attrs.sex, 1);  // from my account, not a constant
     EXPECT_EQ(Chat("Edit_RecvChat").Lines(),
               (std::vector<std::string>{"22:13:20ann(42) 22:13:20", "hello /wx"}));
     EXPECT_EQ(view.Lines().back(), "chat: [Edit_RecvChat] 22:13:20ann(42) 22:13:20 hello /wx");
