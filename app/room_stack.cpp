@@ -68,6 +68,10 @@ IModerationActions* CRoomStack::CForwardActions::Moderation() const {
 }
 RoomSound CRoomStack::CForwardActions::Sound() const { return to ? to->Sound() : RoomSound{}; }
 CRoomVolumes* CRoomStack::CForwardActions::Volumes() const { return to ? to->Volumes() : nullptr; }
+MyChatStyle CRoomStack::CForwardActions::MyStyle() const { return to ? to->MyStyle() : MyChatStyle{}; }
+void CRoomStack::CForwardActions::SetMyStyle(const MyChatStyle& style) {
+    if (to) to->SetMyStyle(style);
+}
 
 CRoomStack::~CRoomStack() {
     forward_.to = nullptr;
@@ -131,6 +135,9 @@ bool CRoomStack::Start() {
     RoomChatSetup setup;
     setup.programFolder = ui::DefaultSkinRoot();
     chat_ = std::make_unique<CRoomChat>(session(), account_, *transfers_, faces_, setup);
+    // The style I chose last time, if I did.
+    if (const auto style = ReadMyChatStyle(MyChatStyleFile(session().myUserId())))
+        chat_->SetMyStyle(style->colour, style->font);
     actions_.SetChat(chat_.get());
     moderation_ = std::make_unique<CRoomModeration>(session(), account_);
     CRoomMic::Setup micSetup;

@@ -85,6 +85,8 @@ private:
         IModerationActions* Moderation() const override;
         RoomSound Sound() const override;
         CRoomVolumes* Volumes() const override;
+        MyChatStyle MyStyle() const override;
+        void SetMyStyle(const MyChatStyle& style) override;
     };
 
     IRoomAccount& account_;

@@ -75,6 +75,8 @@ public:
     void SetFlowerCount(std::uint32_t n);
     // My line's colour (0xRRGGBB) and font settings text.
     void SetMyStyle(std::uint32_t colour, std::string fontSettings);
+    std::uint32_t myColour() const { return myColour_; }
+    const std::string& myFont() const { return myFont_; }
     CChatPictures& pictures() { return pictures_; }
     CVoiceClipMap& voices() { return voices_; }
 

@@ -48,3 +48,15 @@ RoomSound CRoomSessionActions::Sound() const {
     if (!voice_) return {};
     return {&voice_->mixer(), voice_->micDevice(), voice_->speakerDevice()};
 }
+
+MyChatStyle CRoomSessionActions::MyStyle() const {
+    if (!chat_) return {};
+    return MyChatStyle{chat_->myColour(), chat_->myFont()};
+}
+
+void CRoomSessionActions::SetMyStyle(const MyChatStyle& style) {
+    if (!chat_) return;
+    chat_->SetMyStyle(style.colour, style.font);
+    const std::string file = MyChatStyleFile(session_.myUserId());
+    if (!WriteMyChatStyle(file, style)) log_msg("chat style not kept in %s\r\n", file.c_str());
+}

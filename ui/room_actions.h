@@ -37,6 +37,8 @@ public:
     IModerationActions* Moderation() const override { return moderation_; }
     RoomSound Sound() const override;
     CRoomVolumes* Volumes() const override { return volumes_; }
+    MyChatStyle MyStyle() const override;
+    void SetMyStyle(const MyChatStyle& style) override;
 
 private:
     CRoomSession& session_;

@@ -1,6 +1,8 @@
 #include "ui/room_ui.h"
 
+#include <QColorDialog>
 #include <QComboBox>
+#include <QFontDialog>
 #include <QCursor>
 #include <QEvent>
 #include <QFile>
@@ -12,6 +14,7 @@
 #include <QTextEdit>
 #include <QWindowStateChangeEvent>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -115,6 +118,24 @@ CRoomUI::CRoomUI(IRoomActions& actions) : actions_(actions) {
             return {};
         }
         return PICTOOL_ScreenCut(this, file, why) == PICTOOL_CUT_SAVED ? file : std::string();
+    };
+    chooseStyle_ = [this](const MyChatStyle& now) -> std::optional<MyChatStyle> {
+        QFont start(QString::fromUtf8("宋体"), 10);
+        const QString font = QString::fromStdString(now.font);
+        if (const QStringList parts = font.split(','); parts.size() >= 2) {
+            start.setFamily(parts[0]);
+            start.setPointSize(parts[1].toInt());
+            start.setBold(parts.contains("bold"));
+        }
+        bool ok = false;
+        const QFont f = QFontDialog::getFont(&ok, start, this, "聊天字体");
+        if (!ok) return std::nullopt;
+        const QColor c = QColorDialog::getColor(QColor::fromRgb(now.colour), this, "聊天文字颜色");
+        if (!c.isValid()) return std::nullopt;
+        const int size = std::clamp(f.pointSize(), kMinChatFontSize, kMaxChatFontSize);
+        const auto made = MakeChatFont(f.family().toStdString(), size, f.bold());
+        if (!made) return std::nullopt;
+        return MyChatStyle{static_cast<std::uint32_t>(c.rgb() & 0xFFFFFF), *made};
     };
     // The room's hot keys, also while the chat input has the keyboard.
     auto* cutKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
@@ -312,6 +333,7 @@ void CRoomUI::OnClick(const std::string& name, TNotifyUI& msg) {
     else if (name == "bnt_sendchat") SendChat();
     else if (name == "bnt_Image") ChoosePicture();
     else if (name == "bnt_ScreenCut") ScreenCut();
+    else if (name == "bnt_font") ChooseStyle();
     else if (name == "bnt_Face") OpenFaceMenu(msg.pSender ? msg.pSender->mapToGlobal(QPoint(0, 0)) : QPoint());
     else if (name == "bnt_history") OpenHistory();
     else if (name == "bntSearchUser") SearchUser();
@@ -394,6 +416,11 @@ void CRoomUI::ScreenCut() {
     const std::string file = cut_(&why);
     if (!file.empty()) actions_.SendPicture(file);
     else if (!why.empty()) ShowTip(why);
+}
+
+void CRoomUI::ChooseStyle() {
+    if (!chooseStyle_) return;
+    if (const auto style = chooseStyle_(actions_.MyStyle())) actions_.SetMyStyle(*style);
 }
 
 void CRoomUI::OpenHistory() {

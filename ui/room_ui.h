@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "chat/chat_input.h"
@@ -26,6 +27,7 @@
 #include "platform/dui/menu.h"
 #include "platform/dui/window.h"
 #include "room/headless_view.h"
+#include "room/my_chat_style.h"
 #include "room/room_view.h"
 #include "ui/chat_input_box.h"
 #include "ui/chat_view.h"
@@ -85,6 +87,10 @@ public:
     virtual RoomSound Sound() const { return {}; }
     // How loud each user sounds to me; null until the room has started.
     virtual CRoomVolumes* Volumes() const { return nullptr; }
+    // My chat style: what my lines carry now, and a new one chosen (kept
+    // for my next start).
+    virtual MyChatStyle MyStyle() const { return {}; }
+    virtual void SetMyStyle(const MyChatStyle& style) { (void)style; }
 };
 
 class CRoomUI : public WindowImplBase, public IRoomView {
@@ -149,6 +155,9 @@ public:
     // returns the saved file, or "" when cancelled or refused (then with why).
     using CutFn = std::function<std::string(std::string* why)>;
     void SetScreenCut(CutFn f) { cut_ = std::move(f); }
+    // The style chooser of bnt_font: the chosen style, or nothing.
+    using StyleFn = std::function<std::optional<MyChatStyle>(const MyChatStyle& now)>;
+    void SetStyleChooser(StyleFn f) { chooseStyle_ = std::move(f); }
     // Whose Image/ folder a screen cut lands in (my user id).
     void SetPictureUser(std::string user) { pictureUser_ = std::move(user); }
 
@@ -159,6 +168,8 @@ public:
     // Cut a region of the screen and send it like a chosen picture (the
     // button and Ctrl+S).
     void ScreenCut();
+    // My chat style's chooser (the font button).
+    void ChooseStyle();
     void OpenHistory();
     void SearchUser();
     void CloseSearch();
@@ -260,6 +271,7 @@ private:
     BoxFn box_;
     OpenFn openPicture_;
     CutFn cut_;
+    StyleFn chooseStyle_;
     std::string pictureUser_;
     SaveFn savePicture_;
 };

@@ -295,6 +295,23 @@ TEST_F(RoomE2E, APictureSentByOneUserAppearsAtTheOtherAfterItsDownload) {
     KITLIB_Release();
 }
 
+TEST_F(RoomE2E, MyChatStyleIsKeptForMyNextStart) {
+    {
+        CTestClient bob(srv, kBob, CRoomStack::Mode::window);
+        CRoomUI* window = bob.stack().window();
+        ASSERT_NE(window, nullptr);
+        window->SetStyleChooser([](const MyChatStyle&) {
+            return std::optional<MyChatStyle>(MyChatStyle{0x2266AA, "黑体,12"});
+        });
+        window->ChooseStyle();
+        EXPECT_EQ(bob.stack().chat()->myFont(), "黑体,12");
+    }
+    // The next start of the client takes it from bob's folder.
+    CTestClient bob(srv, kBob);
+    EXPECT_EQ(bob.stack().chat()->myColour(), 0x2266AAu);
+    EXPECT_EQ(bob.stack().chat()->myFont(), "黑体,12");
+}
+
 TEST_F(RoomE2E, TheTalkKeyIsTheOneInTheUsersSettings) {
     const std::string folder = paths::UserFolder(kBob.id);
     std::filesystem::create_directories(folder);

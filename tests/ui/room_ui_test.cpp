@@ -420,6 +420,21 @@ TEST_F(RoomWindow, TheScreenCutAndTheRoomsPictureKeysSendLikeAChosenPicture) {
     EXPECT_EQ(w.GetControlText("text_tip"), "此桌面不允许程序截屏");
 }
 
+TEST_F(RoomWindow, TheFontButtonChangesMyChatStyleOnlyWhenOneIsChosen) {
+    actions.style = MyChatStyle{0x112233, "宋体,10"};
+    MyChatStyle offered;
+    w.SetStyleChooser([&offered](const MyChatStyle& now) -> std::optional<MyChatStyle> {
+        offered = now;
+        return MyChatStyle{0xCC0000, "黑体,14,bold"};
+    });
+    Click(w.FindControl("bnt_font"));
+    EXPECT_EQ(offered, (MyChatStyle{0x112233, "宋体,10"}));  // starts from mine
+    EXPECT_EQ(actions.style, (MyChatStyle{0xCC0000, "黑体,14,bold"}));
+    w.SetStyleChooser([](const MyChatStyle&) { return std::optional<MyChatStyle>(); });
+    Click(w.FindControl("bnt_font"));
+    EXPECT_EQ(actions.style.font, "黑体,14,bold") << "a cancelled chooser keeps mine";
+}
+
 TEST_F(RoomWindow, ThePictureAndFaceButtonsReachTheRoom) {
     w.SetOpenPictureDialog([] { return std::string("/tmp/chosen.png"); });
     Click(w.FindControl("bnt_Image"));

@@ -37,8 +37,11 @@ public:
     void PlayVoiceClip(ChatObjectKey key) override { voices.push_back(key); }
     void ChatCleared() override { ++cleared; }
     const CFaceTable* Faces() const override { return &faces; }
+    MyChatStyle MyStyle() const override { return style; }
+    void SetMyStyle(const MyChatStyle& s) override { style = s; }
 
     CFaceTable faces;
+    MyChatStyle style;
     BUDDY_HANDLE buddy = nullptr;
     std::uint32_t room = 0;
     bool acceptChat = true;
