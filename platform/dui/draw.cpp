@@ -22,7 +22,12 @@ bool DrawSkinImage(QPainter& p, CSkinManager& m, const QRect& rc, const ImageDes
     const QPixmap pm = m.Image(image.file);
     if (pm.isNull()) return false;
     QRect src = pm.rect();
-    if (image.hasSource) src = ToQRect(image.source).intersected(pm.rect());
+    // Source cuts are in the picture's own pixels, a dense variant has twice as many.
+    const qreal dpr = pm.devicePixelRatio();
+    if (image.hasSource) {
+        const QRect cut = ToQRect(image.source);
+        src = QRect(cut.topLeft() * dpr, cut.size() * dpr).intersected(pm.rect());
+    }
     if (src.isEmpty()) return false;
     QRect dst = rc;
     if (image.hasDest) dst = ToQRect(image.dest).translated(rc.topLeft()).intersected(rc);
@@ -58,8 +63,9 @@ RunMetrics WindowRunMetrics(CSkinManager& m, const QFont& baseFont) {
         return QFontMetrics(f).horizontalAdvance(QString::fromUtf8(text.data(), static_cast<int>(text.size())));
     };
     rm.imageSize = [&m](const std::string& image) {
-        const QPixmap pm = m.Image(image);
-        return std::pair<int, int>(pm.width(), pm.height());
+        // The room a picture takes on the line, whatever its density.
+        const QSize size = m.Image(image).deviceIndependentSize().toSize();
+        return std::pair<int, int>(size.width(), size.height());
     };
     return rm;
 }

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QStringList>
 
 #include <algorithm>
@@ -104,18 +105,40 @@ std::string CSkinManager::ResolveImagePath(const std::string& file) const {
     return {};
 }
 
+namespace {
+// "Im/people.png" -> "Im/people@2x.png".
+std::string TwiceName(const std::string& file) {
+    const std::size_t slash = file.find_last_of("/\\");
+    const std::size_t dot = file.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return file + "@2x";
+    return file.substr(0, dot) + "@2x" + file.substr(dot);
+}
+}  // namespace
+
 QPixmap CSkinManager::Image(const std::string& file) {
     if (file.empty()) return {};
-    auto it = images_.find(file);
+    const qreal density = density_ > 0 ? density_ : qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    const bool dense = density > 1.0;
+    const std::string key = dense ? file + "\n@2x" : file;
+    auto it = images_.find(key);
     if (it != images_.end()) return it->second;
-    const std::string path = ResolveImagePath(file);
     QPixmap pm;
+    if (dense) {
+        const std::string twice = ResolveImagePath(TwiceName(file));
+        if (!twice.empty() && QFileInfo::exists(QString::fromStdString(twice)) &&
+            pm.load(QString::fromStdString(twice))) {
+            pm.setDevicePixelRatio(2.0);
+            images_.emplace(key, pm);
+            return pm;
+        }
+    }
+    const std::string path = ResolveImagePath(file);
     if (path.empty()) {
         log_msg("skin: image \"%s\" lies outside the skin folder; not shown", file.c_str());
     } else if (!pm.load(QString::fromStdString(path))) {
         log_msg("skin: cannot read image %s", path.c_str());
     }
-    images_.emplace(file, pm);  // failures are remembered too: logged once
+    images_.emplace(key, pm);  // failures are remembered too: logged once
     return pm;
 }
 

@@ -46,8 +46,14 @@ public:
     QColor DisabledTextColor() const { return disabledColor_; }
     const std::vector<dui::SkinAttr>* DefaultAttrs(std::string_view lowerTag) const;
 
-    // The image of a file name; a null pixmap when it cannot be read (logged once).
+    // The image of a file name; a null pixmap when it cannot be read (logged
+    // once). On a dense screen "name@2x.ext" is taken where there is one,
+    // with a device pixel ratio of 2: it covers the same logical size, pixel
+    // for pixel.
     QPixmap Image(const std::string& file);
+    // The screen density images are chosen for; 0 (the default) follows the
+    // application's densest screen.
+    void SetImageDensity(qreal density) { density_ = density; }
     std::string ResolveImagePath(const std::string& file) const;
 
     // ---- notifications ----
@@ -72,6 +78,7 @@ private:
     QColor disabledColor_{0xA7, 0xA6, 0xAA};
     std::map<std::string, std::vector<dui::SkinAttr>, std::less<>> defaults_;
     std::map<std::string, QPixmap> images_;
+    qreal density_ = 0;
     std::vector<INotifyUI*> notifiers_;
     QPointer<QWidget> root_;  // QWidget: the control class is not complete here
 };

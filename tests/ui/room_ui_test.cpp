@@ -125,6 +125,11 @@ TEST(RoomSkins, EveryPictureTheSkinsAndTheRoomNameExists) {
     // inline ones at the size they take on a line.
     EXPECT_EQ(QImage(QString::fromStdString(uitest::SkinFolder() + "sign_1.png")).size(), QSize(40, 32));
     EXPECT_EQ(QImage(QString::fromStdString(uitest::SkinFolder() + "gag.png")).size(), QSize(16, 16));
+    // ... and again at twice that as "name@2x", for dense screens.
+    for (const char* f : {"gag", "near_notify", "spearking", "un_speark", "speark_icon", "Im/people", "userinfo/level"}) {
+        const QString base = QString::fromStdString(uitest::SkinFolder() + f);
+        EXPECT_EQ(QImage(base + "@2x.png").size(), QImage(base + ".png").size() * 2) << f;
+    }
     // The signal bars differ from best to worst.
     EXPECT_NE(QImage(QString::fromStdString(uitest::SkinFolder() + "sign_1.png")),
               QImage(QString::fromStdString(uitest::SkinFolder() + "sign_6.png")));

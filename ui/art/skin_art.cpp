@@ -7,7 +7,8 @@
 // signal bars, backgrounds) are drawn at twice their size on screen, so they
 // stay sharp on high-density screens. Pictures that the text markup places
 // inline (the gag mark, the notice icon, the people icon) are drawn at the
-// size they take on the line.
+// size they take on the line, and at twice that as "name@2x.png", which the
+// window takes on a dense screen.
 //
 // The program's icon for desktop menus is the same logo, drawn into an
 // icon theme's folders when a second folder is given.
@@ -229,15 +230,23 @@ void SignalBars() {
 
 // ---- inline badges (pixel size = size on the line) ----
 
+// An inline picture at the size it takes on the line, and as "name@2x.png"
+// at twice that for dense screens (the window takes it there).
+void InlineIcon(const QString& name, int px, const Drawer& draw, QColor ink = kInk) {
+    Icon(name, px, draw, ink);
+    const int dot = name.lastIndexOf('.');
+    Icon(name.left(dot) + "@2x" + name.mid(dot), 2 * px, draw, ink);
+}
+
 void InlineBadges() {
     // The gag mark: a small red microphone crossed out.
-    Icon("gag.png", 16, [](QPainter& p) {
+    InlineIcon("gag.png", 16, [](QPainter& p) {
         p.setPen(QPen(kRed, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         Mic(p);
         p.drawLine(QPointF(3, 3), QPointF(21, 21));
     });
     // Entries and departures in the notice line: a small bell.
-    Icon("near_notify.png", 16, [](QPainter& p) {
+    InlineIcon("near_notify.png", 16, [](QPainter& p) {
         p.setPen(Qt::NoPen);
         p.setBrush(kGold);
         QPainterPath bell;
@@ -249,29 +258,29 @@ void InlineBadges() {
         p.drawEllipse(QPointF(12, 19.5), 2.2, 2.2);
         p.drawEllipse(QPointF(12, 4), 1.6, 1.6);
     });
-    Icon("Im/people.png", 14, [](QPainter& p) {
+    InlineIcon("Im/people.png", 14, [](QPainter& p) {
         p.setPen(Qt::NoPen);
         p.setBrush(kTeal);
         p.drawEllipse(QPointF(12, 8), 4.5, 4.5);
         p.drawPie(QRectF(4, 13, 16, 16), 0, 180 * 16);
     });
-    Icon("spearking.png", 16, [](QPainter& p) {
+    InlineIcon("spearking.png", 16, [](QPainter& p) {
         p.setPen(QPen(kGreen, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         Speaker(p);
         p.drawArc(QRectF(11, 8, 6, 8), -60 * 16, 120 * 16);
         p.drawArc(QRectF(11, 5, 10, 14), -60 * 16, 120 * 16);
     });
-    Icon("un_speark.png", 16, [](QPainter& p) { Speaker(p); }, QColor(0x7A, 0x80, 0x95));
-    Icon("speark_icon.png", 16, [](QPainter& p) {
+    InlineIcon("un_speark.png", 16, [](QPainter& p) { Speaker(p); }, QColor(0x7A, 0x80, 0x95));
+    InlineIcon("speark_icon.png", 16, [](QPainter& p) {
         p.setPen(QPen(kAccent, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         Mic(p);
     });
-    Icon("userinfo/level.png", 16, [](QPainter& p) {
+    InlineIcon("userinfo/level.png", 16, [](QPainter& p) {
         p.setPen(Qt::NoPen);
         p.setBrush(kGold);
         p.drawPath(Star(QPointF(12, 12.5), 10, 4.5));
     });
-    Icon("chat_sound_normal.png", 20, [](QPainter& p) {
+    InlineIcon("chat_sound_normal.png", 20, [](QPainter& p) {
         p.setPen(QPen(kTeal, 2.0, Qt::SolidLine, Qt::RoundCap));
         p.drawArc(QRectF(2, 6, 8, 12), -50 * 16, 100 * 16);
         p.drawArc(QRectF(0, 2, 16, 20), -50 * 16, 100 * 16);
