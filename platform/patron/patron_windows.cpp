@@ -12,7 +12,6 @@
 namespace patron {
 
 namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
 QString Q(const char* s) { return QString::fromUtf8(s); }
 }  // namespace
 
