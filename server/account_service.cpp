@@ -152,15 +152,48 @@ void CAccountService::Login(const HttpRequest& req, HttpResponse& res) {
                 req.remoteAddress.c_str());
         return Fail(res, 401, account_error::wrong_password, "用户名或密码错误");
     }
-    const std::string token = db_.IssueToken(*id, now, options_.tokenSeconds);
-    const auto user = db_.UserById(*id);
+    SignedIn(*id, now, body.get_bool("keep"), res);
+}
+
+void CAccountService::SignedIn(std::uint32_t id, std::int64_t now, bool keep, HttpResponse& res) {
+    const std::string token = db_.IssueToken(id, now, options_.tokenSeconds);
+    const auto user = db_.UserById(id);
     if (token.empty() || !user) return Fail(res, 500, account_error::internal, "服务器内部错误");
     json::value v = Ok();
-    v.set("id", static_cast<std::int64_t>(*id));
+    v.set("id", static_cast<std::int64_t>(id));
     v.set("token", token);
     v.set("expires", now + options_.tokenSeconds);
     v.set("nickname", user->nickname);
+    if (keep) {
+        const std::string kept = db_.IssueKeepToken(id, now, options_.keepSeconds);
+        if (kept.empty()) return Fail(res, 500, account_error::internal, "服务器内部错误");
+        v.set("keep", kept);
+        v.set("keep_expires", now + options_.keepSeconds);
+    }
     Answer(res, 200, v);
+}
+
+void CAccountService::LoginKept(const HttpRequest& req, HttpResponse& res) {
+    json::value body;
+    if (!ParseBody(req, res, body)) return;
+    const std::int64_t idValue = body.get_int("id");
+    const std::string kept = body.get_string("keep");
+    if (idValue <= 0 || idValue > 0xFFFFFFFFll || kept.empty())
+        return Fail(res, 400, account_error::bad_request, "请输入用户名和密码");
+    const auto id = static_cast<std::uint32_t>(idValue);
+    const std::int64_t now = clock_.Now();
+    // Guessed kept secrets count like guessed passwords from that address.
+    const std::string& addressKey = req.remoteAddress;
+    std::int64_t wait = 0;
+    if (!addressFailures_.Begin(addressKey, now, &wait)) {
+        res.SetHeader("Retry-After", std::to_string(wait));
+        return Fail(res, 429, account_error::too_many_attempts, "尝试次数过多，请稍后再试");
+    }
+    const TokenCheck check = db_.CheckKeepToken(id, kept, now);
+    addressFailures_.End(addressKey, now, check != TokenCheck::ok);
+    if (check != TokenCheck::ok)
+        return Fail(res, 401, account_error::wrong_password, "记住的登录已失效，请输入密码");
+    SignedIn(id, now, false, res);
 }
 
 void CAccountService::Mount(CHttpServer& s) {
@@ -179,9 +212,16 @@ void CAccountService::Mount(CHttpServer& s) {
     s.Route("POST", "/account/login",
             [this](const HttpRequest& req, HttpResponse& res) { Login(req, res); });
 
+    s.Route("POST", "/account/login-kept",
+            [this](const HttpRequest& req, HttpResponse& res) { LoginKept(req, res); });
+
     s.Route("POST", "/account/logout", [this, authorise](const HttpRequest& req, HttpResponse& res) {
         const std::uint32_t me = authorise(req, res);
         if (!me) return;
+        // "forget": the kept sign-in ends too (the user no longer wants it).
+        json::value body = json::value::parse(req.body);
+        if (body.is_object() && body.get_bool("forget") && !db_.RevokeKeepToken(me))
+            return Fail(res, 500, account_error::internal, "服务器内部错误");
         if (!db_.RevokeToken(me)) return Fail(res, 500, account_error::internal, "服务器内部错误");
         // The relay sessions opened with the token end with it.
         if (options_.onSignOut) options_.onSignOut(me);

@@ -34,6 +34,8 @@ inline constexpr int no_room = 1008;  // the same number as the room service use
 
 struct AccountOptions {
     std::int64_t tokenSeconds = 7 * 86400;
+    // How long a kept sign-in ("remember password") lasts.
+    std::int64_t keepSeconds = 30 * 86400;
     // Wrong passwords for one account from one address before each further
     // attempt must wait (docs/account-api.md).
     CFailureThrottle::Policy perAccount{5, 2, 300, 900};
@@ -54,6 +56,8 @@ public:
 
 private:
     void Login(const HttpRequest& req, HttpResponse& res);
+    void LoginKept(const HttpRequest& req, HttpResponse& res);
+    void SignedIn(std::uint32_t id, std::int64_t now, bool keep, HttpResponse& res);
 
     CServerDb& db_;
     CAccountStore& store_;

@@ -101,6 +101,10 @@ ALTER TABLE rooms ADD COLUMN mic_turn_seconds INTEGER NOT NULL DEFAULT 300
 ALTER TABLE rooms ADD COLUMN logo_url TEXT NOT NULL DEFAULT '';
 ALTER TABLE rooms ADD COLUMN description TEXT NOT NULL DEFAULT '';
 )sql"},
+        {6, "a kept sign-in (\"remember password\") beside the session token", R"sql(
+ALTER TABLE users ADD COLUMN keep_digest TEXT;
+ALTER TABLE users ADD COLUMN keep_expiry INTEGER NOT NULL DEFAULT 0;
+)sql"},
     };
     return list;
 }
@@ -349,6 +353,43 @@ TokenCheck CServerDb::CheckToken(std::uint32_t userId, std::string_view token, s
     if (expiresAt) *expiresAt = expiry;
     if (expiry <= now) return TokenCheck::expired;
     return TokenCheck::ok;
+}
+
+std::string CServerDb::IssueKeepToken(std::uint32_t userId, std::int64_t now, std::int64_t ttlSeconds) {
+    const std::string token = NewToken();
+    if (token.empty() || ttlSeconds <= 0) return {};
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return {};
+    Stmt st(db_, "UPDATE users SET keep_digest = ?1, keep_expiry = ?2 WHERE id = ?3;");
+    st.bind(1, TokenDigest(token)).bind(2, now + ttlSeconds).bind(3, static_cast<std::int64_t>(userId));
+    if (!st.run() || sqlite3_changes(db_) != 1) return {};
+    return token;
+}
+
+TokenCheck CServerDb::CheckKeepToken(std::uint32_t userId, std::string_view token, std::int64_t now) {
+    if (token.empty() || token.size() > kMaxTokenLength) return TokenCheck::mismatch;
+    std::string digest;
+    std::int64_t expiry = 0;
+    {
+        std::lock_guard<std::recursive_mutex> g(lock_);
+        if (!db_) return TokenCheck::no_token;
+        Stmt st(db_, "SELECT keep_digest, keep_expiry FROM users WHERE id = ?1;");
+        st.bind(1, static_cast<std::int64_t>(userId));
+        if (st.step() != SQLITE_ROW || st.is_null(0)) return TokenCheck::no_token;
+        digest = st.text(0);
+        expiry = st.i64(1);
+    }
+    if (!SameSecret(TokenDigest(token), digest)) return TokenCheck::mismatch;
+    if (expiry <= now) return TokenCheck::expired;
+    return TokenCheck::ok;
+}
+
+bool CServerDb::RevokeKeepToken(std::uint32_t userId) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!db_) return false;
+    Stmt st(db_, "UPDATE users SET keep_digest = NULL, keep_expiry = 0 WHERE id = ?1;");
+    st.bind(1, static_cast<std::int64_t>(userId));
+    return st.run();
 }
 
 bool CServerDb::RevokeToken(std::uint32_t userId) {

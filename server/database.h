@@ -131,6 +131,11 @@ public:
     TokenCheck CheckToken(std::uint32_t userId, std::string_view token, std::int64_t now,
                           std::int64_t* expiry = nullptr);
     bool RevokeToken(std::uint32_t userId);
+    // The kept sign-in ("remember password"): a second secret, one per user,
+    // that only signs in again; the session token's logout leaves it.
+    std::string IssueKeepToken(std::uint32_t userId, std::int64_t now, std::int64_t ttlSeconds);
+    TokenCheck CheckKeepToken(std::uint32_t userId, std::string_view token, std::int64_t now);
+    bool RevokeKeepToken(std::uint32_t userId);
 
     // --- rooms, roles, powers -------------------------------------------
     // replace = false keeps an existing row untouched (true when it exists).

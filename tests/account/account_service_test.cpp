@@ -155,6 +155,49 @@ TEST_F(Account, TokensExpireAndDieWithSignOutOrTheNextSignIn) {
     EXPECT_NE(RelayLogin(kAlice.id, third), "");
 }
 
+TEST_F(Account, AKeptSignInOutlivesSignOutSignsInAgainAndEndsWhenForgottenOrOld) {
+    const std::string keepMe = R"({"name":"alice","password":"alice-demo","keep":true})";
+    Answer first = Post("/account/login", keepMe);
+    ASSERT_EQ(first.status, 200);
+    const std::string kept = first.body.get_string("keep");
+    ASSERT_EQ(kept.size(), 64u);
+    EXPECT_NE(kept, first.body.get_string("token"));
+    EXPECT_FALSE(SignIn("alice", "alice-demo").body.get("keep"));  // only when asked
+
+    auto again = [&](std::uint32_t id, const std::string& secret) {
+        json::value k = json::value::object();
+        k.set("id", static_cast<std::int64_t>(id));
+        k.set("keep", secret);
+        return Post("/account/login-kept", k.dump());
+    };
+    // Signing out ends the session, not the kept sign-in.
+    const std::string token = Token(kAlice);
+    EXPECT_EQ(Post("/account/logout", "{}", kAlice.id, token).status, 200);
+    Answer back = again(kAlice.id, kept);
+    ASSERT_EQ(back.status, 200);
+    EXPECT_EQ(back.body.get_int("id"), kAlice.id);
+    EXPECT_FALSE(back.body.get("keep"));
+    const std::string session = back.body.get_string("token");
+    EXPECT_EQ(Post("/account/balance", "{}", kAlice.id, session).status, 200);
+    EXPECT_EQ(RelayLogin(kAlice.id, session), "");
+
+    // Someone else's id, a wrong secret, nothing: refused alike.
+    EXPECT_EQ(again(kBob.id, kept).status, 401);
+    EXPECT_EQ(again(kAlice.id, kept + "0").error(), "记住的登录已失效，请输入密码");
+    EXPECT_EQ(Post("/account/login-kept", R"({"id":10001})").status, 400);
+    EXPECT_EQ(Post("/account/login-kept", R"({"id":-1,"keep":"x"})").status, 400);
+
+    // "forget" with the sign-out ends it.
+    EXPECT_EQ(Post("/account/logout", R"({"forget":true})", kAlice.id, session).status, 200);
+    EXPECT_EQ(again(kAlice.id, kept).status, 401);
+
+    // And it grows old.
+    Answer renewed = Post("/account/login", keepMe);
+    const std::string later = renewed.body.get_string("keep");
+    srv.clock.Advance(30 * 86400 + 1);
+    EXPECT_EQ(again(kAlice.id, later).status, 401);
+}
+
 TEST_F(Account, DemoUsersHaveCoinsAndBothGagCardsAndAGradeAndLevel) {
     const std::string t = Token(kAlice);
     Answer bal = Post("/account/balance", "{}", kAlice.id, t);
