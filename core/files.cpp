@@ -10,7 +10,7 @@
 
 namespace files {
 
-bool WriteFileAtomic(const std::string& path, std::string_view data) {
+bool WriteFileAtomic(const std::string& path, std::string_view data, unsigned mode) {
     if (path.empty()) return false;
     std::string tmpl = path + ".tmp-XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
@@ -30,8 +30,9 @@ bool WriteFileAtomic(const std::string& path, std::string_view data) {
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    // mkstemp creates 0600; files the program writes are ordinary user files.
-    if (ok) ok = ::fchmod(fd, 0644) == 0;
+    // mkstemp creates 0600; the mode is set before the file gets its name,
+    // so a secret is never readable by others, not even for a moment.
+    if (ok) ok = ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
     if (ok) ok = ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     if (ok) ok = std::rename(name.data(), path.c_str()) == 0;

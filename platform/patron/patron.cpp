@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "core/files.h"
@@ -70,6 +71,43 @@ void Remember(const PatronLoginOptions& o, const char* name, const std::string& 
 
 std::string ReadLastUser(const PatronLoginOptions& o) { return ReadLine(o, "last_user", 64); }
 void RememberUser(const PatronLoginOptions& o, const std::string& name) { Remember(o, "last_user", name); }
+
+// The kept sign-in: "NAME\nID\nSECRET\n", readable by the user only.
+struct KeptSignIn {
+    std::string name;
+    std::uint32_t id = 0;
+    std::string secret;
+};
+
+std::optional<KeptSignIn> ReadKept(const PatronLoginOptions& o) {
+    std::string text;
+    if (!files::ReadFile(ConfFile(o, "kept_sign_in"), text) || text.size() > 512) return std::nullopt;
+    KeptSignIn k;
+    std::string id;
+    std::size_t at = 0;
+    for (std::string* part : {&k.name, &id, &k.secret}) {
+        const auto nl = text.find('\n', at);
+        if (nl == std::string::npos) return std::nullopt;
+        *part = text.substr(at, nl - at);
+        at = nl + 1;
+    }
+    if (k.name.empty() || k.name.size() > 64 || k.secret.empty() || k.secret.size() > 127 || id.empty() ||
+        id.size() > 10 || id.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const unsigned long long v = std::stoull(id);
+    if (v == 0 || v > 0xFFFFFFFFull) return std::nullopt;
+    k.id = static_cast<std::uint32_t>(v);
+    return k;
+}
+
+void Keep(const PatronLoginOptions& o, const KeptSignIn& k) {
+    const std::string file = ConfFile(o, "kept_sign_in");
+    paths::MakeDirs(file);
+    if (!files::WriteFileAtomic(file, k.name + "\n" + std::to_string(k.id) + "\n" + k.secret + "\n", 0600))
+        log_msg("patron cannot keep the sign-in in %s\r\n", file.c_str());
+}
+
+void Forget(const PatronLoginOptions& o) { std::remove(ConfFile(o, "kept_sign_in").c_str()); }
 
 std::string ServerText(const std::string& host, std::uint16_t port) {
     return host + ":" + std::to_string(port);
@@ -242,10 +280,14 @@ int PATRON_Login(PATRON_HANDLE h) {
         if (PATRON_ParseServer(last, lastHost, lastPort)) server = ServerText(lastHost, lastPort);
     }
     const std::uint16_t defaultPort = port;
+    const std::optional<KeptSignIn> kept = ReadKept(o);
+    const bool keptForUser = kept && kept->name == user;
+    // The secret a new kept sign-in brought (set before the window hears of it).
+    auto newSecret = std::make_shared<patron::SignInResult>();
     patron::CLoginWnd window(
-        user, server, error,
-        [h, defaultPort](const std::string& u, const std::string& p, const std::string& where,
-                         std::function<void(const patron::SignInResult&)> done) {
+        user, server, error, keptForUser,
+        [h, defaultPort, kept, newSecret](const std::string& u, const std::string& p, const std::string& where,
+                                          bool remember, std::function<void(const patron::SignInResult&)> done) {
             std::string host;
             std::uint16_t port = defaultPort;
             if (!PATRON_ParseServer(where, host, port)) {
@@ -257,13 +299,33 @@ int PATRON_Login(PATRON_HANDLE h) {
                 done(patron::SignInResult{false, "登陆接入失败！"});
                 return true;
             }
-            return session->SignIn(u, p, std::move(done));
+            auto keepResult = [newSecret, done = std::move(done)](const patron::SignInResult& r) {
+                *newSecret = r;
+                done(r);
+            };
+            if (p.empty() && remember && kept && kept->name == u)
+                return session->SignInKept(kept->id, kept->secret, std::move(keepResult));
+            if (remember) return session->SignInKeeping(u, p, std::move(keepResult));
+            return session->SignIn(u, p, std::move(keepResult));
         });
-    if (!window.Run()) return 0;
+    if (!window.Run()) {
+        // A kept sign-in the service refused is of no more use.
+        if (keptForUser && !window.kept()) Forget(o);
+        return 0;
+    }
     s = Find(h);
     if (!s || !s->signedIn()) return 0;
     RememberUser(o, window.user());
     Remember(o, "last_server", ServerText(s->host(), s->port()));
+    if (!window.remember()) {
+        // No longer wanted: gone here, and at the service with the sign-out.
+        if (kept) {
+            Forget(o);
+            s->ForgetKeptOnClose();
+        }
+    } else if (!newSecret->keep.empty()) {
+        Keep(o, KeptSignIn{window.user(), newSecret->userId, newSecret->keep});
+    }
     return 1;
 }
 

@@ -7,8 +7,9 @@
 
 namespace patron {
 
-CLoginWnd::CLoginWnd(std::string user, std::string server, std::string error, SignInStarter start)
-    : user_(std::move(user)), server_(std::move(server)), error_(std::move(error)), start_(std::move(start)) {}
+CLoginWnd::CLoginWnd(std::string user, std::string server, std::string error, bool kept, SignInStarter start)
+    : user_(std::move(user)), server_(std::move(server)), error_(std::move(error)), start_(std::move(start)),
+      kept_(kept && !user_.empty()) {}
 
 CLoginWnd::~CLoginWnd() {
     if (loop_) loop_->quit();
@@ -18,6 +19,10 @@ void CLoginWnd::InitWindow() {
     SetControlText("edit_user", user_);
     SetControlText("edit_server", server_);
     SetControlText("Label_error", error_);
+    SetControlSelected("check_remember", kept_);
+    if (kept_)
+        if (auto* edit = FindControl<CEditUI>("edit_password"))
+            edit->Edit()->setPlaceholderText(QString::fromUtf8("已记住密码，可直接登录"));
     Focus(user_.empty() ? "edit_user" : "edit_password");
 }
 
@@ -62,7 +67,9 @@ void CLoginWnd::Submit() {
     if (busy_) return;  // Enter again while waiting: the answer is on its way
     const std::string name = user();
     const std::string password = GetControlText("edit_password");
-    if (name.empty() || password.empty()) {
+    // The kept secret is the one of the name it was kept for.
+    const bool useKept = password.empty() && kept_ && name == user_ && remember();
+    if (name.empty() || (password.empty() && !useKept)) {
         SetControlText("Label_error", "请输入用户名和密码");
         Focus(name.empty() ? "edit_user" : "edit_password");
         return;
@@ -78,7 +85,7 @@ void CLoginWnd::Submit() {
     repaint();
     // The answer comes on the library's thread; the window may be gone by then.
     QPointer<CLoginWnd> self(this);
-    const bool started = start_ && start_(name, password, server(), [self](const SignInResult& r) {
+    const bool started = start_ && start_(name, password, server(), remember(), [self](const SignInResult& r) {
         QMetaObject::invokeMethod(
             qApp, [self, r] { if (self) self->Finished(r); }, Qt::QueuedConnection);
     });
@@ -92,6 +99,12 @@ void CLoginWnd::Finished(const SignInResult& r) {
         Close();
         if (loop_) loop_->quit();
         return;
+    }
+    // A kept sign-in that failed is not offered again: the password is asked.
+    if (kept_ && GetControlText("edit_password").empty()) {
+        kept_ = false;
+        if (auto* edit = FindControl<CEditUI>("edit_password"))
+            edit->Edit()->setPlaceholderText(QString::fromUtf8("密码"));
     }
     SetControlText("Label_error", r.error.empty() ? std::string(kNoService) : r.error);
     SetControlText("edit_password", "");

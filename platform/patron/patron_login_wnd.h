@@ -16,13 +16,15 @@ namespace patron {
 
 // Starts a sign-in at `server` ("host[:port]"); `done` may run on any
 // thread. False when it could not start (the window then says so).
+// An empty password with `remember` means: sign in with the kept secret.
 using SignInStarter =
     std::function<bool(const std::string& user, const std::string& password, const std::string& server,
-                       std::function<void(const SignInResult&)> done)>;
+                       bool remember, std::function<void(const SignInResult&)> done)>;
 
 class CLoginWnd : public WindowImplBase {
 public:
-    CLoginWnd(std::string user, std::string server, std::string error, SignInStarter start);
+    // `kept`: a kept sign-in exists for `user`; the password may stay empty.
+    CLoginWnd(std::string user, std::string server, std::string error, bool kept, SignInStarter start);
     ~CLoginWnd() override;
 
     std::string GetWindowClassName() const override { return "LoginUI"; }
@@ -38,6 +40,9 @@ public:
     bool signedIn() const { return signedIn_; }
     std::string user() const;
     std::string server() const;
+    bool remember() const { return IsControlSelected("check_remember"); }
+    // Signing in with the kept secret is on offer (until it fails).
+    bool kept() const { return kept_; }
 
 protected:
     void InitWindow() override;
@@ -56,6 +61,7 @@ private:
     SignInStarter start_;
     bool busy_ = false;
     bool signedIn_ = false;
+    bool kept_ = false;
     QPointer<QEventLoop> loop_;
 };
 

@@ -320,39 +320,72 @@ bool CSession::SignIn(const std::string& user, const std::string& password,
                       std::function<void(const SignInResult&)> done) {
     return Queue([this, user, password, done = std::move(done)] {
         SignInResult result;
-        Reply r = Call("/account/login", Body({}, {{"name", user}, {"password", password}}), false);
-        const std::uint32_t id = r.ok() ? U32(r.root.get(), "id") : 0;
-        const std::string token = r.ok() ? Str(r.root.get(), "token") : std::string();
-        if (!r.ok() || id == 0 || token.empty() || token.size() > 127) {
-            result.error = r.ok() ? std::string(kBadAnswer) : r.error;
-            done(result);
-            return;
-        }
-        {
-            std::lock_guard<std::mutex> g(stateLock_);
-            token_ = token;
-        }
-        userId_ = id;
-        const std::int64_t expires = Int(r.root.get(), "expires");
-        expiry_ = expires < 0 ? 0u : expires > 0xFFFFFFFFll ? 0xFFFFFFFFu
-                                                            : static_cast<std::uint32_t>(expires);
-        Reply d = Call("/account/detail", "{}", true);
-        PatronUserDetail detail{};
-        if (!d.ok() || !ParseDetail(d, detail) || detail.userId != id) {
-            result.error = d.ok() ? std::string(kBadAnswer) : d.error;
-            done(result);
-            return;
-        }
-        {
-            std::lock_guard<std::mutex> g(stateLock_);
-            detail_ = detail;
-        }
-        lost_ = false;
-        signedIn_ = true;
-        log_msg("patron sign-in ok user=%u\r\n", id);
-        result.ok = true;
+        const Reply r = Call("/account/login", Body({}, {{"name", user}, {"password", password}}), false);
+        FinishSignIn(r, result);
         done(result);
     });
+}
+
+bool CSession::SignInKeeping(const std::string& user, const std::string& password,
+                             std::function<void(const SignInResult&)> done) {
+    return Queue([this, user, password, done = std::move(done)] {
+        SignInResult result;
+        std::string body = Body({}, {{"name", user}, {"password", password}});
+        body.insert(body.size() - 1, ",\"keep\":true");
+        const Reply r = Call("/account/login", body, false);
+        FinishSignIn(r, result);
+        if (result.ok) {
+            result.keep = Str(r.root.get(), "keep");
+            if (result.keep.size() > 127) result.keep.clear();
+        }
+        done(result);
+    });
+}
+
+bool CSession::SignInKept(std::uint32_t userId, const std::string& keep,
+                          std::function<void(const SignInResult&)> done) {
+    return Queue([this, userId, keep, done = std::move(done)] {
+        SignInResult result;
+        const Reply r = Call("/account/login-kept", Body({{"id", userId}}, {{"keep", keep}}), false);
+        FinishSignIn(r, result);
+        if (result.ok && result.userId != userId) {
+            result.ok = false;
+            result.error = kBadAnswer;
+        }
+        done(result);
+    });
+}
+
+void CSession::FinishSignIn(const Reply& r, SignInResult& result) {
+    const std::uint32_t id = r.ok() ? U32(r.root.get(), "id") : 0;
+    const std::string token = r.ok() ? Str(r.root.get(), "token") : std::string();
+    if (!r.ok() || id == 0 || token.empty() || token.size() > 127) {
+        result.error = r.ok() ? std::string(kBadAnswer) : r.error;
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> g(stateLock_);
+        token_ = token;
+    }
+    userId_ = id;
+    const std::int64_t expires = Int(r.root.get(), "expires");
+    expiry_ = expires < 0 ? 0u : expires > 0xFFFFFFFFll ? 0xFFFFFFFFu
+                                                        : static_cast<std::uint32_t>(expires);
+    Reply d = Call("/account/detail", "{}", true);
+    PatronUserDetail detail{};
+    if (!d.ok() || !ParseDetail(d, detail) || detail.userId != id) {
+        result.error = d.ok() ? std::string(kBadAnswer) : d.error;
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> g(stateLock_);
+        detail_ = detail;
+    }
+    lost_ = false;
+    signedIn_ = true;
+    log_msg("patron sign-in ok user=%u\r\n", id);
+    result.ok = true;
+    result.userId = id;
 }
 
 SignInResult CSession::SignInAndWait(const std::string& user, const std::string& password) {
@@ -557,7 +590,8 @@ void CSession::Close() {
     }
     const bool queued = Queue(
         [this] {
-            if (signedIn_.exchange(false)) Call("/account/logout", "{}", true);
+            if (signedIn_.exchange(false))
+                Call("/account/logout", forgetKept_ ? "{\"forget\":true}" : "{}", true);
             Emit(PATRON_EV_CLOSED, 0, 0);
             {
                 std::lock_guard<std::mutex> g(jobLock_);

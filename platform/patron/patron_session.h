@@ -20,6 +20,8 @@ namespace patron {
 struct SignInResult {
     bool ok = false;
     std::string error;  // the service's text, or why it could not be asked
+    std::uint32_t userId = 0;
+    std::string keep;   // the kept sign-in's secret, when one was asked for
 };
 
 // Texts the library shows on its own.
@@ -47,6 +49,14 @@ public:
     // Signs in on the worker; `done` runs there afterwards.
     bool SignIn(const std::string& user, const std::string& password,
                 std::function<void(const SignInResult&)> done);
+    // The same, also asking for a kept sign-in ("remember password").
+    bool SignInKeeping(const std::string& user, const std::string& password,
+                       std::function<void(const SignInResult&)> done);
+    // Signs in with a kept sign-in's secret instead of a password.
+    bool SignInKept(std::uint32_t userId, const std::string& keep,
+                    std::function<void(const SignInResult&)> done);
+    // The sign-out at Close also ends the kept sign-in.
+    void ForgetKeptOnClose() { forgetKept_ = true; }
     // The same, waiting for the answer.
     SignInResult SignInAndWait(const std::string& user, const std::string& password);
 
@@ -94,6 +104,8 @@ private:
     void EmitFailure(int event, const Reply& r);
     // Ends the session once when the answer refused the token.
     void LoseSessionOn(const Reply& r);
+    // The rest of a sign-in once the service answered `r` with a token.
+    void FinishSignIn(const Reply& r, SignInResult& result);
     bool ParseDetail(const Reply& r, PatronUserDetail& out);
 
     const std::string host_;
@@ -109,6 +121,7 @@ private:
     std::mutex cbLock_;
     PATRON_CALLBACK callback_ = nullptr;
     std::atomic<bool> connected_{false};
+    std::atomic<bool> forgetKept_{false};
     void* context_ = nullptr;
 
     std::mutex stateLock_;

@@ -14,6 +14,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <functional>
 
 #include "core/files.h"
@@ -24,6 +26,7 @@
 #include "platform/patron/patron_windows.h"
 #include "tests/support/account_server.h"
 
+namespace fs = std::filesystem;
 using patron::CLoginWnd;
 using testsupport::AccountServer;
 
@@ -59,7 +62,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(session.Connect(5000)); }
 
     patron::SignInStarter Starter() {
-        return [this](const std::string& u, const std::string& p, const std::string& server,
+        return [this](const std::string& u, const std::string& p, const std::string& server, bool,
                       std::function<void(const patron::SignInResult&)> done) {
             ++requests;
             lastServer = server;
@@ -89,7 +92,7 @@ void WhenShown(std::function<void(CLoginWnd&)> act) {
 }  // namespace
 
 TEST_F(LoginWindow, EnterSignsInLikeTheButtonAndARefusalShowsInline) {
-    CLoginWnd w("", "127.0.0.1:" + std::to_string(srv.accountPort()), "", Starter());
+    CLoginWnd w("", "127.0.0.1:" + std::to_string(srv.accountPort()), "", false, Starter());
     ASSERT_TRUE(w.Create());
     w.ShowWindow(true);
 
@@ -124,7 +127,7 @@ TEST_F(LoginWindow, EnterSignsInLikeTheButtonAndARefusalShowsInline) {
 }
 
 TEST_F(LoginWindow, CancelWorksEvenWhileTheAnswerIsOnItsWay) {
-    auto w = std::make_unique<CLoginWnd>("bob", "127.0.0.1", "", Starter());
+    auto w = std::make_unique<CLoginWnd>("bob", "127.0.0.1", "", false, Starter());
     ASSERT_TRUE(w->Create());
     w->ShowWindow(true);
     EXPECT_EQ(Box(*w, "edit_user")->text().toStdString(), "bob");
@@ -194,6 +197,83 @@ TEST(LoginLibrary, RefusedFlagsOpenTheWindowAndNameAndServerAreRemembered) {
     EXPECT_EQ(PATRON_Login(h2), 0);
     EXPECT_EQ(shownUser, "alice");
     PATRON_Close(h2);
+    PATRON_Shutdown();
+}
+
+TEST(LoginLibrary, RememberPasswordKeepsASecretNotThePasswordAndSignsInWithIt) {
+    AccountServer srv;
+    const std::string conf = srv.dir.path() + "conf/";
+    PATRON_SetServer("127.0.0.1", srv.accountPort());
+    PatronLoginOptions o;
+    o.confFolder = conf;
+    o.serverGiven = true;
+    PATRON_SetLoginOptions(o);
+
+    // Signed in with "remember password" ticked.
+    PATRON_HANDLE h = PATRON_Connect();
+    ASSERT_NE(h, 0u);
+    WhenShown([](CLoginWnd& w) {
+        EXPECT_FALSE(w.remember());
+        Type(w, "edit_user", "bob");
+        Type(w, "edit_password", "bob-demo");
+        w.SetControlSelected("check_remember", true);
+        PressEnter(w, "edit_password");
+    });
+    ASSERT_EQ(PATRON_Login(h), 1);
+    PATRON_Close(h);  // signs out: the session ends, the kept sign-in stays
+    const std::string file = conf + "kept_sign_in";
+    std::string kept;
+    ASSERT_TRUE(files::ReadFile(file, kept));
+    EXPECT_EQ(kept.rfind("bob\n10002\n", 0), 0u) << kept;
+    EXPECT_EQ(kept.find("bob-demo"), std::string::npos);  // never the password
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+    // Next start: ticked, nothing typed, Enter signs in.
+    h = PATRON_Connect();
+    ASSERT_NE(h, 0u);
+    bool offered = false;
+    WhenShown([&offered](CLoginWnd& w) {
+        offered = w.remember() && w.kept();
+        PressEnter(w, "edit_password");
+    });
+    ASSERT_EQ(PATRON_Login(h), 1);
+    EXPECT_TRUE(offered);
+    std::uint32_t id = 0;
+    PATRON_GetLoginInfo(h, &id, nullptr);
+    EXPECT_EQ(id, testsupport::kBob.id);
+    PATRON_Close(h);
+    PATRON_Shutdown();
+
+    // Unticked: the file goes, and the sign-out ends the secret at the service.
+    const std::string secret = kept.substr(kept.rfind('\n', kept.size() - 2) + 1, 64);
+    h = PATRON_Connect();
+    WhenShown([](CLoginWnd& w) {
+        Type(w, "edit_password", "bob-demo");
+        w.SetControlSelected("check_remember", false);
+        w.Submit();
+    });
+    ASSERT_EQ(PATRON_Login(h), 1);
+    EXPECT_FALSE(fs::exists(file));
+    PATRON_Close(h);
+    PATRON_Shutdown();
+    EXPECT_NE(srv.db().CheckKeepToken(testsupport::kBob.id, secret, srv.clock.Now()),
+              server::TokenCheck::ok);
+
+    // A kept secret the service no longer knows: the window asks for the password.
+    files::WriteFileAtomic(file, "bob\n10002\n" + std::string(64, 'a') + "\n", 0600);
+    h = PATRON_Connect();
+    std::string refused;
+    WhenShown([&refused](CLoginWnd& w) {
+        w.Submit();
+        Pump([&] { return !w.busy(); });
+        refused = w.GetControlText("Label_error");
+        EXPECT_FALSE(w.kept());
+        w.Cancel();
+    });
+    EXPECT_EQ(PATRON_Login(h), 0);
+    EXPECT_EQ(refused, "记住的登录已失效，请输入密码");
+    EXPECT_FALSE(fs::exists(file));
+    PATRON_Close(h);
     PATRON_Shutdown();
 }
 
