@@ -324,26 +324,47 @@ std::optional<std::uint32_t> CServerDb::CheckPassword(const std::string& name,
     return id;
 }
 
-std::string CServerDb::IssueToken(std::uint32_t userId, std::int64_t now, std::int64_t ttlSeconds) {
+// The two secrets a user row holds: the session token and the kept sign-in.
+struct SecretColumns {
+    const char* issue;
+    const char* check;
+    const char* revoke;
+};
+
+namespace {
+
+constexpr SecretColumns kSessionToken{
+    "UPDATE users SET token_digest = ?1, token_expiry = ?2 WHERE id = ?3;",
+    "SELECT token_digest, token_expiry FROM users WHERE id = ?1;",
+    "UPDATE users SET token_digest = NULL, token_expiry = 0 WHERE id = ?1;"};
+constexpr SecretColumns kKeptSignIn{
+    "UPDATE users SET keep_digest = ?1, keep_expiry = ?2 WHERE id = ?3;",
+    "SELECT keep_digest, keep_expiry FROM users WHERE id = ?1;",
+    "UPDATE users SET keep_digest = NULL, keep_expiry = 0 WHERE id = ?1;"};
+
+}  // namespace
+
+std::string CServerDb::IssueSecret(const SecretColumns& c, std::uint32_t userId, std::int64_t now,
+                                   std::int64_t ttlSeconds) {
     const std::string token = NewToken();
     if (token.empty() || ttlSeconds <= 0) return {};
     std::lock_guard<std::recursive_mutex> g(lock_);
     if (!db_) return {};
-    Stmt st(db_, "UPDATE users SET token_digest = ?1, token_expiry = ?2 WHERE id = ?3;");
+    Stmt st(db_, c.issue);
     st.bind(1, TokenDigest(token)).bind(2, now + ttlSeconds).bind(3, static_cast<std::int64_t>(userId));
     if (!st.run() || sqlite3_changes(db_) != 1) return {};
     return token;
 }
 
-TokenCheck CServerDb::CheckToken(std::uint32_t userId, std::string_view token, std::int64_t now,
-                                 std::int64_t* expiresAt) {
+TokenCheck CServerDb::CheckSecret(const SecretColumns& c, std::uint32_t userId, std::string_view token,
+                                  std::int64_t now, std::int64_t* expiresAt) {
     if (token.empty() || token.size() > kMaxTokenLength) return TokenCheck::mismatch;
     std::string digest;
     std::int64_t expiry = 0;
     {
         std::lock_guard<std::recursive_mutex> g(lock_);
         if (!db_) return TokenCheck::no_token;
-        Stmt st(db_, "SELECT token_digest, token_expiry FROM users WHERE id = ?1;");
+        Stmt st(db_, c.check);
         st.bind(1, static_cast<std::int64_t>(userId));
         if (st.step() != SQLITE_ROW || st.is_null(0)) return TokenCheck::no_token;
         digest = st.text(0);
@@ -355,50 +376,34 @@ TokenCheck CServerDb::CheckToken(std::uint32_t userId, std::string_view token, s
     return TokenCheck::ok;
 }
 
-std::string CServerDb::IssueKeepToken(std::uint32_t userId, std::int64_t now, std::int64_t ttlSeconds) {
-    const std::string token = NewToken();
-    if (token.empty() || ttlSeconds <= 0) return {};
+bool CServerDb::RevokeSecret(const SecretColumns& c, std::uint32_t userId) {
     std::lock_guard<std::recursive_mutex> g(lock_);
-    if (!db_) return {};
-    Stmt st(db_, "UPDATE users SET keep_digest = ?1, keep_expiry = ?2 WHERE id = ?3;");
-    st.bind(1, TokenDigest(token)).bind(2, now + ttlSeconds).bind(3, static_cast<std::int64_t>(userId));
-    if (!st.run() || sqlite3_changes(db_) != 1) return {};
-    return token;
+    if (!db_) return false;
+    Stmt st(db_, c.revoke);
+    st.bind(1, static_cast<std::int64_t>(userId));
+    return st.run();
+}
+
+std::string CServerDb::IssueToken(std::uint32_t userId, std::int64_t now, std::int64_t ttlSeconds) {
+    return IssueSecret(kSessionToken, userId, now, ttlSeconds);
+}
+
+TokenCheck CServerDb::CheckToken(std::uint32_t userId, std::string_view token, std::int64_t now,
+                                 std::int64_t* expiresAt) {
+    return CheckSecret(kSessionToken, userId, token, now, expiresAt);
+}
+
+bool CServerDb::RevokeToken(std::uint32_t userId) { return RevokeSecret(kSessionToken, userId); }
+
+std::string CServerDb::IssueKeepToken(std::uint32_t userId, std::int64_t now, std::int64_t ttlSeconds) {
+    return IssueSecret(kKeptSignIn, userId, now, ttlSeconds);
 }
 
 TokenCheck CServerDb::CheckKeepToken(std::uint32_t userId, std::string_view token, std::int64_t now) {
-    if (token.empty() || token.size() > kMaxTokenLength) return TokenCheck::mismatch;
-    std::string digest;
-    std::int64_t expiry = 0;
-    {
-        std::lock_guard<std::recursive_mutex> g(lock_);
-        if (!db_) return TokenCheck::no_token;
-        Stmt st(db_, "SELECT keep_digest, keep_expiry FROM users WHERE id = ?1;");
-        st.bind(1, static_cast<std::int64_t>(userId));
-        if (st.step() != SQLITE_ROW || st.is_null(0)) return TokenCheck::no_token;
-        digest = st.text(0);
-        expiry = st.i64(1);
-    }
-    if (!SameSecret(TokenDigest(token), digest)) return TokenCheck::mismatch;
-    if (expiry <= now) return TokenCheck::expired;
-    return TokenCheck::ok;
+    return CheckSecret(kKeptSignIn, userId, token, now, nullptr);
 }
 
-bool CServerDb::RevokeKeepToken(std::uint32_t userId) {
-    std::lock_guard<std::recursive_mutex> g(lock_);
-    if (!db_) return false;
-    Stmt st(db_, "UPDATE users SET keep_digest = NULL, keep_expiry = 0 WHERE id = ?1;");
-    st.bind(1, static_cast<std::int64_t>(userId));
-    return st.run();
-}
-
-bool CServerDb::RevokeToken(std::uint32_t userId) {
-    std::lock_guard<std::recursive_mutex> g(lock_);
-    if (!db_) return false;
-    Stmt st(db_, "UPDATE users SET token_digest = NULL, token_expiry = 0 WHERE id = ?1;");
-    st.bind(1, static_cast<std::int64_t>(userId));
-    return st.run();
-}
+bool CServerDb::RevokeKeepToken(std::uint32_t userId) { return RevokeSecret(kKeptSignIn, userId); }
 
 bool CServerDb::PutRoom(const RoomRecord& r, bool replace) {
     std::lock_guard<std::recursive_mutex> g(lock_);

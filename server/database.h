@@ -91,6 +91,8 @@ struct PropEntryRow {
 
 enum class TokenCheck { ok, no_token, mismatch, expired };
 
+struct SecretColumns;
+
 class CServerDb {
 public:
     CServerDb() = default;
@@ -197,6 +199,13 @@ public:
     const std::string& lastError() const { return lastError_; }
 
 private:
+    // One row holds two secrets (the session token, the kept sign-in):
+    // issued, checked and revoked alike.
+    std::string IssueSecret(const SecretColumns& c, std::uint32_t userId, std::int64_t now,
+                            std::int64_t ttlSeconds);
+    TokenCheck CheckSecret(const SecretColumns& c, std::uint32_t userId, std::string_view token,
+                           std::int64_t now, std::int64_t* expiresAt);
+    bool RevokeSecret(const SecretColumns& c, std::uint32_t userId);
     bool RunStmt(Stmt& st);
     bool Exec(const char* sql, std::string& error);
     bool Migrate(const std::vector<Migration>& migrations, std::string& error);
