@@ -86,6 +86,9 @@ CRoomStack::~CRoomStack() {
     moderationActions_.reset();
     host_.SetOnInputLine({});
     early_.reset();
+    // The video stops before the microphone that could still close it.
+    if (micAudio_) micAudio_->SetVideo(nullptr);
+    video_.reset();
     mic_.reset();
     voice_.reset();
     volumes_.reset();
@@ -128,6 +131,10 @@ void CRoomStack::EnableVoice(const CVoiceSet::Options& options) {
     voiceOptions_ = std::make_unique<CVoiceSet::Options>(options);
 }
 
+void CRoomStack::EnableVideo() {
+    if (!videoEngine_) videoEngine_ = std::make_unique<CVideoEngine>();
+}
+
 bool CRoomStack::Start() {
     if (!session().Start()) return false;
     starter_ = std::make_unique<CKitlibStarter>(host_.Handle());
@@ -166,12 +173,27 @@ bool CRoomStack::Start() {
         voice_->ApplySettings(device);
         voice_->SetVolumes(&volumes_->volumes());
         voice_->Start();
-        micSetup.audio = voice_.get();
+        if (videoEngine_) {
+            videoBridge_ = std::make_unique<CVideoAudioBridge>(*videoEngine_);
+            voice_->SetVideo(videoBridge_.get());
+        }
         actions_.SetVoice(voice_.get());
         if (window_) window_->ShowSoundButtons();
     }
+    micAudio_ = std::make_unique<CVideoMicAudio>(voice_.get());
+    micSetup.audio = micAudio_.get();
     mic_ = std::make_unique<CRoomMic>(session(), micSetup);
     actions_.SetMic(mic_.get());
+    CRoomVideo::Setup videoSetup;
+    videoSetup.engine = videoEngine_.get();
+    videoSetup.roomWindow = host_.Handle();
+    videoSetup.holdsAnchorMic = [this] { return mic_ && mic_->micOpen(); };
+    videoSetup.audioBaseTick = [this] { return mic_ ? mic_->micOpenTick() : 0u; };
+    videoSetup.onBroadcast = [this](bool on) {
+        if (mic_) mic_->SetVideoOn(on);
+    };
+    video_ = std::make_unique<CRoomVideo>(session(), std::move(videoSetup));
+    micAudio_->SetVideo(video_.get());
     // The user menu's roles come from the role service, asked once here.
     roles_ = std::make_unique<CRoomRoles>(session(), account_);
     roles_->Request();

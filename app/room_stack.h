@@ -22,6 +22,10 @@
 #include "room/room_moderation.h"
 #include "room/room_volumes.h"
 #include "room/room_roles.h"
+#include "room/video/room_video.h"
+#include "room/video/video_audio_bridge.h"
+#include "room/video/video_mic_audio.h"
+#include "video/video_engine.h"
 #include "ui/moderation_actions.h"
 #include "ui/room_actions.h"
 #include "ui/room_directory_wnd.h"
@@ -43,6 +47,9 @@ public:
     // Voice (capture, engine, playback) on these devices; before Start.
     // Without it the room is silent and the microphone only logs.
     void EnableVoice(const CVoiceSet::Options& options);
+    // Video (broadcast, the anchor's picture, recording); before Start.
+    // Without it the room shows no video.
+    void EnableVideo();
     // The session's start, then the chat. False when the session cannot run
     // (no friends store); the caller then runs the exit path.
     bool Start();
@@ -62,6 +69,8 @@ public:
     CRoomChat* chat() { return chat_.get(); }
     CRoomMic* mic() { return mic_.get(); }
     CVoiceSet* voice() { return voice_.get(); }
+    CVideoEngine* videoEngine() { return videoEngine_.get(); }
+    CRoomVideo* video() { return video_.get(); }
     const CFaceTable& faces() const { return faces_; }
 
 private:
@@ -105,10 +114,16 @@ private:
     std::unique_ptr<CRoomModerationActions> moderationActions_;
     std::unique_ptr<IKeyState> keys_;  // the window's talk key; none headless
     std::unique_ptr<CVoiceSet::Options> voiceOptions_;
+    // The engine outlives everything that feeds it: the voice path (through
+    // the bridge) and the room's video.
+    std::unique_ptr<CVideoEngine> videoEngine_;
+    std::unique_ptr<CVideoAudioBridge> videoBridge_;
     std::unique_ptr<CRoomVolumes> volumes_;
     // After the volumes it reads and before the microphone that drives it,
     // so it goes first.
     std::unique_ptr<CVoiceSet> voice_;
+    std::unique_ptr<CVideoMicAudio> micAudio_;
     std::unique_ptr<CRoomMic> mic_;
+    std::unique_ptr<CRoomVideo> video_;
     std::unique_ptr<CRoomDirectoryWnd> directory_;
 };

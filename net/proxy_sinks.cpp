@@ -66,10 +66,10 @@ bool HandleVoicePacket(std::uint32_t command, const unsigned char* body, std::si
     return true;
 }
 
-bool HandleVideoPacket(const unsigned char* body, std::size_t length) {
+bool DecodeVideoPacket(const unsigned char* body, std::size_t length, VideoFrameHeader& h,
+                       std::span<const unsigned char>& frame) {
     const auto m = wire::decode<msg::Video_Data_Notify>(body, length);
     if (!m.ok()) return false;
-    VideoFrameHeader h;
     const std::uint32_t w = m.header_word;
     h.f0 = static_cast<std::uint8_t>((w >> 28) & 0x0F);
     h.f1 = static_cast<std::uint8_t>((w >> 24) & 0x0F);
@@ -78,7 +78,15 @@ bool HandleVideoPacket(const unsigned char* body, std::size_t length) {
     h.f4 = static_cast<std::uint8_t>((w >> 16) & 0xFF);
     h.extra = m.value4;
     h.source = m.value1;
-    AppContext::instance().PlayFrame(h, m.frame.data(), m.frame.size());
+    frame = m.frame;
+    return true;
+}
+
+bool HandleVideoPacket(const unsigned char* body, std::size_t length) {
+    VideoFrameHeader h;
+    std::span<const unsigned char> frame;
+    if (!DecodeVideoPacket(body, length, h, frame)) return false;
+    AppContext::instance().PlayFrame(h, frame.data(), frame.size());
     return true;
 }
 

@@ -9,9 +9,11 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "core/app_context.h"
 #include "core/singleton.h"
 #include "platform/relayhub/relayhub.h"
 
@@ -108,6 +110,11 @@ struct VoicePacket {
 // False when the packet is not voice or carries the server's text instead.
 bool DecodeVoicePacket(std::uint32_t command, const unsigned char* body, std::size_t length,
                        VoicePacket& out);
+
+// A video notification's header (f0…f4, stamp in `extra`, sender in
+// `source`) and its bytes, which point into `body`. False when it is not one.
+bool DecodeVideoPacket(const unsigned char* body, std::size_t length, VideoFrameHeader& header,
+                       std::span<const unsigned char>& frame);
 
 // Decoding of media packets on the connection thread (also used by tests).
 // False when the packet was dropped (server text in tag 209, or not media).

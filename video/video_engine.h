@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/vcast/effect_layout.h"
 #include "platform/vcast/vcast.h"
@@ -31,6 +32,12 @@ public:
     ~CVideoEngine();
     CVideoEngine(const CVideoEngine&) = delete;
     CVideoEngine& operator=(const CVideoEngine&) = delete;
+
+    // The cameras by name (the test pattern last); the first whose name is
+    // exactly `name`, else 0; the test pattern's index.
+    static std::vector<std::string> CameraNames();
+    static int CameraIndex(const std::string& name);
+    static int PatternIndex();
 
     // ---- capture ----
     // Only without an instance; a second call keeps the first callback. True
@@ -89,6 +96,7 @@ public:
     void CloseMusicPlayer();
 
 private:
+    vcast_capture_t* CaptureHandle() const;
     static bool OnCaptured(const MediaFrame* frame, std::uint8_t important, void* self);
 
     mutable std::mutex captureLock_;

@@ -115,9 +115,11 @@ void CVcast::Encode(const unsigned char* block) {
         if (n >= 1 && out && sendCallback_) ++counters_.framesSent;
     }
     if (n < 1 || !out) return;
+    const std::uint32_t tick = GetTickCount();
     if (sendCallback_)
-        sendCallback_(kSendKind, out, static_cast<std::uint32_t>(n), GetTickCount(), sendContext_);
-    if (IVcastVideo* v = video_.load()) v->RecordAudio(GetTickCount(), out, static_cast<std::size_t>(n));
+        sendCallback_(kSendKind, out, static_cast<std::uint32_t>(n), tick, sendContext_);
+    if (IVcastVideo* v = video_.load())
+        v->RecordAudio(true, 1, tick, out, static_cast<std::size_t>(n));
 }
 
 // --- receiving ------------------------------------------------------------------------
@@ -185,7 +187,8 @@ void CVcast::ReceiveStep() {
         }
         // Decoded outside the packet lock: the connection never waits for a codec.
         decoders_.Decode(p.kind, p.speaker, p.stamp, p.bytes.data(), p.bytes.size(), GetTickCount());
-        if (IVcastVideo* v = video_.load()) v->RecordAudio(p.stamp, p.bytes.data(), p.bytes.size());
+        if (IVcastVideo* v = video_.load())
+            v->RecordAudio(false, p.kind, p.stamp, p.bytes.data(), p.bytes.size());
     }
 }
 

@@ -10,8 +10,11 @@
 class IVcastVideo {
 public:
     virtual ~IVcastVideo() = default;
-    // An AAC frame sent or received while a recording is open (else ignored).
-    virtual void RecordAudio(std::uint32_t stamp, const unsigned char* data, std::size_t length) = 0;
+    // A voice frame sent (`sent`, stamped on this computer's tick) or
+    // received (the sender's stamp), kind 1 AAC or 0 AMR, for a recording
+    // that may be open.
+    virtual void RecordAudio(bool sent, int kind, std::uint32_t stamp, const unsigned char* data,
+                             std::size_t length) = 0;
     // The anchor's voice with this stamp was handed to the output.
     virtual void SignStamp(std::uint32_t stamp) = 0;
     // The room left, reloaded or changed anchor: the play buffers go.

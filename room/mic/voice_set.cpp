@@ -18,6 +18,7 @@ CVoiceSet::CVoiceSet(IRoomLink& link, const Options& options)
 
 CVoiceSet::~CVoiceSet() {
     // Producers stop before what they feed: the microphone, the engine, playback.
+    SetVideo(nullptr);
     sender_.Stop();
     mic_.Close();
     engine_.CloseLoopback();

@@ -39,6 +39,11 @@ public:
     // Devices by name, effects, and the loopback choice for the next turn.
     void ApplySettings(const DeviceSettings& settings);
     void SetVolumes(const CUserVolumes* volumes) { play_.SetVolumes(volumes); }
+    // The video engine's recorder and clock hear the voice; null: nobody.
+    void SetVideo(IVcastVideo* video) {
+        engine_.SetVideo(video);
+        play_.SetVideo(video);
+    }
 
     // IMicAudio
     void StartSending(bool anchor, std::uint32_t micOpenTick) override;

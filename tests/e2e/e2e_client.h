@@ -82,6 +82,9 @@ public:
     // it to its engine; null drops it. Set before connecting.
     void SetVoice(IAudioPacketSink* voice) { voice_ = voice; }
     std::uint64_t voicePackets() const { return voicePackets_; }
+    // The same for video frames.
+    void SetVideo(IVideoFrameSink* video) { video_ = video; }
+    std::uint64_t videoPackets() const { return videoPackets_; }
 
     // Times the chat channel came up (its connected message is posted first).
     int connects() const { return connects_; }
@@ -103,6 +106,8 @@ public:
     std::uint32_t TakeSentBytes() override { return conn_->TakeSent(); }
     std::uint32_t TakeReceivedBytes() override { return conn_->TakeReceived(); }
     std::uint32_t SignalMs() override { return conn_->Signal(); }
+    std::uint32_t MediaPending() override { return av_->Pending(3); }
+    std::uint32_t VideoPending() override { return av_->Pending(2); }
 
 private:
     bool DeliverVoice(const pkinfo* p) {
@@ -111,6 +116,15 @@ private:
         ++voicePackets_;
         if (IAudioPacketSink* sink = voice_.load(); sink && v.audioLength)
             sink->OnAudioPacket(v.kind, v.speaker1, v.stamp, v.audio, v.audioLength);
+        return true;
+    }
+    bool DeliverVideo(const pkinfo* p) {
+        if (p->cmd != cmd::Video_Data_Notify) return false;
+        VideoFrameHeader h;
+        std::span<const unsigned char> frame;
+        if (!DecodeVideoPacket(p->body, p->length, h, frame)) return true;
+        ++videoPackets_;
+        if (IVideoFrameSink* sink = video_.load()) sink->PlayFrame(h, frame.data(), frame.size());
         return true;
     }
     void Post(unsigned msg, std::uint32_t w, std::unique_ptr<CMessageData> data = nullptr) {
@@ -142,7 +156,7 @@ private:
         int OnLeave(std::uint32_t) override { return 0; }
         int OnPacket(std::uint32_t, pkinfo* p) override {
             if (!p) return 0;
-            if (l_.DeliverVoice(p)) return 0;
+            if (l_.DeliverVoice(p) || l_.DeliverVideo(p)) return 0;
             auto copy = std::make_unique<TMessageData<ServerPacket>>(ServerPacket{});
             if (p->length && p->body) copy->value.body.assign(p->body, p->body + p->length);
             l_.Post(UM_SERVER_PACKET, p->cmd, std::move(copy));
@@ -174,6 +188,8 @@ private:
     std::atomic<int> logins_{0};
     std::atomic<IAudioPacketSink*> voice_{nullptr};
     std::atomic<std::uint64_t> voicePackets_{0};
+    std::atomic<IVideoFrameSink*> video_{nullptr};
+    std::atomic<std::uint64_t> videoPackets_{0};
 };
 
 // A signed-in user with the program's room stack over its own connection.

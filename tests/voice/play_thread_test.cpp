@@ -25,7 +25,7 @@ using voicetest::ToneDbfs;
 
 class VideoClock : public IVcastVideo {
 public:
-    void RecordAudio(std::uint32_t, const unsigned char*, std::size_t) override {}
+    void RecordAudio(bool, int, std::uint32_t, const unsigned char*, std::size_t) override {}
     void SignStamp(std::uint32_t stamp) override { stamps.push_back(stamp); }
     void PlayClear() override {}
     std::vector<std::uint32_t> stamps;
