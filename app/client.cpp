@@ -128,9 +128,11 @@ int signIn(AppContext& ctx, FILE* out, CRoomStack::Mode mode,
     PATRON_GetToken(h, token);
     KITLIB_SetCredentials(me, token);
     if (voice) window->stack.EnableVoice(*voice);
+    window->stack.EnableVideo();
     const bool started = window->stack.Start();
-    // Voice from the media connection goes straight to the engine.
+    // Voice and video from the media connection go straight to their engines.
     if (CVoiceSet* v = window->stack.voice()) ctx.SetAudioSink(&v->engine());
+    if (CRoomVideo* v = window->stack.video()) ctx.SetVideoSink(v);
     if (!started) {
         // Without the friends store the window cannot run: its exit path at once.
         PostMessage(host, UM_EXIT_APPLICATION, 0, 0);
@@ -283,6 +285,14 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
                 [account](std::uint32_t room) { PATRON_EnterRoom(account, room); },
                 [host] { PostMessage(host, UM_EXIT_APPLICATION, 0, 0); }, opt.room == 0);
         }
+        if (CRoomVideo* video = window->stack.video(); video && !opt.videoSource.empty()) {
+            if (opt.videoSource == "pattern") video->SetWanted(CRoomVideo::Source::pattern);
+            else if (opt.videoSource == "screen") video->SetWanted(CRoomVideo::Source::screen);
+            else video->SetWanted(CRoomVideo::Source::movie, opt.videoSource.substr(5));
+        }
+        // As if typed once the room is entered.
+        if (opt.anchor) window->stack.Type("/anchor");
+        if (opt.record) window->stack.Type("/record start");
         if (opt.room) PostMessage(roomHost.Handle(), UM_ENTER_ROOM, opt.room, 0);
         if (opt.headless && io.in >= 0) {
             console = std::make_unique<CConsoleReader>();
@@ -317,8 +327,10 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
     console.reset();
     if (window) {
         window->account.Close();
-        // Waits for a voice packet still in the engine, which then may go.
+        // Waits for a voice packet or a video frame still in its engine,
+        // which then may go.
         ctx.SetAudioSink(nullptr);
+        ctx.SetVideoSink(nullptr);
         ctx.SetRoom(nullptr);
         ctx.SetHwnd(0);
         window.reset();

@@ -8,6 +8,7 @@
 #include "platform/keys/app_key_state.h"
 #include "platform/kitlib/kitlib.h"
 #include "ui/skin_root.h"
+#include "ui/video_wnd.h"
 #include "video/settings.h"
 
 namespace {
@@ -73,6 +74,8 @@ void CRoomStack::CForwardActions::SetMyStyle(const MyChatStyle& style) {
     if (to) to->SetMyStyle(style);
 }
 
+CRoomVideo* CRoomStack::CForwardActions::Video() const { return to ? to->Video() : nullptr; }
+
 CRoomStack::~CRoomStack() {
     forward_.to = nullptr;
     session().SetOnLeft({});
@@ -83,6 +86,7 @@ CRoomStack::~CRoomStack() {
     actions_.SetModeration(nullptr);
     actions_.SetVoice(nullptr);
     actions_.SetVolumes(nullptr);
+    actions_.SetVideo(nullptr);
     moderationActions_.reset();
     host_.SetOnInputLine({});
     early_.reset();
@@ -192,8 +196,18 @@ bool CRoomStack::Start() {
     videoSetup.onBroadcast = [this](bool on) {
         if (mic_) mic_->SetVideoOn(on);
     };
+    if (window_) {
+        const HWND picture = window_->VideoWindow();
+        videoSetup.previewWindow = picture;
+        videoSetup.videoWindow = picture;
+        if (CVideoContainer* area = window_->VideoArea()) area->VideoWnd().SetClickTarget(host_.Handle());
+        videoSetup.chooseRecordPath = [this](const std::string& suggested) {
+            return window_->ChooseRecordPath(suggested);
+        };
+    }
     video_ = std::make_unique<CRoomVideo>(session(), std::move(videoSetup));
     micAudio_->SetVideo(video_.get());
+    actions_.SetVideo(video_.get());
     // The user menu's roles come from the role service, asked once here.
     roles_ = std::make_unique<CRoomRoles>(session(), account_);
     roles_->Request();

@@ -61,6 +61,11 @@ public:
                        bool showNow);
     CRoomDirectoryWnd* directory() { return directory_.get(); }
 
+    // A line as if typed at the headless input (kept until a room is entered).
+    void Type(const std::string& line) {
+        if (early_) early_->Typed(line);
+    }
+
     IRoomView& view();
     CHeadlessView* headless() { return headless_.get(); }
     CRoomUI* window() { return window_.get(); }
@@ -96,6 +101,7 @@ private:
         CRoomVolumes* Volumes() const override;
         MyChatStyle MyStyle() const override;
         void SetMyStyle(const MyChatStyle& style) override;
+        CRoomVideo* Video() const override;
     };
 
     IRoomAccount& account_;

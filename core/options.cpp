@@ -14,7 +14,11 @@ const char* ClientUsage() {
            "                   lines typed on standard input are sent as chat\n"
            "  --data-dir DIR   data folder (also ZERI_DATA_DIR)\n"
            "  --audio-in WAV   play this WAV file as the microphone\n"
-           "  --audio-out DIR  write what is heard into WAV files in DIR\n";
+           "  --audio-out DIR  write what is heard into WAV files in DIR\n"
+           "  --anchor         ask for the anchor microphone once in the room\n"
+           "  --video-source S broadcast S while holding the anchor microphone:\n"
+           "                   pattern, screen or file:PATH\n"
+           "  --record         record the room to an MP4 in the user's record folder\n";
 }
 
 bool ParseClientOptions(const std::vector<std::string>& args, ClientOptions& out,
@@ -54,6 +58,17 @@ bool ParseClientOptions(const std::vector<std::string>& args, ClientOptions& out
             if (!value(out.audioIn)) return false;
         } else if (a == "--audio-out") {
             if (!value(out.audioOut)) return false;
+        } else if (a == "--anchor") {
+            out.anchor = true;
+        } else if (a == "--record") {
+            out.record = true;
+        } else if (a == "--video-source") {
+            if (!value(out.videoSource)) return false;
+            const std::string& s = out.videoSource;
+            if (s != "pattern" && s != "screen" && (s.rfind("file:", 0) != 0 || s.size() == 5)) {
+                error = "--video-source needs pattern, screen or file:PATH, not '" + s + "'";
+                return false;
+            }
         } else if (a == "--headless") {
             out.headless = true;
         } else if (a == "--help" || a == "-h") {

@@ -13,6 +13,9 @@ struct ClientOptions {
     unsigned room = 0;  // enter at start when non-zero
     std::string audioIn;   // a WAV played as the microphone (instead of the sound server)
     std::string audioOut;  // a folder the outputs are written into as WAV files
+    bool anchor = false;       // ask for the anchor microphone once in the room
+    std::string videoSource;   // "pattern", "screen" or "file:PATH": broadcast it with the anchor microphone
+    bool record = false;       // record the room to MP4 from entering it until leaving
     bool headless = false;
     bool help = false;
 };

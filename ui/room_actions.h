@@ -22,6 +22,7 @@ public:
     void SetModeration(IModerationActions* m) { moderation_ = m; }
     void SetVoice(CVoiceSet* voice) { voice_ = voice; }
     void SetVolumes(CRoomVolumes* volumes) { volumes_ = volumes; }
+    void SetVideo(CRoomVideo* video) { video_ = video; }
 
     void EnterRoom(std::uint32_t roomId) override;
     bool SendChat(const IChatInput& input) override;
@@ -37,6 +38,7 @@ public:
     IModerationActions* Moderation() const override { return moderation_; }
     RoomSound Sound() const override;
     CRoomVolumes* Volumes() const override { return volumes_; }
+    CRoomVideo* Video() const override { return video_; }
     MyChatStyle MyStyle() const override;
     void SetMyStyle(const MyChatStyle& style) override;
 
@@ -47,6 +49,7 @@ private:
     IModerationActions* moderation_ = nullptr;
     CVoiceSet* voice_ = nullptr;
     CRoomVolumes* volumes_ = nullptr;
+    CRoomVideo* video_ = nullptr;
     const CFaceTable* faces_;
     std::function<void()> onClose_;
 };

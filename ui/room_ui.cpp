@@ -56,7 +56,7 @@ constexpr Zoom kZooms[] = {{"Menu_ZoomRatio_400", 16}, {"Menu_ZoomRatio_200", 8}
 // looks as if it worked when it does not.
 const char* const kNotYetBuilt[] = {
     "bnt_SysSet",     "bnt_music_play",   "bnt_bbs",         "bnt_room_property",
-    "bnt_videoOpen",  "bnt_videoClose", "bnt_videoOpen2",   "bnt_record_start", "bnt_record_stop",
+    "bnt_videoOpen2",
     "bnt_flower",     "bnt_prop",       "bnt_money",        "bnt_recharge2"};
 
 bool IsChatView(std::string_view name) {
@@ -142,6 +142,11 @@ CRoomUI::CRoomUI(IRoomActions& actions) : actions_(actions) {
     QObject::connect(cutKey, &QShortcut::activated, this, [this] { ScreenCut(); });
     auto* pictureKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
     QObject::connect(pictureKey, &QShortcut::activated, this, [this] { ChoosePicture(); });
+    saveRecord_ = [this](const std::string& suggested, const std::string& filter) {
+        return QFileDialog::getSaveFileName(this, "保存录像", QString::fromStdString(suggested),
+                                            QString::fromStdString(filter))
+            .toStdString();
+    };
     savePicture_ = [this](const std::string& suggested, const std::string& filter) {
         return QFileDialog::getSaveFileName(this, "图片另存为", QString::fromStdString(suggested),
                                             QString::fromStdString(filter))
@@ -167,6 +172,7 @@ CControlUI* CRoomUI::CreateControl(std::string_view name) {
     if (name == "userlist" || name == "ahchorlist") return new CRoomUserList;
     if (name == "wait" || name == "gifflower") return new CGifControl;
     if (name == "buttonex") return new CButtonExUI;
+    if (name == "Video") return videoArea_ = new CVideoContainer;
     return nullptr;
 }
 
@@ -325,7 +331,7 @@ void CRoomUI::Notify(TNotifyUI& msg) {
 }
 
 void CRoomUI::OnClick(const std::string& name, TNotifyUI& msg) {
-    if (OnMicClick(name) || OnSoundClick(name)) return;
+    if (OnMicClick(name) || OnSoundClick(name) || OnVideoClick(name)) return;
     if (name == "bnt_SysClose") actions_.CloseWindow();
     else if (name == "bnt_SysMin") showMinimized();
     else if (name == "bnt_SysMax") ShowMaximised(true);

@@ -38,6 +38,8 @@
 class CFaceTable;
 class CMixer;
 class CRoomMic;
+class CRoomVideo;
+class CVideoContainer;
 class CRoomVolumes;
 class IModerationActions;
 class CRoomUserList;
@@ -91,6 +93,9 @@ public:
     // for my next start).
     virtual MyChatStyle MyStyle() const { return {}; }
     virtual void SetMyStyle(const MyChatStyle& style) { (void)style; }
+    // My broadcast, the anchor's picture and recording; null until the
+    // room has started or without video.
+    virtual CRoomVideo* Video() const { return nullptr; }
 };
 
 class CRoomUI : public WindowImplBase, public IRoomView {
@@ -142,6 +147,13 @@ public:
     CHeadlessShows& QueuedShows() { return shows_; }
     // The volume pop-up, once one was opened.
     CSoundSliderDlg* SoundSlider() const { return slider_; }
+    // The video area; its picture window's handle is what the video library
+    // draws to (0 before the window is created).
+    CVideoContainer* VideoArea() const { return videoArea_; }
+    HWND VideoWindow() const;
+    // The recording's save dialog ("" = cancelled).
+    std::string ChooseRecordPath(const std::string& suggested);
+    void SetSaveRecordDialog(SaveFn f) { saveRecord_ = std::move(f); }
 
     // Replaceable for tests: message boxes, and the file dialogs of the
     // picture button and "save as" (they return the chosen path or "").
@@ -247,6 +259,8 @@ private:
     // unmutes, a right-click opens the volume; true when the name was theirs.
     bool OnSoundClick(const std::string& name);
     bool OnSoundRightClick(const std::string& name, const TNotifyUI& msg);
+    // The video and record buttons (room_ui_video.cpp).
+    bool OnVideoClick(const std::string& name);
     CSoundSliderDlg& Slider();
     void OnSelect(const std::string& name);
     void ShowMaximised(bool maximised);
@@ -258,7 +272,19 @@ private:
     WheatListForward wheatForward_{*this};
     std::uint32_t queueMenuUser_ = 0;
     NoChat noChat_;
-    CHeadlessShows shows_;
+    // The banner and the car show keep their items; the video text scrolls
+    // over the video.
+    class WindowShows : public CHeadlessShows {
+    public:
+        explicit WindowShows(CRoomUI& ui) : ui_(ui) {}
+        void ScrollVideoText(const std::string& text) override;
+
+    private:
+        CRoomUI& ui_;
+    };
+    WindowShows shows_{*this};
+    CVideoContainer* videoArea_ = nullptr;
+    SaveFn saveRecord_;
     std::map<std::string, std::unique_ptr<CChatView>> chats_;
     std::unique_ptr<CChatInputBox> input_;
     QPointer<CRoomHistoryDlg> history_;
