@@ -55,7 +55,7 @@ constexpr Zoom kZooms[] = {{"Menu_ZoomRatio_400", 16}, {"Menu_ZoomRatio_200", 8}
 // purchases, settings). Until then they are shown but disabled, so nothing
 // looks as if it worked when it does not.
 const char* const kNotYetBuilt[] = {
-    "bnt_SysSet",     "bnt_music_play",   "bnt_bbs",         "bnt_room_property",
+    "bnt_SysSet",     "bnt_bbs",         "bnt_room_property",
     "bnt_videoOpen2",
     "bnt_flower",     "bnt_prop",       "bnt_money",        "bnt_recharge2"};
 

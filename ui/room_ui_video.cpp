@@ -11,6 +11,8 @@ bool CRoomUI::OnVideoClick(const std::string& name) {
         if (video) video->OpenCamera();
     } else if (name == "bnt_videoClose") {
         if (video) video->CloseCamera();
+    } else if (name == "bnt_music_play") {
+        if (video) video->OpenMusicPlayer();
     } else if (name == "bnt_record_start") {
         if (video) video->StartRecording();
     } else if (name == "bnt_record_stop") {

@@ -1,6 +1,7 @@
 #include "video/video_engine.h"
 
 #include "core/log.h"
+#include "platform/jukebox/jukebox.h"
 
 CVideoEngine::~CVideoEngine() {
     CloseMusicPlayer();
@@ -283,5 +284,20 @@ void CVideoEngine::RecordAudio(const MediaFrame& frame, const unsigned char* dat
 
 // ---- music player ----
 
-bool CVideoEngine::OpenMusicPlayer() { return false; }
-void CVideoEngine::CloseMusicPlayer() {}
+void CVideoEngine::OnLyric(int index, int timeMs, const char* text, void* self) {
+    if (self) static_cast<CVideoEngine*>(self)->PushLrc(index, timeMs, text);
+}
+
+bool CVideoEngine::OpenMusicPlayer() {
+    if (!musicPlayer_) {
+        musicPlayer_ = JUKEBOX_InitPlay(&CVideoEngine::OnLyric, this);
+        return musicPlayer_ != nullptr;
+    }
+    return JUKEBOX_ShowPlayDlg(musicPlayer_) == 0;
+}
+
+void CVideoEngine::CloseMusicPlayer() {
+    if (!musicPlayer_) return;
+    JUKEBOX_Realse(musicPlayer_);
+    musicPlayer_ = nullptr;
+}

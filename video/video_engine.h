@@ -20,6 +20,8 @@
 #include "platform/vcast/vcast.h"
 #include "video/frame_assembler.h"
 
+struct jukebox_t;
+
 using EffectBytes = std::array<unsigned char, effect_layout::kSize>;
 
 // The room's side of the frame callback: (frame with its data, important
@@ -92,6 +94,8 @@ public:
     void RecordAudio(const MediaFrame& frame, const unsigned char* data, std::size_t length);
 
     // ---- music player ----
+    // Made on first use (its lyric lines go over my broadcast), shown again
+    // after; false when it cannot be made or shown.
     bool OpenMusicPlayer();
     void CloseMusicPlayer();
 
@@ -113,5 +117,6 @@ private:
     mutable std::mutex recordLock_;
     vcast_record_t* recorder_ = nullptr;
 
-    void* musicPlayer_ = nullptr;
+    static void OnLyric(int index, int timeMs, const char* text, void* self);
+    jukebox_t* musicPlayer_ = nullptr;  // the UI thread's only
 };

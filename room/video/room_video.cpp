@@ -317,6 +317,7 @@ bool CRoomVideo::OnPacket(std::uint32_t command, const unsigned char* body, std:
 }
 
 void CRoomVideo::OnRoomCleared() {
+    if (setup_.engine) setup_.engine->CloseMusicPlayer();
     StopBroadcast();
     StopRecording();
     StopPlay();

@@ -60,6 +60,8 @@ public:
     // Video is wanted (headless flag): starts from `source` as soon as my
     // anchor microphone is accepted, again after every grant.
     void SetWanted(Source source, const std::string& moviePath = {});
+    // bnt_music_play: the music player, made once, shown again after.
+    bool OpenMusicPlayer() { return setup_.engine && setup_.engine->OpenMusicPlayer(); }
     // bnt_record_start / bnt_record_stop.
     Result StartRecording();
     void StopRecording();
