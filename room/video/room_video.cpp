@@ -223,6 +223,10 @@ void CRoomVideo::PlayFrame(const VideoFrameHeader& h, const unsigned char* bytes
 // The play thread: one message per anchor's first picture.
 void CRoomVideo::OnPicture(const VcastPicture& picture, void* self) {
     auto* v = static_cast<CRoomVideo*>(self);
+    {
+        std::lock_guard<std::mutex> g(v->observerLock_);
+        if (v->observer_) v->observer_(picture);
+    }
     const std::uint32_t anchor = v->anchor_.load();
     if (anchor == 0 || v->reported_.exchange(anchor) == anchor) return;
     const auto size = static_cast<std::intptr_t>(picture.width) << 16 |

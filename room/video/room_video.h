@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "core/app_context.h"
@@ -74,6 +75,12 @@ public:
     bool broadcasting() const { return broadcasting_; }
     bool recording() const;
     const std::string& recordPath() const { return recordPath_; }
+    // Every picture of the anchor as shown, on the play thread (tests).
+    using PictureObserver = std::function<void(const VcastPicture& picture)>;
+    void SetPictureObserver(PictureObserver observer) {
+        std::lock_guard<std::mutex> g(observerLock_);
+        observer_ = std::move(observer);
+    }
     // Frames sent and dropped by the congestion rule (tests, "/video").
     std::uint64_t framesSent() const { return sent_.load(); }
     std::uint64_t framesDropped() const { return dropped_.load(); }
@@ -114,6 +121,8 @@ private:
     std::atomic<std::uint32_t> anchor_{0};
     std::atomic<std::uint64_t> sent_{0};
     std::atomic<std::uint64_t> dropped_{0};
+    std::mutex observerLock_;
+    PictureObserver observer_;
     // The anchor whose first picture was reported (play thread).
     std::atomic<std::uint32_t> reported_{0};
 };

@@ -198,19 +198,22 @@ public:
     // With `voice`, the client has its voice path on those devices.
     CTestClient(testsupport::AccountServer& srv, const testsupport::DemoLogin& who,
                 CRoomStack::Mode mode = CRoomStack::Mode::headless,
-                const CVoiceSet::Options* voice = nullptr)
+                const CVoiceSet::Options* voice = nullptr, bool video = false)
         : out_(std::fopen("/dev/null", "w")), account_(SignIn(srv, who)),
           stack_(mode, out_, link_, account_) {
         const HWND host = stack_.host().Handle();
         account_.SetWindow(host);
         stack_.Open(who.name);
         if (voice) stack_.EnableVoice(*voice);
+        if (video) stack_.EnableVideo();
         EXPECT_TRUE(stack_.Start()) << who.name << ": the session did not start";
         if (CVoiceSet* v = stack_.voice()) link_.SetVoice(&v->engine());
+        if (CRoomVideo* v = stack_.video(); v && video) link_.SetVideo(v);
         link_.Connect(host, srv.relayPort());
     }
     ~CTestClient() {
         link_.Stop();
+        link_.SetVideo(nullptr);
         account_.Close();
     }
 

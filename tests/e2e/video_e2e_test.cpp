@@ -1,0 +1,138 @@
+// What users of a video room see, end to end: whole clients with the video
+// library (the test-pattern camera, real H.264) against the in-process
+// server over real TCP. Carol broadcasts in room 1002 while she holds the
+// anchor microphone; Alice and Bob read the pattern's frame counters rising,
+// Dave joins late and is shown a picture at once, nothing more comes once
+// she closes the microphone, and Alice's recording is a playable MP4.
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/vcast/test_pattern.h"
+#include "tests/e2e/e2e_fixture.h"
+
+namespace e2e {
+namespace {
+
+constexpr std::uint32_t kMusic = 1002;  // anchor mode; Carol is its anchor
+
+// The counters a viewer read from the anchor's pictures, in order.
+class CounterLog {
+public:
+    void Attach(CRoomVideo& video) {
+        video.SetPictureObserver([this](const VcastPicture& p) {
+            std::uint32_t c = 0;
+            std::lock_guard<std::mutex> g(lock_);
+            ++pictures_;
+            if (vcast_pattern::ReadCounter(p, c)) counters_.push_back(c);
+        });
+    }
+    std::vector<std::uint32_t> Counters() {
+        std::lock_guard<std::mutex> g(lock_);
+        return counters_;
+    }
+    std::size_t Pictures() {
+        std::lock_guard<std::mutex> g(lock_);
+        return pictures_;
+    }
+
+private:
+    std::mutex lock_;
+    std::vector<std::uint32_t> counters_;
+    std::size_t pictures_ = 0;
+};
+
+std::string Run(const std::string& command) {
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        char buf[512];
+        while (std::fgets(buf, sizeof buf, p)) out += buf;
+        ::pclose(p);
+    }
+    return out;
+}
+
+class VideoE2E : public RoomFixture {
+protected:
+    std::unique_ptr<CTestClient> Join(const testsupport::DemoLogin& who) {
+        auto c = std::make_unique<CTestClient>(srv, who, CRoomStack::Mode::headless, nullptr, true);
+        GivePowers(*c);
+        return c;
+    }
+    void Enter(CTestClient& c, std::uint32_t room) {
+        c.Enter(room);
+        ASSERT_TRUE(c.InRoom(room)) << Output(c);
+        ASSERT_TRUE(WaitFor([&] { return c.stack().videoEngine()->HasPlay(); })) << Output(c);
+    }
+    static bool Rising(const std::vector<std::uint32_t>& v) {
+        for (std::size_t i = 1; i < v.size(); ++i)
+            if (v[i] <= v[i - 1]) return false;
+        return true;
+    }
+};
+
+TEST_F(VideoE2E, TheAnchorsPatternReachesHerRoomAndItsRecording) {
+    auto carol = Join(kCarol);
+    auto alice = Join(kAlice);
+    auto bob = Join(kBob);
+    CounterLog aliceSaw, bobSaw, daveSaw;
+    aliceSaw.Attach(*alice->stack().video());
+    bobSaw.Attach(*bob->stack().video());
+    ASSERT_NO_FATAL_FAILURE(Enter(*carol, kMusic));
+    ASSERT_NO_FATAL_FAILURE(Enter(*alice, kMusic));
+    ASSERT_NO_FATAL_FAILURE(Enter(*bob, kMusic));
+
+    // Without the microphone the camera is refused, with the room's words.
+    Type(*carol, "/video on");
+    EXPECT_TRUE(WaitFor([&] { return Output(*carol).find("请先上麦!") != std::string::npos; }))
+        << Output(*carol);
+    EXPECT_FALSE(carol->stack().video()->broadcasting());
+
+    Type(*alice, "/record start");
+    ASSERT_TRUE(WaitFor([&] { return alice->stack().video()->recording(); })) << Output(*alice);
+
+    carol->stack().video()->SetWanted(CRoomVideo::Source::pattern);
+    Type(*carol, "/anchor");
+    ASSERT_TRUE(WaitFor([&] { return carol->stack().video()->broadcasting(); })) << Output(*carol);
+    ASSERT_TRUE(WaitFor([&] {
+        return aliceSaw.Counters().size() >= 20 && bobSaw.Counters().size() >= 20;
+    }, 30000)) << aliceSaw.Pictures() << " " << bobSaw.Pictures() << "\n" << Output(*alice);
+    EXPECT_TRUE(Rising(aliceSaw.Counters()));
+    EXPECT_TRUE(Rising(bobSaw.Counters()));
+    EXPECT_NE(Output(*alice).find("video: " + std::to_string(kCarol.id) + " "), std::string::npos)
+        << "the first picture is reported with its anchor and size";
+
+    // A late viewer is shown a picture at once, from the cached keyframe on.
+    auto dave = Join(kDave);
+    daveSaw.Attach(*dave->stack().video());
+    ASSERT_NO_FATAL_FAILURE(Enter(*dave, kMusic));
+    ASSERT_TRUE(WaitFor([&] { return !daveSaw.Counters().empty(); }, 15000)) << Output(*dave);
+    EXPECT_GT(daveSaw.Counters().front(), aliceSaw.Counters().front());
+
+    // The video ends with the microphone.
+    Type(*carol, "/unanchor");
+    ASSERT_TRUE(WaitFor([&] { return !carol->stack().video()->broadcasting(); })) << Output(*carol);
+    WaitFor([] { return false; }, 500);
+    const std::size_t after = bobSaw.Pictures();
+    WaitFor([] { return false; }, 1000);
+    EXPECT_EQ(bobSaw.Pictures(), after) << "pictures after the microphone closed";
+    EXPECT_EQ(carol->stack().video()->framesDropped(), 0u);
+
+    Type(*alice, "/record stop");
+    ASSERT_TRUE(WaitFor([&] { return !alice->stack().video()->recording(); }));
+    const std::string file = alice->stack().video()->recordPath();
+    ASSERT_TRUE(std::filesystem::exists(file)) << file;
+    const std::string artifact = std::string(ZERI_ARTIFACTS_DIR) + "record.mp4";
+    std::filesystem::create_directories(ZERI_ARTIFACTS_DIR);
+    std::filesystem::copy_file(file, artifact, std::filesystem::copy_options::overwrite_existing);
+    const std::string probe =
+        Run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + file + "' 2>&1");
+    EXPECT_NE(probe.find("h264"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("aac"), std::string::npos) << probe;
+}
+
+}  // namespace
+}  // namespace e2e
