@@ -159,7 +159,7 @@ bool CRoomVideo::SendFrame(const MediaFrame& frame, bool important) {
     log_debug("av data len = %d, stamp=%d\n", static_cast<int>(frame.length),
               static_cast<int>(frame.stamp));
     IRoomLink& link = session_.link();
-    if (DropUnderBacklog(frame.f3, important, link.VideoPending())) {
+    if (ThinVideoFrame(frame, important, link.VideoPending())) {
         ++dropped_;
         return false;
     }
@@ -173,7 +173,7 @@ bool CRoomVideo::SendFrame(const MediaFrame& frame, bool important) {
         msg::Video_Data m;
         m.stamp_diff = frame.stamp - base;
         m.header_word = PackFrameWord(p.frame);
-        m.frame.assign(frame.data + p.offset, frame.data + p.offset + p.length);
+        m.frame = wire::bytes(p.data, p.length);
         if (!link.Send(m)) {
             ++dropped_;
             return false;
