@@ -127,9 +127,9 @@ bool ReadGroup(const std::string& path, std::span<const Key<S>> keys, S& out) {
             // A damaged value costs only its own key.
             if (!ParseNumber(value, k.low, k.high, read.*k.number)) read.*k.number = defaults.*k.number;
         } else {
-            read.*k.text = value.size() > CSettingsStore::kMaxText || value.find('\0') != std::string::npos
-                               ? defaults.*k.text
-                               : text::AnsiToUtf8(value);
+            std::string utf8 = text::AnsiToUtf8(value);
+            const bool damaged = utf8.size() > CSettingsStore::kMaxText || utf8.find('\0') != std::string::npos;
+            read.*k.text = damaged ? defaults.*k.text : std::move(utf8);
         }
     }
     out = std::move(read);
