@@ -1,4 +1,5 @@
 #include "ui/room_ui.h"
+#include "ui/video_wnd.h"
 
 #include <QColorDialog>
 #include <QComboBox>

@@ -147,13 +147,6 @@ public:
     CHeadlessShows& QueuedShows() { return shows_; }
     // The volume pop-up, once one was opened.
     CSoundSliderDlg* SoundSlider() const { return slider_; }
-    // The video area; its picture window's handle is what the video library
-    // draws to (0 before the window is created).
-    CVideoContainer* VideoArea() const { return videoArea_; }
-    HWND VideoWindow() const;
-    // The recording's save dialog ("" = cancelled).
-    std::string ChooseRecordPath(const std::string& suggested);
-    void SetSaveRecordDialog(SaveFn f) { saveRecord_ = std::move(f); }
 
     // Replaceable for tests: message boxes, and the file dialogs of the
     // picture button and "save as" (they return the chosen path or "").
@@ -170,6 +163,13 @@ public:
     // The style chooser of bnt_font: the chosen style, or nothing.
     using StyleFn = std::function<std::optional<MyChatStyle>(const MyChatStyle& now)>;
     void SetStyleChooser(StyleFn f) { chooseStyle_ = std::move(f); }
+    // The video area; its picture window's handle is what the video library
+    // draws to (0 before the window is created).
+    CVideoContainer* VideoArea() const { return videoArea_; }
+    HWND VideoWindow() const;
+    // The recording's save dialog ("" = cancelled).
+    std::string ChooseRecordPath(const std::string& suggested);
+    void SetSaveRecordDialog(SaveFn f) { saveRecord_ = std::move(f); }
     // Whose Image/ folder a screen cut lands in (my user id).
     void SetPictureUser(std::string user) { pictureUser_ = std::move(user); }
 
