@@ -143,6 +143,30 @@ TEST(Play, NothingShowsUntilAKeyframeAfterStartOrClear) {
     EXPECT_EQ(p.screen.Seen().back(), 50u);
 }
 
+TEST(Play, ANewStreamSizeShowsAtItsOwnSize) {
+    CPatternEncoder small(176, 144, 25, 10);
+    CPatternEncoder large(640, 360, 25, 10);
+    ASSERT_TRUE(small.Ok() && large.Ok());
+    Player p;
+    ASSERT_TRUE(p.Ok());
+    std::vector<std::pair<int, int>> sizes;
+    VCAST_PlaySetPictureCallback(p.handle(), [](const VcastPicture& picture, void* context) {
+        static_cast<std::vector<std::pair<int, int>>*>(context)->emplace_back(picture.width, picture.height);
+        std::uint32_t counter = 0;
+        EXPECT_TRUE(vcast_pattern::ReadCounter(picture, counter));
+        EXPECT_EQ(counter % 1000, picture.stamp);
+    }, &sizes);
+    ASSERT_EQ(p.Push(small.Encode(1), 1), 1);
+    ASSERT_EQ(p.Push(small.Encode(2), 2), 1);
+    ASSERT_EQ(p.Push(large.Encode(1003), 3), 1);  // a keyframe of another size
+    ASSERT_EQ(p.Push(large.Encode(1004), 4), 1);
+    ASSERT_EQ(p.Push(small.Encode(5, true), 5), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    VCAST_PlayStop(p.handle());  // nothing runs the callback past here
+    const std::vector<std::pair<int, int>> want = {{176, 144}, {176, 144}, {640, 360}, {640, 360}, {176, 144}};
+    EXPECT_EQ(sizes, want);
+}
+
 TEST(Play, RefusesFramesThatAreNotWholeH264Frames) {
     Player p;
     ASSERT_TRUE(p.Ok());

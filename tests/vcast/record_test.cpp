@@ -20,6 +20,10 @@ extern "C" {
 #include <thread>
 #include <vector>
 
+extern "C" {
+#include <opencore-amrnb/interf_enc.h>
+}
+
 #include "aac_test_stream.h"
 #include "h264_test_stream.h"
 #include "platform/vcast/test_pattern.h"
@@ -120,6 +124,52 @@ std::vector<VcastPicture> DecodeVideo(const fs::path& file) {
     avcodec_free_context(&context);
     avformat_close_input(&format);
     return pictures;
+}
+
+// The first channel of the file's audio, as floats, and its rate.
+std::vector<float> DecodeAudio(const fs::path& file, int& rate) {
+    std::vector<float> out;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, file.c_str(), nullptr, nullptr) < 0) return out;
+    avformat_find_stream_info(format, nullptr);
+    const int index = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const AVCodec* codec = avcodec_find_decoder(format->streams[index]->codecpar->codec_id);
+    AVCodecContext* context = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(context, format->streams[index]->codecpar);
+    avcodec_open2(context, codec, nullptr);
+    rate = context->sample_rate;
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    auto drain = [&] {
+        while (avcodec_receive_frame(context, frame) == 0) {
+            const auto* samples = reinterpret_cast<const float*>(frame->data[0]);
+            out.insert(out.end(), samples, samples + frame->nb_samples);
+        }
+    };
+    while (av_read_frame(format, packet) >= 0) {
+        if (packet->stream_index == index) avcodec_send_packet(context, packet);
+        av_packet_unref(packet);
+        drain();
+    }
+    avcodec_send_packet(context, nullptr);
+    drain();
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&context);
+    avformat_close_input(&format);
+    return out;
+}
+
+// Power of `hz` in samples [from, to) (Goertzel), normalised by their count.
+double ToneLevel(const std::vector<float>& s, int rate, double hz, std::size_t from, std::size_t to) {
+    const double k = 2 * std::cos(2 * M_PI * hz / rate);
+    double a = 0, b = 0;
+    for (std::size_t i = from; i < to && i < s.size(); ++i) {
+        const double c = s[i] + k * a - b;
+        b = a;
+        a = c;
+    }
+    return std::sqrt(a * a + b * b - k * a * b) / double(to - from);
 }
 
 MediaFrame VideoFrame(bool key, std::uint32_t stamp, std::size_t length, std::uint8_t clock) {
@@ -345,4 +395,61 @@ TEST_F(Recording, HostilePushesAndACloseFromAnotherThread) {
     pusher.join();
     const auto tracks = Probe(file);
     EXPECT_EQ(tracks.size(), 2u);
+}
+
+TEST_F(Recording, VoicesOfBothCodecsAndBothClocksMixIntoOneTrack) {
+    const fs::path file = TempFile("voices.mp4");
+    vcast_record_t* record = VCAST_RecordOpen(file.c_str(), 160, 120, 10, 1, 16, 22050, 1);
+    ASSERT_NE(record, nullptr);
+    // Our own voice: AMR-NB at 8 kHz, 300 Hz, on the local tick.
+    void* amr = Encoder_Interface_init(0);
+    ASSERT_NE(amr, nullptr);
+    // The anchor's voice: AAC at 16 kHz stereo, 1000 Hz, on the sender's stamps.
+    CAdtsEncoder aac(16000, 2);
+    ASSERT_TRUE(aac.Ok());
+    std::vector<std::int16_t> aacPcm(2 * 1024);
+    std::int64_t aacIn = 0;
+    int aacPackets = 0;
+    for (int i = 0; i < 100; ++i) {  // 2 s of 20 ms AMR frames
+        short speech[160];
+        for (int s = 0; s < 160; ++s)
+            speech[s] = static_cast<short>(6000 * std::sin(2 * M_PI * 300 * (i * 160 + s) / 8000.0));
+        unsigned char bits[64];
+        const int n = Encoder_Interface_Encode(amr, MR122, speech, bits, 0);
+        ASSERT_GT(n, 0);
+        MediaFrame a = AudioFrame(777000 + i * 20, n, media_frame::kClockLocal);
+        a.f0 = media_frame::kCodecAmrNb;
+        ASSERT_EQ(VCAST_push_audio(record, &a, bits, a.length), 1) << i;
+        while (aacIn * 1000 / 16000 < (i + 1) * 20) {
+            for (int s = 0; s < 1024; ++s) {
+                const auto v = static_cast<std::int16_t>(6000 * std::sin(2 * M_PI * 1000 * double(aacIn + s) / 16000));
+                aacPcm[2 * s] = aacPcm[2 * s + 1] = v;
+            }
+            aacIn += 1024;
+            const auto adts = aac.Encode(aacPcm.data());
+            if (adts.empty()) continue;
+            const std::int64_t startMs = std::int64_t(aacPackets++ - 1) * 1024 * 1000 / 16000;
+            if (startMs < 0) continue;
+            const MediaFrame f = AudioFrame(40000 + static_cast<std::uint32_t>(startMs), adts.size(),
+                                            media_frame::kClockSender);
+            ASSERT_EQ(VCAST_push_audio(record, &f, adts.data(), f.length), 1);
+        }
+    }
+    Encoder_Interface_exit(amr);
+    ASSERT_EQ(VCAST_RecordClose(record), 1);
+
+    int rate = 0;
+    const auto audio = DecodeAudio(file, rate);
+    ASSERT_EQ(rate, 22050);
+    ASSERT_GT(audio.size(), std::size_t(rate) * 3 / 2);
+    const std::size_t from = rate / 2, to = rate * 3 / 2;
+    const double ours = ToneLevel(audio, rate, 300, from, to);
+    const double theirs = ToneLevel(audio, rate, 1000, from, to);
+    const double neither = ToneLevel(audio, rate, 2500, from, to);
+    EXPECT_GT(ours, 10 * neither) << ours << " " << neither;
+    EXPECT_GT(theirs, 10 * neither) << theirs << " " << neither;
+    float peak = 0;
+    for (std::size_t i = from; i < to; ++i) peak = std::max(peak, std::fabs(audio[i]));
+    EXPECT_GT(peak, 0.25f) << "both voices add up";
+    EXPECT_LT(peak, 0.6f);
 }
