@@ -113,7 +113,9 @@ void vcast_play_t::Run() {
 vcast_play_t* VCAST_PlayInit(HWND window, int width, int height) {
     auto play = std::make_shared<vcast_play_t>(window, width, height);
     if (!play->decoder.Open()) return nullptr;
-    play->worker = std::thread([p = play.get()] { p->Run(); });
+    // The thread keeps its instance alive, so a release from the picture
+    // callback (which cannot join) frees it only when the thread ends.
+    play->worker = std::thread([p = play] { p->Run(); });
     return Plays().Add(std::move(play));
 }
 
@@ -149,7 +151,10 @@ void VCAST_PlayRelease(vcast_play_t* handle) {
         play->queue.Clear();
         play->wake.notify_all();
     }
-    if (play->worker.joinable()) play->worker.join();
+    if (!play->worker.joinable()) return;
+    // Released from its own picture callback: the thread ends after it returns.
+    if (play->worker.get_id() == std::this_thread::get_id()) play->worker.detach();
+    else play->worker.join();
 }
 
 void VCAST_Clear(vcast_play_t* handle) {

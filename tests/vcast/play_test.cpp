@@ -170,26 +170,21 @@ TEST(Play, ANewStreamSizeShowsAtItsOwnSize) {
 TEST(Play, RefusesFramesThatAreNotWholeH264Frames) {
     Player p;
     ASSERT_TRUE(p.Ok());
-    std::vector<unsigned char> bytes(64, 0);
-    auto push = [&](MediaFrame d, const unsigned char* data, std::uint32_t length) {
-        return VCAST_IntoData(p.handle(), &d, data, length);
-    };
+    std::vector<unsigned char> bytes((4u << 20) + 1, 0);
     MediaFrame good;
     good.f0 = media_frame::kCodecH264;
     good.f1 = media_frame::kKeyFrame;
-    MediaFrame d = good;
-    d.f0 = media_frame::kCodecAacAdts;
-    EXPECT_EQ(push(d, bytes.data(), 64), 0) << "not video";
-    d = good, d.f1 = 7;
-    EXPECT_EQ(push(d, bytes.data(), 64), 0) << "neither key nor delta";
-    d = good, d.f4 = 3, d.f2 = 1;
-    EXPECT_EQ(push(d, bytes.data(), 64), 0) << "a fragment";
-    EXPECT_EQ(push(good, bytes.data(), 0), 0) << "empty";
-    EXPECT_EQ(push(good, nullptr, 64), 0) << "no data";
-    std::vector<unsigned char> huge((4u << 20) + 1, 0);
-    EXPECT_EQ(push(good, huge.data(), static_cast<std::uint32_t>(huge.size())), 0) << "over 4 MiB";
-    EXPECT_EQ(VCAST_IntoData(nullptr, &good, bytes.data(), 64), 0) << "no instance";
-    EXPECT_EQ(push(good, bytes.data(), 64), 1) << "a whole keyframe (even of garbage) queues";
+    MediaFrame audio = good, neither = good, fragment = good;
+    audio.f0 = media_frame::kCodecAacAdts;
+    neither.f1 = 7;
+    fragment.f4 = 3, fragment.f2 = 1;
+    for (const MediaFrame* d : {&audio, &neither, &fragment})
+        EXPECT_EQ(VCAST_IntoData(p.handle(), d, bytes.data(), 64), 0) << int(d->f0) << int(d->f1);
+    EXPECT_EQ(VCAST_IntoData(p.handle(), &good, bytes.data(), 0), 0) << "empty";
+    EXPECT_EQ(VCAST_IntoData(p.handle(), &good, nullptr, 64), 0) << "no data";
+    EXPECT_EQ(VCAST_IntoData(p.handle(), &good, bytes.data(), (4u << 20) + 1), 0) << "over 4 MiB";
+    EXPECT_EQ(VCAST_IntoData(p.handle(), &good, bytes.data(), 4u << 20), 1)
+        << "a whole keyframe of 4 MiB (even of garbage) queues";
     EXPECT_TRUE(p.StaysAt(0)) << "but garbage never shows";
 }
 
@@ -241,6 +236,34 @@ TEST(Play, DamagedStreamsShowNothingUntilTheNextGoodKeyframe) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     for (std::uint32_t c : p.screen.Seen()) EXPECT_NE(c, kUnreadable) << "no smeared picture";
     EXPECT_EQ(p.screen.Seen().back(), 8000u);
+}
+
+TEST(Play, ReleaseFromThePictureCallbackIsSafe) {
+    CPatternEncoder enc(176, 144, 25, 10);
+    ASSERT_TRUE(enc.Ok());
+    vcast_play_t* play = VCAST_PlayInit(0, 176, 144);
+    ASSERT_NE(play, nullptr);
+    struct Context {
+        vcast_play_t* play;
+        std::atomic<int> pictures{0};
+    } context{play};
+    VCAST_PlaySetPictureCallback(play, [](const VcastPicture&, void* c) {
+        auto* self = static_cast<Context*>(c);
+        ++self->pictures;
+        VCAST_PlayRelease(self->play);
+    }, &context);
+    ASSERT_EQ(VCAST_PlayStart(play), 1);
+    const EncodedFrame key = enc.Encode(1), next = enc.Encode(2);
+    MediaFrame d;
+    d.f0 = media_frame::kCodecH264;
+    d.f1 = media_frame::kKeyFrame;
+    ASSERT_EQ(VCAST_IntoData(play, &d, key.bytes.data(), static_cast<std::uint32_t>(key.bytes.size())), 1);
+    for (int i = 0; i < 100 && context.pictures == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    d.f1 = media_frame::kDeltaFrame;
+    EXPECT_EQ(VCAST_IntoData(play, &d, next.bytes.data(), static_cast<std::uint32_t>(next.bytes.size())), 0);
+    EXPECT_EQ(context.pictures, 1);
 }
 
 TEST(Play, ReleaseWhileAnotherThreadPushesIsSafe) {
