@@ -238,6 +238,76 @@ TEST(Play, DamagedStreamsShowNothingUntilTheNextGoodKeyframe) {
     EXPECT_EQ(p.screen.Seen().back(), 8000u);
 }
 
+TEST(Play, APictureAheadOfTheAudioWaitsAndAClearDropsIt) {
+    CPatternEncoder enc(176, 144, 25, 10);
+    ASSERT_TRUE(enc.Ok());
+    const EncodedFrame key = enc.Encode(31);
+    Player p;
+    ASSERT_TRUE(p.Ok());
+    VCAST_SignStamp(p.handle(), 1000);
+    ASSERT_EQ(p.Push(key, 1400), 1);  // 400 ms ahead of the voice
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(p.screen.Seen().empty()) << "shown before the voice reached it";
+    ASSERT_TRUE(p.screen.WaitFor(1, std::chrono::seconds(5)));
+    EXPECT_EQ(p.screen.Seen(), (std::vector<std::uint32_t>{31}));
+
+    VCAST_SignStamp(p.handle(), 5000);
+    ASSERT_EQ(p.Push(enc.Encode(32, true), 5450), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    VCAST_Clear(p.handle());  // a new anchor: what was waiting is not theirs
+    EXPECT_TRUE(p.StaysAt(1));
+    EXPECT_TRUE(p.StaysAt(1)) << "past the time it was due";
+}
+
+namespace {
+// A window that keeps what the play instance posts to it.
+class PictureWindow : public IMessageRouter {
+public:
+    static constexpr HWND kWindow = 4711;
+    std::mutex lock;
+    std::vector<std::shared_ptr<CPictureMailbox>> boxes;
+    bool Post(HWND target, WindowMessage m, std::unique_ptr<CMessageData> data) override {
+        if (target != kWindow || m.msg != UM_VCAST_PICTURE) return false;
+        auto* box = dynamic_cast<TMessageData<std::shared_ptr<CPictureMailbox>>*>(data.get());
+        if (!box) return false;
+        std::lock_guard<std::mutex> g(lock);
+        boxes.push_back(box->value);
+        return true;
+    }
+    std::intptr_t Send(HWND, const WindowMessage&) override { return 0; }
+    bool IsWindow(HWND target) override { return target == kWindow; }
+};
+}  // namespace
+
+TEST(Play, TheWindowIsToldOnceAndTakesTheNewestPicture) {
+    PictureWindow window;
+    SetMessageRouter(&window);
+    CPatternEncoder enc(176, 144, 25, 50);
+    ASSERT_TRUE(enc.Ok());
+    vcast_play_t* play = VCAST_PlayInit(PictureWindow::kWindow, 176, 144);
+    ASSERT_NE(play, nullptr);
+    Screen screen;
+    VCAST_PlaySetPictureCallback(play, &Screen::OnPicture, &screen);
+    ASSERT_EQ(VCAST_PlayStart(play), 1);
+    MediaFrame d;
+    d.f0 = media_frame::kCodecH264;
+    for (std::uint32_t i = 0; i < 10; ++i) {
+        const EncodedFrame f = enc.Encode(600 + i);
+        d.f1 = f.key ? media_frame::kKeyFrame : media_frame::kDeltaFrame;
+        ASSERT_EQ(VCAST_IntoData(play, &d, f.bytes.data(), static_cast<std::uint32_t>(f.bytes.size())), 1);
+    }
+    ASSERT_TRUE(screen.WaitFor(10));
+    VCAST_PlayRelease(play);
+    SetMessageRouter(nullptr);
+    // Nobody read the mailbox: one message for ten pictures, and it holds the last.
+    ASSERT_EQ(window.boxes.size(), 1u);
+    auto picture = window.boxes[0]->Take();
+    ASSERT_NE(picture, nullptr);
+    std::uint32_t counter = 0;
+    ASSERT_TRUE(vcast_pattern::ReadCounter(*picture, counter));
+    EXPECT_EQ(counter, 609u);
+}
+
 TEST(Play, ReleaseFromThePictureCallbackIsSafe) {
     CPatternEncoder enc(176, 144, 25, 10);
     ASSERT_TRUE(enc.Ok());
