@@ -154,6 +154,7 @@ bool vcast_record_t::Close() {
     // Both tracks end together, after the last picture and the last voice.
     std::int64_t end = std::max(pacer.TimeOf(pacer.Next()), (mix.End() * 1000 + rate - 1) / rate);
     end = std::max(end, pacer.PicturesEnd());
+    end = std::max<std::int64_t>(end, 1);  // at least one frame, so both tracks exist
     VideoUntil(end);
     const std::int64_t samples = MsToSamples(pacer.TimeOf(pacer.Next()));
     AudioUntil(samples);

@@ -29,6 +29,9 @@ struct Screen {
         auto* self = static_cast<Screen*>(context);
         std::uint32_t counter = kUnreadable;
         if (!vcast_pattern::ReadCounter(picture, counter)) counter = kUnreadable;
+        // Windows draw it as ARGB: a transparent pixel would not show.
+        for (std::uint32_t px : picture.argb)
+            if (px >> 24 != 0xFF) counter = kUnreadable;
         std::lock_guard<std::mutex> g(self->lock);
         self->counters.push_back(counter);
         self->stamps.push_back(picture.stamp);

@@ -341,6 +341,12 @@ TEST_F(Recording, RefusesBadValuesAndPathsItCannotCreate) {
     EXPECT_FALSE(fs::exists(ok)) << "nothing created for refused values";
     EXPECT_EQ(VCAST_RecordOpen("/nonexistent-folder/x/record.mp4", 320, 240, 10, 1, 16, 22050, 1),
               nullptr);
+    // Opened and closed with nothing pushed: still a whole file.
+    vcast_record_t* empty = VCAST_RecordOpen(ok.c_str(), 64, 48, 10, 2, 16, 48000, 2);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(VCAST_RecordClose(empty), 1);
+    EXPECT_EQ(VCAST_RecordClose(empty), 0) << "closed once";
+    EXPECT_EQ(Probe(ok).size(), 2u);
 }
 
 TEST_F(Recording, HostilePushesAndACloseFromAnotherThread) {
