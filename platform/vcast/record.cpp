@@ -200,6 +200,8 @@ int VCAST_push_video(vcast_record_t* handle, const MediaFrame* frame, const unsi
     if (!frame || !data || length == 0 || length > kMaxVideoBytes) return 0;
     if (frame->f0 != media_frame::kCodecH264 || frame->f4 > 1 || frame->f2 != 0) return 0;
     if (frame->f1 != media_frame::kKeyFrame && frame->f1 != media_frame::kDeltaFrame) return 0;
+    if (frame->clock != media_frame::kClockLocal && frame->clock != media_frame::kClockSender)
+        return 0;
     auto record = Records().Find(handle);
     if (!record) return 0;
     std::lock_guard<std::mutex> g(record->lock);
