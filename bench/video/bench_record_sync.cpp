@@ -26,11 +26,14 @@ constexpr int kFps = 25;
 constexpr int kRate = 22050;
 
 bool Record(const std::string& path) {
-    vcast_record_t* record = VCAST_RecordOpen(path.c_str(), 320, 240, kFps, 1, 16, kRate, 1);
-    if (!record) return false;
+    // The sources exist before the recording opens, so the first push lands
+    // at its start: what remains is the recorder's own offset plus the
+    // phase of its frame grid (a picture waits for the next output frame).
     CPatternEncoder video(320, 240, kFps, 2 * kFps);
     CAdtsEncoder voice(kRate, 1);
     if (!video.Ok() || !voice.Ok()) return false;
+    vcast_record_t* record = VCAST_RecordOpen(path.c_str(), 320, 240, kFps, 1, 16, kRate, 1);
+    if (!record) return false;
     const std::uint32_t base = 123456;
     std::vector<std::int16_t> pcm(1024);
     std::int64_t fed = 0;  // samples given to the voice encoder

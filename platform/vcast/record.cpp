@@ -77,7 +77,7 @@ CHandleRegistry<vcast_record_t>& Records() {
 
 void vcast_record_t::VideoUntil(std::int64_t ms) {
     while (pacer.Due(ms)) {
-        writer.WriteVideo(*shown, pacer.Next());
+        writer.WriteVideo(*shown, pacer.NextTime());
         pacer.Wrote();
     }
 }
@@ -152,11 +152,11 @@ bool vcast_record_t::PushAudio(const MediaFrame& frame, const unsigned char* dat
 
 bool vcast_record_t::Close() {
     // Both tracks end together, after the last picture and the last voice.
-    std::int64_t end = std::max(pacer.TimeOf(pacer.Next()), (mix.End() * 1000 + rate - 1) / rate);
+    std::int64_t end = std::max(pacer.NextTime(), (mix.End() * 1000 + rate - 1) / rate);
     end = std::max(end, pacer.PicturesEnd());
     end = std::max<std::int64_t>(end, 1);  // at least one frame, so both tracks exist
     VideoUntil(end);
-    const std::int64_t samples = MsToSamples(pacer.TimeOf(pacer.Next()));
+    const std::int64_t samples = MsToSamples(pacer.NextTime());
     AudioUntil(samples);
     if (samples > mix.Taken()) {
         const auto rest = static_cast<std::size_t>(samples - mix.Taken());

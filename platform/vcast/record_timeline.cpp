@@ -23,7 +23,17 @@ bool CRecordTimeline::ToFileMs(std::uint8_t clock, std::uint32_t stamp, std::uin
     return true;
 }
 
-bool CFramePacer::Admits(std::int64_t ms) const {
-    if (ms <= lastPicture_) return false;
-    return next_ == 0 || ms > TimeOf(next_ - 1);
+void CFramePacer::Picture(std::int64_t ms) {
+    if (lastPicture_ < 0) {
+        base_ = ms;
+        baseFrame_ = next_;
+    } else {
+        lastSpan_ = ms - lastPicture_;
+    }
+    lastPicture_ = ms;
+}
+
+std::int64_t CFramePacer::PicturesEnd() const {
+    if (lastPicture_ < 0) return -1;
+    return lastPicture_ + (lastSpan_ > 0 ? lastSpan_ : FrameMs());
 }

@@ -34,38 +34,42 @@ private:
     Tie ties_[2];
 };
 
-// The video track at a fixed rate: output frame n stands at n·1000/fps ms and
-// shows the newest picture stamped at or before it. Pictures must come in
-// order; one older than what was written already is dropped, not reordered.
+// The video track at a fixed rate: each output frame shows the newest
+// picture stamped at or before its time. The frames' grid starts at the
+// file's start and is moved once, to the first picture, so a source at the
+// record rate lands on the grid instead of up to a frame late (frames before
+// the first picture are black). Pictures must come in order; one older than
+// what was written already is dropped, not reordered.
 class CFramePacer {
 public:
     explicit CFramePacer(int fps) : fps_(fps) {}
 
-    std::int64_t TimeOf(std::int64_t frame) const { return frame * 1000 / fps_; }
-    // The next output frame to write.
-    std::int64_t Next() const { return next_; }
+    // The file time (ms) of the next output frame to write.
+    std::int64_t NextTime() const { return base_ + (next_ - baseFrame_) * 1000 / fps_; }
     // Whether a picture at `ms` can still be shown (newer than the last
     // picture and than every frame written).
-    bool Admits(std::int64_t ms) const;
-    // The picture at `ms` becomes the one shown from now on.
-    void Picture(std::int64_t ms) {
-        if (lastPicture_ >= 0) lastSpan_ = ms - lastPicture_;
-        lastPicture_ = ms;
+    bool Admits(std::int64_t ms) const { return ms > lastPicture_ && ms > lastWritten_; }
+    // The picture at `ms` becomes the one shown from the next frame on
+    // (write the frames Due before it first).
+    void Picture(std::int64_t ms);
+    // Whether the next frame stands before `ms`; the caller writes it at
+    // NextTime() and calls Wrote.
+    bool Due(std::int64_t ms) const { return NextTime() < ms; }
+    void Wrote() {
+        lastWritten_ = NextTime();
+        ++next_;
     }
     // Where the pushed video ends: the last picture lasts as long as the one
     // before it did (one output frame when it is the only one); -1 without any.
-    std::int64_t PicturesEnd() const {
-        if (lastPicture_ < 0) return -1;
-        return lastPicture_ + (lastSpan_ > 0 ? lastSpan_ : TimeOf(1) > 0 ? TimeOf(1) : 1);
-    }
-    // Frames due before `ms` (each shows the current picture); the caller
-    // writes them and calls Wrote.
-    bool Due(std::int64_t ms) const { return TimeOf(next_) < ms; }
-    void Wrote() { ++next_; }
+    std::int64_t PicturesEnd() const;
+    std::int64_t FrameMs() const { return (1000 + fps_ - 1) / fps_; }
 
 private:
     int fps_;
-    std::int64_t next_ = 0;
+    std::int64_t next_ = 0;       // frames written
+    std::int64_t base_ = 0;       // the grid: frame baseFrame_ stands at base_
+    std::int64_t baseFrame_ = 0;
+    std::int64_t lastWritten_ = -1;
     std::int64_t lastPicture_ = -1;
     std::int64_t lastSpan_ = 0;
 };

@@ -47,7 +47,10 @@ bool CRecordWriter::Open(const std::string& path, int width, int height, int fps
     video_ = avcodec_alloc_context3(h264);
     video_->width = width;
     video_->height = height;
-    video_->time_base = AVRational{1, fps};
+    // Millisecond stamps: the frames keep a fixed rate, but the grid's phase
+    // follows the first picture.
+    video_->time_base = AVRational{1, 1000};
+    frameMs_ = (1000 + fps - 1) / fps;
     video_->framerate = AVRational{fps, 1};
     video_->pix_fmt = AV_PIX_FMT_YUV420P;
     video_->gop_size = fps * 2;
@@ -122,18 +125,18 @@ bool CRecordWriter::Drain(AVCodecContext* codec, AVStream* stream) {
         if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
         if (rc < 0) return false;
         // Every picture lasts one frame; without it the file ends a frame early.
-        if (codec == video_ && packet_->duration <= 0) packet_->duration = 1;
+        if (codec == video_ && packet_->duration <= 0) packet_->duration = frameMs_;
         av_packet_rescale_ts(packet_, codec->time_base, stream->time_base);
         packet_->stream_index = stream->index;
         if (av_interleaved_write_frame(format_, packet_) < 0) return false;
     }
 }
 
-bool CRecordWriter::WriteVideo(const AVFrame& picture, std::int64_t index) {
+bool CRecordWriter::WriteVideo(const AVFrame& picture, std::int64_t ms) {
     if (!headerWritten_ || failed_) return false;
     AVFrame* f = av_frame_clone(&picture);  // the encoder may keep a reference
     if (!f) return false;
-    f->pts = index;
+    f->pts = ms;
     f->pict_type = AV_PICTURE_TYPE_NONE;
     const bool ok = avcodec_send_frame(video_, f) >= 0 && Drain(video_, videoStream_);
     av_frame_free(&f);

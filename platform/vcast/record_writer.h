@@ -23,8 +23,8 @@ public:
               int channels);
     // A black picture of the record size to draw into.
     AVFrame* NewPicture() const;
-    // Output frame `index` (at index/fps seconds) shows `picture`.
-    bool WriteVideo(const AVFrame& picture, std::int64_t index);
+    // The next output frame, at `ms` of the file, shows `picture`.
+    bool WriteVideo(const AVFrame& picture, std::int64_t ms);
     // Interleaved 16-bit samples: AudioFrameSize() frames, fewer only last.
     bool WriteAudio(const std::int16_t* pcm, int frames);
     int AudioFrameSize() const { return audioFrameSize_; }
@@ -45,6 +45,7 @@ private:
     std::int64_t audioPts_ = 0;
     int audioFrameSize_ = 1024;
     int channels_ = 1;
+    int frameMs_ = 100;
     bool headerWritten_ = false;
     bool failed_ = false;
 };

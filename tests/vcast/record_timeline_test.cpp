@@ -51,31 +51,37 @@ TEST(RecordTimeline, WrapsAndLeaps) {
 }
 
 TEST(FramePacer, EachFrameShowsTheNewestPictureAtOrBeforeIt) {
-    CFramePacer p(10);  // frames at 0, 100, 200 …
-    EXPECT_TRUE(p.Admits(0));
-    p.Picture(0);
-    EXPECT_FALSE(p.Due(0));
-    EXPECT_FALSE(p.Admits(0)) << "not newer than the last picture";
-    EXPECT_TRUE(p.Admits(30));
-    // A picture at 250: frames 0, 100 and 200 still show the one before it.
+    CFramePacer p(10);  // a frame every 100 ms
+    EXPECT_EQ(p.PicturesEnd(), -1);
+    // Black frames at 0 and 100 before the first picture at 130.
+    ASSERT_TRUE(p.Admits(130));
     int written = 0;
-    while (p.Due(250)) p.Wrote(), ++written;
+    while (p.Due(130)) p.Wrote(), ++written;
+    EXPECT_EQ(written, 2);
+    p.Picture(130);
+    EXPECT_EQ(p.NextTime(), 130) << "the grid moves to the first picture";
+    EXPECT_EQ(p.PicturesEnd(), 230) << "a lone picture lasts one frame";
+    EXPECT_FALSE(p.Admits(130)) << "not newer than the last picture";
+    // A picture at 380: frames 130, 230 and 330 still show the one before it.
+    written = 0;
+    while (p.Due(380)) p.Wrote(), ++written;
     EXPECT_EQ(written, 3);
-    EXPECT_EQ(p.Next(), 3);
-    p.Picture(250);
-    EXPECT_FALSE(p.Admits(240)) << "reordered behind the last picture: dropped";
-    while (p.Due(400)) p.Wrote();
-    EXPECT_EQ(p.Next(), 4) << "frame 300 written, 400 not yet";
-    EXPECT_FALSE(p.Admits(300)) << "frame 300 was written without it";
-    EXPECT_TRUE(p.Admits(301));
-    EXPECT_EQ(p.PicturesEnd(), 500) << "the last picture lasts as long as the one before";
-    CFramePacer one(10);
-    EXPECT_EQ(one.PicturesEnd(), -1);
-    one.Picture(70);
-    EXPECT_EQ(one.PicturesEnd(), 170) << "a lone picture lasts one frame";
+    p.Picture(380);
+    EXPECT_FALSE(p.Admits(370)) << "reordered behind the last picture: dropped";
+    while (p.Due(500)) p.Wrote();
+    EXPECT_EQ(p.NextTime(), 530) << "frame 430 written";
+    EXPECT_FALSE(p.Admits(430)) << "frame 430 was written without it";
+    EXPECT_TRUE(p.Admits(431));
+    p.Picture(480);
+    EXPECT_EQ(p.PicturesEnd(), 580) << "the last picture lasts as long as the one before";
+    EXPECT_TRUE(p.Due(580));
+    p.Wrote();
+    EXPECT_FALSE(p.Due(580)) << "the grid moved only once";
+
     CFramePacer odd(30);
-    EXPECT_EQ(odd.TimeOf(1), 33);
-    EXPECT_EQ(odd.TimeOf(30), 1000) << "no drift over a second";
+    odd.Picture(7);
+    for (int i = 0; i < 30; ++i) odd.Wrote();
+    EXPECT_EQ(odd.NextTime(), 1007) << "no drift over a second at 30 fps";
 }
 
 TEST(AudioMix, VoicesSumWithClippingAndWrittenPartsAreNotRewritten) {
