@@ -48,7 +48,7 @@ struct vcast_record_t {
     bool PushAudio(const MediaFrame& frame, const unsigned char* data, std::uint32_t length);
     bool Close();
 
-    // Writes video frames due before `ms`, then audio up to `samples`.
+    // Write the video frames that stand before `ms`; the audio before sample `samples`.
     void VideoUntil(std::int64_t ms);
     void AudioUntil(std::int64_t samples);
     void CatchUpWithRealTime();
