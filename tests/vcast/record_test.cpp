@@ -202,7 +202,7 @@ std::vector<std::uint32_t> Counters(const std::vector<VcastPicture>& pictures) {
 class Recording : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!fs::exists(kProbe)) GTEST_SKIP() << "ffprobe missing at " << kProbe << ": install ffmpeg";
+        ASSERT_TRUE(fs::exists(kProbe)) << "ffprobe missing at " << kProbe << ": install ffmpeg (scripts/setup)";
     }
 };
 
