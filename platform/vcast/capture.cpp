@@ -36,7 +36,6 @@ void DrawGrid(VcastPicture& p) {
 namespace {
 constexpr std::size_t kMaxLyricBytes = 256;
 constexpr std::size_t kMaxFaceBytes = 128;
-constexpr std::uint32_t kBlack = 0xFF000000u;
 
 std::string Capped(const char* s, std::size_t cap) {
     if (!s) return {};
@@ -126,11 +125,9 @@ void vcast_capture_t::Tick(std::uint32_t ms) {
 
     VcastPicture canvas;
     const auto mainPicture = main->Latest(mode.width, mode.height, ms);
-    if (!mainPicture || !fitMain_.Fit(*mainPicture, canvas, mode.width, mode.height)) {
-        canvas.width = mode.width;
-        canvas.height = mode.height;
-        canvas.argb.assign(static_cast<std::size_t>(mode.width) * mode.height, kBlack);
-    }
+    // Until the main source has its first picture nothing is shown or sent:
+    // black frames would only cost bandwidth.
+    if (!mainPicture || !fitMain_.Fit(*mainPicture, canvas, mode.width, mode.height)) return;
     canvas.stamp = ms;
     if (inset) {
         const int iw = std::max(2, (mode.width / 4) & ~1), ih = std::max(2, (mode.height / 4) & ~1);
