@@ -14,6 +14,10 @@
 
 struct AVFormatContext;
 struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+class CMovieSound;
+struct SwrContext;
 
 class CMovieSource : public ICaptureSource {
 public:
@@ -23,6 +27,9 @@ public:
 
     std::shared_ptr<const VcastPicture> Latest(int width, int height, std::uint32_t ms) override;
     bool Running() const override { return running_; }
+    bool HasSound() const { return audioStream_ >= 0; }
+    // Seconds of sound handed to the sound server so far.
+    double SoundSeconds() const;
 
     int TotalSeconds() const { return total_; }  // 0 unknown
     int CurrentSeconds() const;
@@ -38,9 +45,15 @@ private:
     // Waits until the position reaches `t`; false when stopped or a seek came.
     bool WaitFor(double t);
     void ApplySeek(AVCodecContext* dec, double target);
+    // The sound's side: a decoder, a resampler and the player, or nothing.
+    struct Sound;
+    std::unique_ptr<Sound> OpenSound();
+    void DecodeSound(const AVPacket* packet, double skipUntil);
+    bool ClockNow(double& position, bool& paused);
 
     AVFormatContext* input_ = nullptr;
     int stream_ = -1;
+    int audioStream_ = -1;
     int total_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{true};
@@ -53,5 +66,6 @@ private:
     bool clockSet_ = false;  // set by the first frame after the start or a seek
     bool paused_ = false;
     double seekTo_ = -1;     // pending seek, seconds
+    std::unique_ptr<Sound> sound_;  // made before the thread starts, freed after it ends
     std::thread thread_;
 };
