@@ -18,8 +18,10 @@ extern "C" {
 namespace {
 // Pacing sleeps at most this long between looks at stop, pause and seek.
 constexpr double kStepSeconds = 0.01;
-// A sound frame larger than this is damage, not sound.
+// A sound frame larger than this (before or after resampling) is damage, not sound.
 constexpr int kMaxSoundFrameSamples = 1 << 20;
+constexpr int kMinSoundRate = 1000;
+constexpr int kMaxSoundRate = 768000;
 // Movies longer than a day report an unknown length.
 constexpr std::int64_t kMaxTotalSeconds = 24 * 3600;
 }  // namespace
@@ -95,7 +97,7 @@ std::unique_ptr<CMovieSource::Sound> CMovieSource::OpenSound() {
         av_channel_layout_default(&dec->ch_layout, channels);
     }
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;  // the call takes no const
-    if (dec->sample_rate <= 0 ||
+    if (dec->sample_rate < kMinSoundRate || dec->sample_rate > kMaxSoundRate ||
         swr_alloc_set_opts2(&sound->resampler, &stereo, AV_SAMPLE_FMT_S16, CMovieSound::kRate,
                             &dec->ch_layout, dec->sample_fmt, dec->sample_rate, 0, nullptr) < 0 ||
         swr_init(sound->resampler) < 0) {
@@ -128,7 +130,7 @@ void CMovieSource::DecodeSound(const AVPacket* packet, double skipUntil) {
         const double t = pts == AV_NOPTS_VALUE ? 0 : pts * s.timeBase;
         if (t + 0.1 >= skipUntil && s.frame->nb_samples > 0 && s.frame->nb_samples <= kMaxSoundFrameSamples) {
             const int room = swr_get_out_samples(s.resampler, s.frame->nb_samples);
-            if (room > 0) {
+            if (room > 0 && room <= kMaxSoundFrameSamples) {
                 std::vector<std::int16_t> pcm(static_cast<std::size_t>(room) * CMovieSound::kChannels);
                 auto* outPtr = reinterpret_cast<uint8_t*>(pcm.data());
                 const int n = swr_convert(s.resampler, &outPtr, room,

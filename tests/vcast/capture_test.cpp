@@ -268,29 +268,6 @@ TEST(CaptureSources, StoppingTheCameraStopsCaptureAndFrames) {
     VCAST_CaptureRelease(c);
 }
 
-TEST(CaptureSources, ThePictureCallbackSeesComposedPicturesAndTheGridStaysOffThem) {
-    CCaptureRecorder recorder;
-    vcast_capture_t* c = StartPattern(recorder);
-    ASSERT_NE(c, nullptr);
-    VCAST_SetGridEnabled(c, 1);
-    VCAST_CaptureSetPictureCallback(c, &CCaptureRecorder::OnPicture, &recorder);
-    const VcastPicture picture = recorder.WaitPicture([](const VcastPicture&) { return true; }, 5s);
-    VCAST_CaptureSetPictureCallback(c, nullptr, nullptr);
-    VCAST_CaptureRelease(c);
-    ASSERT_EQ(picture.width, 320);
-    ASSERT_EQ(picture.height, 240);
-    std::uint32_t counter = 0;
-    EXPECT_TRUE(vcast_pattern::ReadCounter(picture, counter));
-    // The pattern's bars each lack a colour channel; a grid line would have
-    // lifted every channel of column width/3 to half way or more.
-    bool darkChannel = false;
-    for (int y = 40; y < 200; ++y) {
-        const std::uint32_t p = picture.argb[static_cast<std::size_t>(y) * 320 + 320 / 3];
-        if (((p >> 16) & 255) < 0x40 || ((p >> 8) & 255) < 0x40 || (p & 255) < 0x40) darkChannel = true;
-    }
-    EXPECT_TRUE(darkChannel);
-}
-
 TEST(CaptureSources, ThePreviewWindowGetsTheNewestPictureWithTheGridWhenAsked) {
     CPreviewWindow window;
     CCaptureRecorder recorder;
