@@ -189,8 +189,9 @@ TEST(CaptureEncoding, ARefusedFrameMakesTheNextDeliveredFrameAKeyframe) {
             counters.push_back(counter);
         }
         EXPECT_EQ(counters[11], counters[10] + 1);  // the first forced keyframe needs no wait
-        if (frames[13].frame.stamp - frames[11].frame.stamp < 400)
+        if (frames[13].frame.stamp - frames[11].frame.stamp < 400) {
             EXPECT_GT(counters[14], counters[13] + 1);
+        }
     }
 
     // What the network took decodes cleanly, in order, with the gaps where
@@ -202,7 +203,9 @@ TEST(CaptureEncoding, ARefusedFrameMakesTheNextDeliveredFrameAKeyframe) {
         if (!frames[i].taken) continue;
         std::uint32_t counter = 0;
         ASSERT_TRUE(Counter(decoder, frames[i], counter)) << "frame " << i;
-        if (!first) EXPECT_GT(counter, last);
+        if (!first) {
+            EXPECT_GT(counter, last);
+        }
         last = counter;
         first = false;
     }
