@@ -32,7 +32,9 @@ protected:
     void SetUp() override {
         ASSERT_EQ(std::system("command -v Xvfb >/dev/null && command -v xsetroot >/dev/null"), 0)
             << "Xvfb and xsetroot are needed (scripts/setup installs them)";
-        for (int n = 90; n < 190 && display_.empty(); ++n) {
+        // Numbers spread by pid, so parallel tests of other folders rarely meet.
+        const int base = 100 + static_cast<int>(getpid() % 400);
+        for (int n = base; n < base + 50 && display_.empty(); ++n) {
             const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
             const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
             if (access(lock.c_str(), F_OK) == 0 || access(socket.c_str(), F_OK) == 0) continue;
@@ -40,7 +42,15 @@ protected:
             const char* argv[] = {"Xvfb", name.c_str(), "-screen", "0", "320x240x24", "-nolisten", "tcp", "-noreset", nullptr};
             ASSERT_EQ(posix_spawnp(&pid_, "Xvfb", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
             for (int i = 0; i < 100 && access(socket.c_str(), F_OK) != 0; ++i) std::this_thread::sleep_for(50ms);
-            if (access(socket.c_str(), F_OK) == 0) display_ = name;
+            std::this_thread::sleep_for(100ms);
+            // Ours only if it still runs: another server may have taken the number first.
+            if (waitpid(pid_, nullptr, WNOHANG) == 0 && access(socket.c_str(), F_OK) == 0) {
+                display_ = name;
+            } else {
+                kill(pid_, SIGTERM);
+                waitpid(pid_, nullptr, 0);
+                pid_ = -1;
+            }
         }
         ASSERT_FALSE(display_.empty()) << "no Xvfb display came up";
         const char* old = std::getenv("DISPLAY");
