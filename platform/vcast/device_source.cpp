@@ -11,6 +11,9 @@ extern "C" {
 #include "platform/vcast/picture_fit.h"
 
 namespace {
+// How often a non-blocking device is asked again when it had nothing.
+constexpr unsigned kPollMicroseconds = 5000;
+
 AVDictionary* ToDictionary(const CDeviceSource::Options& options) {
     AVDictionary* d = nullptr;
     for (const auto& [k, v] : options) av_dict_set(&d, k.c_str(), v.c_str(), 0);
@@ -28,6 +31,8 @@ AVFormatContext* OpenInput(const char* format, const std::string& url,
     AVFormatContext* ctx = avformat_alloc_context();
     if (!ctx) return nullptr;
     ctx->interrupt_callback = interrupt;
+    // A camera that stops delivering must not hold its reader (and a release) forever.
+    ctx->flags |= AVFMT_FLAG_NONBLOCK;
     AVDictionary* dict = ToDictionary(options);
     const int rc = avformat_open_input(&ctx, url.c_str(), input, &dict);
     av_dict_free(&dict);
@@ -113,7 +118,7 @@ void CDeviceSource::Read() {
     while (!stop_ && packet && frame) {
         const int rc = av_read_frame(input_, packet);
         if (rc == AVERROR(EAGAIN)) {
-            av_usleep(2000);
+            av_usleep(kPollMicroseconds);
             continue;
         }
         if (rc < 0) {

@@ -152,3 +152,20 @@ TEST(ScreenRect, RectanglesAreClampedEvenAndAtLeastSixteen) {
     EXPECT_TRUE(eq(Clamp({0, 0, 0, 0}, 801, 601), {0, 0, 800, 600}));
     EXPECT_TRUE(eq(Clamp({0, 0, 0, 0}, 100000, 100000), {0, 0, 4096, 4096}));
 }
+
+TEST(ScreenRect, NoDisplayMeansNoScreenSource) {
+    const char* old = std::getenv("DISPLAY");
+    const std::string saved = old ? old : "";
+    vcast_capture_t* c = VCAST_CaptureInit(0, 320, 240, 10, nullptr, nullptr);
+    ASSERT_NE(c, nullptr);
+    unsetenv("DISPLAY");
+    EXPECT_EQ(VCAST_CaptureChildStart(c, 1), 0);
+    setenv("DISPLAY", ":4999", 1);  // no server there
+    EXPECT_EQ(VCAST_CaptureChildStart(c, 1), 0);
+    VCAST_SetScreen(c, 12345, VcastRect{0, 0, 100, 100});
+    EXPECT_EQ(VCAST_CaptureChildStart(c, 1), 0);
+    EXPECT_EQ(VCAST_IsCapture(c), 0);
+    VCAST_CaptureRelease(c);
+    if (old) setenv("DISPLAY", saved.c_str(), 1);
+    else unsetenv("DISPLAY");
+}
