@@ -183,10 +183,7 @@ void CRoomHandler::OnPacket(const SessionPtr& s, std::uint8_t channel, std::uint
         case cmd::Mix_Login_Req: return MixLogin(s, body, n);
         case cmd::Mix_Logout_Req: return MixLogout(s, body, n);
         case cmd::Mix_Audio_Data: return Voice(s, body, n);
-        case cmd::Video_Data:
-            // Video is not relayed by this server yet; one answer per frame
-            // would only double the traffic.
-            return;
+        case cmd::Video_Data: return Video(s, body, n);
         default:
             Refuse(s, channel, command, body, n, room_error::unsupported, kTextUnsupported);
             return;
@@ -405,6 +402,7 @@ void CRoomHandler::ControlLogout(const SessionPtr& s, const unsigned char* body,
 void CRoomHandler::DropBinding(Index& index, Binding Session::*which, Session& st) {
     Binding& b = st.*which;
     if (!b.live()) return;
+    if (which == &Session::video) VideoLoginGone(b);
     if (auto i = index.find(b.user); i != index.end() && i->second == st.s->id()) index.erase(i);
     b = {};
 }

@@ -39,6 +39,7 @@
 #include "server/database.h"
 #include "server/rate_limit.h"
 #include "server/relay_session.h"
+#include "server/video_cache.h"
 
 namespace server {
 
@@ -153,6 +154,19 @@ public:
         std::uint64_t backlog = 0;   // skipped for a listener that has not drained
     };
     VoiceCounts VoiceCounters();
+
+    // The video relay (room_video.cpp): what it passed on and what it
+    // dropped, by why.
+    struct VideoCounts {
+        std::uint64_t relayed = 0;    // pieces passed on live (once per viewer)
+        std::uint64_t notAnchor = 0;  // from no video login, or not the anchor's
+        std::uint64_t badFrames = 0;  // a header word or size no frame can have
+        std::uint64_t held = 0;       // pieces not sent to a viewer that fell behind
+        std::uint64_t caughtUp = 0;   // cached pieces sent to viewers at their login
+    };
+    VideoCounts VideoCounters();
+    // Bytes of the room's anchor's video kept for newcomers (tests, admin).
+    std::size_t VideoCacheBytes(std::uint32_t room);
     // A free turn ends after this long without voice: there is no request
     // that closes one.
     static constexpr std::uint32_t kFreeTurnSilenceMs = 3000;
@@ -187,6 +201,10 @@ private:
         Binding video;  // av sessions
         Binding mix;    // av sessions
         std::uint32_t refusedInRow = 0;
+        // Video sessions: which of the anchor's frames still go to this
+        // viewer; whether a dropped frame of its own was logged yet.
+        CViewerGate videoGate;
+        bool videoDropLogged = false;
         // Chat sessions: when the login's token expires, and the key that
         // binds this login's media logins to it.
         std::int64_t tokenExpiry = 0;
@@ -235,6 +253,15 @@ private:
     // One voice packet (Mix_Audio_Data) of a member holding a microphone,
     // checked and passed on to the room's other media logins.
     void Voice(const SessionPtr& s, const unsigned char* body, std::size_t n);
+    // One piece of video (Video_Data) of the room's anchor, checked and
+    // passed on to the room's other video logins (room_video.cpp).
+    void Video(const SessionPtr& s, const unsigned char* body, std::size_t n);
+    // Under lock_: a new video login is sent the room's cached video; a new
+    // anchor, or the anchor's video login gone, clears it and makes every
+    // viewer wait for a keyframe.
+    void VideoWelcome(Session& st);
+    void VideoAnchorChanged(std::uint32_t room);
+    void VideoLoginGone(const Binding& b);
     // Whether the role holds the power in general, or over users of
     // `targetRole` (that role's rule first, else the general one), by the
     // database's rules as they are now.
@@ -330,6 +357,8 @@ private:
     void StartTurn(std::uint32_t room, MicState& m, std::int64_t now);
     std::map<std::uint32_t, MicState> mic_;  // room -> microphones
     VoiceCounts voice_;
+    std::map<std::uint32_t, CVideoCache> videoCache_;  // room -> its anchor's video
+    VideoCounts video_;
     // The earliest token expiry among live chat logins (or earlier).
     std::int64_t nextExpiry_ = INT64_MAX;
     std::atomic<std::uint64_t> ended_{0};

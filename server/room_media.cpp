@@ -13,14 +13,19 @@ void CRoomHandler::VideoLogin(const SessionPtr& s, const unsigned char* body, st
     msg::Video_Login_Resp resp;
     resp.room_id = req.room_id;
     std::string why;
-    bool ok;
     {
         std::lock_guard<std::mutex> g(lock_);
-        ok = MediaLogin(s, videoOf_, &Session::video, req.user_id, req.room_id, req.media_key, why);
+        if (MediaLogin(s, videoOf_, &Session::video, req.user_id, req.room_id, req.media_key,
+                       why)) {
+            // Under the lock: no live frame slips between the answer and the
+            // catch-up, which starts at the room's last keyframe.
+            SendMsg(s, kRoomVideoChannel, resp.id, resp);
+            if (auto it = sessions_.find(s->id()); it != sessions_.end()) VideoWelcome(it->second);
+            return;
+        }
     }
-    if (!ok) resp.message = why, resp.code = req.user_id && req.room_id
-                                                 ? room_error::not_logged_in
-                                                 : room_error::bad_request;
+    resp.message = why, resp.code = req.user_id && req.room_id ? room_error::not_logged_in
+                                                               : room_error::bad_request;
     SendMsg(s, kRoomVideoChannel, resp.id, resp);
 }
 

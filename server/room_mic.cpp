@@ -370,6 +370,7 @@ void CRoomHandler::SendAnchor(std::uint32_t room) {
     msg::Control_Anchor_Notify note;
     if (const std::uint32_t a = mic_[room].anchor) note.anchor.user_id = a;
     ToAll(room, note);
+    VideoAnchorChanged(room);
 }
 
 void CRoomHandler::MicWelcome(const SessionPtr& s, std::uint32_t room, std::uint8_t mode) {
