@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cmath>
+#include <string>
 
 #include "platform/dui/inputs.h"
 #include "ui/live_setting_dlg.h"
@@ -10,18 +11,21 @@
 namespace {
 
 // Sliders and the field each one sets (floats are the slider / 10).
+// Their ranges are the record's own, so nothing the user can set is
+// clamped away.
 struct SliderField {
     const char* slider;
     std::uint32_t EffectRecord::*number;
     float EffectRecord::*tenth;
+    int max;
 };
 constexpr SliderField kSliders[] = {
-    {"slider_Brightness", nullptr, &EffectRecord::brightness},
-    {"slider_Contrast", nullptr, &EffectRecord::contrast},
-    {"slider_Stretch", &EffectRecord::stretch, nullptr},
-    {"slider_Whitebalace", &EffectRecord::whiteBalance, nullptr},
-    {"slider_y_pos", &EffectRecord::textY, nullptr},
-    {"slider_speed", &EffectRecord::textSpeed, nullptr},
+    {"slider_Brightness", nullptr, &EffectRecord::brightness, effect_range::kBrightnessMax},
+    {"slider_Contrast", nullptr, &EffectRecord::contrast, effect_range::kContrastMax},
+    {"slider_Stretch", &EffectRecord::stretch, nullptr, effect_range::kStretchMax},
+    {"slider_Whitebalace", &EffectRecord::whiteBalance, nullptr, effect_range::kWhiteBalanceMax},
+    {"slider_y_pos", &EffectRecord::textY, nullptr, effect_range::kTextYMax},
+    {"slider_speed", &EffectRecord::textSpeed, nullptr, effect_range::kTextSpeedMax},
 };
 
 struct CheckField {
@@ -58,6 +62,8 @@ void CLiveSettingDlg::ShowEffect() {
     for (const SliderField& f : kSliders) {
         auto* s = FindControl<CSliderUI>(f.slider);
         if (!s) continue;
+        s->SetAttribute("min", "0");
+        s->SetAttribute("max", std::to_string(f.max));
         s->SetValue(f.tenth ? static_cast<int>(std::lround(effect_.*f.tenth * 10.0f))
                             : static_cast<int>(effect_.*f.number));
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -158,6 +159,21 @@ TEST(AvScreenRect, FollowsAnotherProgramsWindowOnX11) {
     xcb_disconnect(c);
 }
 #endif
+
+TEST(AvScreenRect, FollowerLooksByItselfEvery200Ms) {
+    QWidget target;
+    target.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+    target.setGeometry(200, 200, 120, 80);
+    target.show();
+    QCursor::setPos(250, 240);
+    if (QCursor::pos() != QPoint(250, 240)) GTEST_SKIP() << "this platform cannot place the cursor";
+    Owner owner;
+    CAvScreenRect picker(CAvScreenRect::Mode::kFollow, &owner);
+    ASSERT_TRUE(picker.Create());
+    EXPECT_EQ(CAvScreenRect::kFollowTimer, 513u);
+    ASSERT_TRUE(uitest::Pump([&] { return !owner.windows.empty(); }, 2000));
+    EXPECT_EQ(owner.windows[0].id, static_cast<std::uintptr_t>(target.winId()));
+}
 
 TEST(AvScreenRect, RectanglesAreFitForCapture) {
     const QRect screen(0, 0, 1920, 1080);
