@@ -48,8 +48,11 @@ JUKEBOX_HANDLE JUKEBOX_InitPlay(JukeboxLyricCallback callback, void* context) {
         log_err("jukebox: the player needs the QApplication's thread");
         return nullptr;
     }
+    wavedev::Options devices = jukebox::Devices();
+    // Its own folder: the voice path may write a file of the same rate.
+    if (!devices.outputDir.empty()) devices.outputDir += "/jukebox";
     auto player = std::make_unique<jukebox_t>();
-    player->window = std::make_unique<jukebox::CJukeboxWindow>(callback, context, jukebox::Devices());
+    player->window = std::make_unique<jukebox::CJukeboxWindow>(callback, context, devices);
     player->window->show();
     return player.release();
 }

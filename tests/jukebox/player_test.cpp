@@ -12,6 +12,7 @@
 #include "platform/jukebox/jukebox.h"
 #include "platform/jukebox/jukebox_devices.h"
 #include "platform/jukebox/jukebox_window.h"
+#include "platform/wavedev/wav_file.h"
 #include "tests/jukebox/songs.h"
 #include "tests/wavedev/signal.h"
 
@@ -214,6 +215,33 @@ TEST_F(PlayerTest, TheThreeCalls) {
         if (w->objectName() == "jukebox") ++left;
     EXPECT_EQ(left, 0);
     SetDevices({});
+}
+
+TEST_F(PlayerTest, ThroughTheCallsASongIsHeardAndItsLyricsSung) {
+    const std::string song = Song("room.mp3", 1.0, "[00:00.20]in the room\n");
+    SetDevices(devices_);
+    Listener listener;
+    JUKEBOX_HANDLE player = JUKEBOX_InitPlay(&Listener::OnLyric, &listener);
+    ASSERT_NE(player, nullptr);
+    CJukeboxWindow* window = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* j = dynamic_cast<CJukeboxWindow*>(w)) window = j;
+    ASSERT_NE(window, nullptr);
+    listener.window = window;
+    window->AddSongs({QString::fromStdString(song)});
+    window->PlayRow(0);
+    ASSERT_TRUE(RunUntil([&] { return window->CurrentRow() == -1; }));
+    JUKEBOX_Realse(player);
+    SetDevices({});
+    ASSERT_EQ(Indexes(listener.lyrics), (std::vector<int>{-1, 0, -1}));
+    EXPECT_EQ(listener.lyrics[1].text, "in the room");
+
+    // The sound went to the player's own folder of the output.
+    wavedev::WavFormat format;
+    std::vector<std::int16_t> samples;
+    std::string error;
+    ASSERT_TRUE(wavedev::ReadWav(out_ / "jukebox/speaker-44100.wav", format, samples, error)) << error;
+    EXPECT_GT(wavetest::Peak(samples.data(), samples.size()), 2000);
 }
 
 }  // namespace
