@@ -129,6 +129,7 @@ void vcast_capture_t::Tick(std::uint32_t ms) {
     // black frames would only cost bandwidth.
     if (!mainPicture || !fitMain_.Fit(*mainPicture, canvas, mode.width, mode.height)) return;
     canvas.stamp = ms;
+    const std::int64_t tick = tick_++;
     if (inset) {
         const int iw = std::max(2, (mode.width / 4) & ~1), ih = std::max(2, (mode.height / 4) & ~1);
         const auto insetPicture = inset->Latest(iw, ih, ms);
@@ -162,7 +163,7 @@ void vcast_capture_t::Tick(std::uint32_t ms) {
         lastForcedMs_ = ms;
     }
     EncodedFrame encoded;
-    if (!encoder_.Encode(canvas, force, encoded)) return;
+    if (!encoder_.Encode(canvas, force, encoded, tick)) return;
     MediaFrame frame;
     frame.f0 = media_frame::kCodecH264;
     frame.f1 = encoded.key ? media_frame::kKeyFrame : media_frame::kDeltaFrame;

@@ -102,6 +102,7 @@ private:
     CH264Encoder encoder_;
     CPictureFit fitMain_, fitInset_;
     VcastPicture inset_;
+    std::int64_t tick_ = 0;  // capture ticks with a picture, the encoder's clock
     bool needKey_ = false;
     bool forcedOnce_ = false;
     std::uint32_t lastForcedMs_ = 0;

@@ -100,7 +100,7 @@ bool CH264Encoder::Open(int width, int height, int fps) {
     return true;
 }
 
-bool CH264Encoder::Encode(const VcastPicture& picture, bool forceKey, EncodedFrame& out) {
+bool CH264Encoder::Encode(const VcastPicture& picture, bool forceKey, EncodedFrame& out, std::int64_t tick) {
     if (!ctx_) return false;
     const VcastPicture* source = &picture;
     if (picture.width != settings_.width || picture.height != settings_.height) {
@@ -111,7 +111,8 @@ bool CH264Encoder::Encode(const VcastPicture& picture, bool forceKey, EncodedFra
     const uint8_t* src[4] = {reinterpret_cast<const uint8_t*>(source->argb.data()), nullptr, nullptr, nullptr};
     const int srcStride[4] = {source->width * 4, 0, 0, 0};
     sws_scale(sws_, src, srcStride, 0, source->height, frame_->data, frame_->linesize);
-    frame_->pts = pts_++;
+    frame_->pts = tick > pts_ ? tick : pts_;
+    pts_ = frame_->pts + 1;
     frame_->pict_type = forceKey ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     if (avcodec_send_frame(ctx_, frame_) < 0) return false;
     const int rc = avcodec_receive_packet(ctx_, packet_);

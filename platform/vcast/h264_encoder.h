@@ -45,8 +45,10 @@ public:
     const H264Settings& Settings() const { return settings_; }
 
     // Encodes one picture (scaled into the encoder's size, aspect kept);
-    // `forceKey` makes it an IDR. False on an error or when nothing came out.
-    bool Encode(const VcastPicture& picture, bool forceKey, EncodedFrame& out);
+    // `forceKey` makes it an IDR. `tick` counts capture ticks (rising), so
+    // the rate control sees the time of pictures left out; -1 = the next.
+    // False on an error or when nothing came out.
+    bool Encode(const VcastPicture& picture, bool forceKey, EncodedFrame& out, std::int64_t tick = -1);
 
 private:
     H264Settings settings_;
