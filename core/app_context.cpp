@@ -22,7 +22,10 @@ void AppContext::Reset() {
         std::unique_lock<std::shared_mutex> s(audioSinkLock_);
         audioSink_ = nullptr;
     }
-    videoSink_ = nullptr;
+    {
+        std::unique_lock<std::shared_mutex> s(videoSinkLock_);
+        videoSink_ = nullptr;
+    }
     unplayedAudio_ = 0;
     unplayedVideo_ = 0;
     speaker_[0] = speaker_[1] = 0;
@@ -96,6 +99,11 @@ void AppContext::SetAudioSink(IAudioPacketSink* s) {
     audioSink_ = s;
 }
 
+void AppContext::SetVideoSink(IVideoFrameSink* s) {
+    std::unique_lock<std::shared_mutex> g(videoSinkLock_);
+    videoSink_ = s;
+}
+
 void AppContext::OnAudioPacket(int kind, std::uint32_t speaker, std::uint32_t stamp,
                                const unsigned char* bytes, std::size_t length) {
     std::shared_lock<std::shared_mutex> g(audioSinkLock_);
@@ -107,8 +115,9 @@ void AppContext::OnAudioPacket(int kind, std::uint32_t speaker, std::uint32_t st
 
 void AppContext::PlayFrame(const VideoFrameHeader& h, const unsigned char* bytes,
                            std::size_t length) {
-    if (IVideoFrameSink* s = videoSink_.load())
-        s->PlayFrame(h, bytes, length);
+    std::shared_lock<std::shared_mutex> g(videoSinkLock_);
+    if (videoSink_)
+        videoSink_->PlayFrame(h, bytes, length);
     else
         ++unplayedVideo_;
 }

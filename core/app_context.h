@@ -70,7 +70,8 @@ public:
     // Registers the audio engine, or none; returns only when no call to the
     // previous one is still running, so that engine may then be destroyed.
     void SetAudioSink(IAudioPacketSink* s);
-    void SetVideoSink(IVideoFrameSink* s) { videoSink_ = s; }
+    // The same for the video sink.
+    void SetVideoSink(IVideoFrameSink* s);
     void OnAudioPacket(int kind, std::uint32_t speaker, std::uint32_t stamp,
                        const unsigned char* bytes, std::size_t length);
     void PlayFrame(const VideoFrameHeader& h, const unsigned char* bytes, std::size_t length);
@@ -93,7 +94,8 @@ private:
     std::atomic<IAVProxy*> avProxy_{nullptr};
     std::shared_mutex audioSinkLock_;  // held shared by each call into the sink
     IAudioPacketSink* audioSink_ = nullptr;
-    std::atomic<IVideoFrameSink*> videoSink_{nullptr};
+    std::shared_mutex videoSinkLock_;  // held shared by each call into the sink
+    IVideoFrameSink* videoSink_ = nullptr;
     std::atomic<std::uint64_t> unplayedAudio_{0};
     std::atomic<std::uint64_t> unplayedVideo_{0};
 

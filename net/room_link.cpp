@@ -54,6 +54,11 @@ std::uint32_t CProxyLink::MediaPending() {
     return av ? av->pending(2) : 0;
 }
 
+std::uint32_t CProxyLink::VideoPending() {
+    IAVProxy* av = AppContext::instance().GetAVProxy();
+    return av ? av->pending(1) : 0;
+}
+
 std::uint32_t CProxyLink::TakeSentBytes() {
     std::uint32_t n = get_send_size("pc_chat");
     if (IAVProxy* av = AppContext::instance().GetAVProxy()) n += av->sent();

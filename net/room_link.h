@@ -24,6 +24,8 @@ public:
     virtual std::uint32_t SignalMs() = 0;
     // Packets still waiting to leave on the media server's channel.
     virtual std::uint32_t MediaPending() { return 0; }
+    // Packets still waiting to leave on the video channel.
+    virtual std::uint32_t VideoPending() { return 0; }
 
     // A catalogue message on the channel its command id belongs to.
     template <class Msg>
@@ -53,6 +55,7 @@ public:
     std::uint32_t TakeReceivedBytes() override;
     std::uint32_t SignalMs() override;
     std::uint32_t MediaPending() override;
+    std::uint32_t VideoPending() override;
 
 private:
     std::mutex lock_;

@@ -155,6 +155,7 @@ void CRoomSession::OnRoomInfoResp(const unsigned char* body, std::size_t length)
 void CRoomSession::OnVideoLoginResp(const unsigned char* body, std::size_t length) {
     const auto r = Decode<msg::Video_Login_Resp>(body, length);
     if (!r.ok() || r.room_id != roomId_) return;
+    for (IRoomFeature* f : features_) f->OnVideoLoggedIn();
     log_msg("video login succed\r\n");
 }
 

@@ -47,6 +47,9 @@ public:
     virtual void OnLoggedIn() {}
     // The media-server login was answered.
     virtual void OnMediaLoggedIn() {}
+    // The video-transfer login of this room was accepted (again after every
+    // reconnect).
+    virtual void OnVideoLoggedIn() {}
     // The room's anchor changed (0: none).
     virtual void OnAnchorChanged(std::uint32_t anchorId) { (void)anchorId; }
     // A user started (true) or stopped speaking.

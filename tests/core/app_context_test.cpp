@@ -151,3 +151,32 @@ TEST_F(Speakers, UnregisteringTheEngineWaitsForACallStillInIt) {
     ctx.OnAudioPacket(1, 7, 2, byte, 1);
     EXPECT_EQ(ctx.UnplayedAudio(), 1u);
 }
+
+TEST_F(Speakers, UnregisteringTheVideoSinkWaitsForAFrameStillInIt) {
+    struct Slow : IVideoFrameSink {
+        std::atomic<bool> inside{false}, release{false}, done{false};
+        void PlayFrame(const VideoFrameHeader&, const unsigned char*, std::size_t) override {
+            inside = true;
+            while (!release) std::this_thread::yield();
+            done = true;
+        }
+    } sink;
+    ctx.SetVideoSink(&sink);
+    const unsigned char byte[1] = {0};
+    std::thread call([&] { ctx.PlayFrame(VideoFrameHeader{}, byte, 1); });
+    while (!sink.inside) std::this_thread::yield();
+    std::atomic<bool> unregistered{false};
+    std::thread leave([&] {
+        ctx.SetVideoSink(nullptr);
+        unregistered = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(unregistered) << "the video sink could be destroyed under a frame in flight";
+    sink.release = true;
+    leave.join();
+    call.join();
+    EXPECT_TRUE(sink.done);
+    EXPECT_TRUE(unregistered);
+    ctx.PlayFrame(VideoFrameHeader{}, byte, 1);
+    EXPECT_EQ(ctx.UnplayedVideo(), 1u);
+}
