@@ -98,7 +98,7 @@ void CLiveSettingDlg::StartScreen() {
     ClosePicker();
     const int mode = CatchType();
     const bool mouse = video_.mouse_enabled != 0;
-    std::uintptr_t window = 0;
+    // The desktop (window 0) until a picker says otherwise.
     QRect rect = ScreenUnder(this);
     if (mode == 1) {
         // The picker reports the window to follow; until its first report
@@ -113,7 +113,7 @@ void CLiveSettingDlg::StartScreen() {
         rect = picker_->RegionRect();
     }
     rect = CAvScreenRect::FitToScreen(rect, ScreenUnder(picker_ ? static_cast<QWidget*>(picker_) : this));
-    engine_.SetScreen(window, ToVcast(rect), mouse);
+    engine_.SetScreen(0, ToVcast(rect), mouse);
     if (!engine_.StartChild(kScreenKind)) {
         log_msg("live settings: screen capture did not start\r\n");
         ShowTip("屏幕捕捉启动失败");

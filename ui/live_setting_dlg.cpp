@@ -4,10 +4,10 @@
 #include <QFontDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QString>
 
 #include <algorithm>
 #include <cstdlib>
-#include <strings.h>
 
 #include "core/log.h"
 #include "platform/dui/inputs.h"
@@ -58,7 +58,9 @@ void Fill(CComboUI* combo, const char* defaultLabel, const std::vector<std::stri
     int sel = 0;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const int at = combo->AddItem(items[i]);
-        if (sel == 0 && !chosen.empty() && strcasecmp(items[i].c_str(), chosen.c_str()) == 0) sel = at;
+        if (sel == 0 && !chosen.empty() &&
+            QString::fromStdString(items[i]).compare(QString::fromStdString(chosen), Qt::CaseInsensitive) == 0)
+            sel = at;
     }
     combo->SelectItem(sel);
 }
@@ -98,14 +100,19 @@ CLiveSettingDlg::~CLiveSettingDlg() {
 }
 
 void CLiveSettingDlg::InitWindow() {
+    Reload();
+    SetScreenButtons(false);
+    SetMovieControls(false);
+    if (auto* edit = FindControl<CEditUI>(kTalkKey)) edit->Edit()->installEventFilter(this);
+}
+
+void CLiveSettingDlg::Reload() {
     LoadSettings();
+    ShowTip({});
     ShowDevices();
     ShowVideoSource();
     ShowRecord();
     ShowEffect();
-    SetScreenButtons(false);
-    SetMovieControls(false);
-    if (auto* edit = FindControl<CEditUI>(kTalkKey)) edit->Edit()->installEventFilter(this);
 }
 
 void CLiveSettingDlg::OnFinalMessage() {

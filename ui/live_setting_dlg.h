@@ -70,6 +70,9 @@ public:
     void Notify(TNotifyUI& msg) override;
     void SetAsk(LiveSettingAsk ask) { ask_ = std::move(ask); }
 
+    // Reads both files again and shows them (the room calls it before it
+    // shows a dialog it kept); a running screen or movie source stays.
+    void Reload();
     // "closebtn": writes the three groups and "effect.dat", tells the room
     // and closes; on failure a tip, and the dialog stays.
     bool SaveAndClose();

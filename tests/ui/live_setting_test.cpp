@@ -299,6 +299,15 @@ TEST_F(LiveSetting, ClosebtnWritesBothFilesAndTellsTheRoom) {
     EXPECT_EQ(e, dlg->Effect());
     EXPECT_FLOAT_EQ(e.contrast, 1.3f);
     EXPECT_EQ(e.text, "晚上好");
+
+    // Shown again later, it starts from the files, not from what it held.
+    std::ofstream(files.settings) << "<xml_root/>";
+    ASSERT_TRUE(SaveEffect(files.effect, EffectRecord::Defaults()));
+    dlg->Reload();
+    EXPECT_EQ(Find<CComboUI>("combo_ratio")->GetCurSel(), 1);
+    EXPECT_EQ(dlg->GetControlText("edit_effect_text"), "");
+    EXPECT_EQ(Find<CSliderUI>("slider_Contrast")->GetValue(), 10);
+    EXPECT_FALSE(dlg->IsControlSelected("OptionLoopBack"));
 }
 
 TEST_F(LiveSetting, AFailedSaveShowsATipAndKeepsTheDialog) {
