@@ -45,7 +45,7 @@ private:
     std::size_t pictures_ = 0;
 };
 
-std::string Run(const std::string& command) {
+std::string RunCommand(const std::string& command) {
     std::string out;
     if (FILE* p = ::popen(command.c_str(), "r")) {
         char buf[512];
@@ -129,7 +129,7 @@ TEST_F(VideoE2E, TheAnchorsPatternReachesHerRoomAndItsRecording) {
     std::filesystem::create_directories(ZERI_ARTIFACTS_DIR);
     std::filesystem::copy_file(file, artifact, std::filesystem::copy_options::overwrite_existing);
     const std::string probe =
-        Run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + file + "' 2>&1");
+        RunCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + file + "' 2>&1");
     EXPECT_NE(probe.find("h264"), std::string::npos) << probe;
     EXPECT_NE(probe.find("aac"), std::string::npos) << probe;
 }
