@@ -7,6 +7,7 @@
 #include "room/chat_transfers.h"
 #include "room/mic/room_mic.h"
 #include "room/role_table.h"
+#include "room/video/room_video.h"
 
 CRoomHost::CRoomHost(IRoomView& view, IRoomLink& link, IRoomAccount& account)
     : session_(std::make_unique<CRoomSession>(view, link, *this, clock_, account)) {}
@@ -41,6 +42,7 @@ std::intptr_t CRoomHost::OnMessage(const WindowMessage& m) {
         case UM_GIFT_ICON_DONE:
         case UM_CAR_ICON_DONE: s.OnFeatureMessage(m); break;
         case UM_TALK_KEY: s.OnFeatureMessage(m); break;
+        case UM_VIDEO_FIRST_PICTURE: s.OnFeatureMessage(m); break;
         case UM_SPEAKER_STATE:
             s.OnSpeakerState(static_cast<std::uint32_t>(m.wParam), m.lParam == 1);
             break;

@@ -29,36 +29,9 @@ SharedPacket Packet(std::size_t bytes) {
     return server::CSharedPacket::Make(2, 0x3100030, std::string(bytes, 'v'));
 }
 
-std::vector<std::uint32_t> Stamps(const CVideoCache& c) {
-    std::vector<std::uint32_t> out;
-    for (const auto& e : c.entries()) out.push_back(e.piece.stamp);
-    return out;
-}
-
 constexpr std::size_t kMiB = 1u << 20;
 
 }  // namespace
-
-TEST(VideoCache, KeepsTheLatestKeyframeAndEverythingSinceNothingBefore) {
-    CVideoCache c;
-    c.Add(Piece(1, false), Packet(100));
-    EXPECT_TRUE(c.empty());
-    c.Add(Piece(2, true, 0, 2), Packet(100));
-    c.Add(Piece(2, true, 1, 2), Packet(100));
-    c.Add(Piece(3, false), Packet(100));
-    EXPECT_EQ(Stamps(c), (std::vector<std::uint32_t>{2, 2, 3}));
-    EXPECT_EQ(c.bytes(), 3 * Packet(100)->frame().size());
-    // A later piece of a keyframe is not where a picture can start.
-    c.Add(Piece(4, true, 1, 2), Packet(100));
-    EXPECT_EQ(c.entries().size(), 4u);
-    c.Add(Piece(5, true), Packet(50));
-    EXPECT_EQ(Stamps(c), (std::vector<std::uint32_t>{5}));
-    EXPECT_EQ(c.bytes(), Packet(50)->frame().size());
-    c.Clear();
-    c.Add(Piece(6, false), Packet(100));
-    EXPECT_TRUE(c.empty());
-    EXPECT_EQ(c.bytes(), 0u);
-}
 
 TEST(VideoCache, PastItsLimitsKeepsNothingUntilTheNextKeyframe) {
     CVideoCache c;

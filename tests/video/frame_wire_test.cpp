@@ -314,13 +314,3 @@ TEST_F(Reassembly, AFrameGrowingPastTheCapIsLostNotKept) {
     EXPECT_EQ(a.counts().dropped, 1u);
     EXPECT_EQ(Run(1, {0, 1, 2, 3}).size(), 1u);
 }
-
-TEST_F(Reassembly, ClearForgetsTheUnfinishedFrameWithoutCountingItLost) {
-    EXPECT_TRUE(Run(0, {0, 1, 2}).empty());
-    a.Clear();
-    // Its last piece alone makes no frame now.
-    EXPECT_TRUE(Run(0, {3}).empty());
-    a.Clear();
-    EXPECT_EQ(Run(0, {0, 1, 2, 3}).size(), 1u);
-    EXPECT_EQ(a.counts().dropped, 0u);
-}
