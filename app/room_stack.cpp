@@ -90,6 +90,8 @@ CRoomStack::~CRoomStack() {
     moderationActions_.reset();
     host_.SetOnInputLine({});
     early_.reset();
+    if (liveSettings_) delete liveSettings_.data();
+    liveVideo_.reset();
     // The video stops before the microphone that could still close it.
     if (micAudio_) micAudio_->SetVideo(nullptr);
     video_.reset();
@@ -97,6 +99,47 @@ CRoomStack::~CRoomStack() {
     voice_.reset();
     volumes_.reset();
     chat_.reset();
+}
+
+CLiveSettingDlg* CRoomStack::OpenLiveSettings() {
+    if (!window_ || !videoEngine_ || !video_) return nullptr;
+    if (!liveSettings_) {
+        liveVideo_ = std::make_unique<CRoomLiveVideo>(*videoEngine_, *video_);
+        LiveSettingDevices devices;
+        if (voice_) {
+            devices.inputs = voice_->devices().InputNames();
+            devices.outputs = voice_->devices().OutputNames();
+            devices.getVolume = [this](int kind, int device) {
+                return voice_ ? voice_->mixer().GetVolume(kind, device) : -1;
+            };
+            devices.setVolume = [this](int kind, int device, int percent) {
+                return voice_ && voice_->mixer().SetVolume(kind, percent, device);
+            };
+        }
+        devices.cameras = CVideoEngine::CameraNames();
+        const std::string folder = paths::UserFolder(session().myUserId());
+        liveSettings_ = new CLiveSettingDlg(*liveVideo_, std::move(devices),
+                                            {folder + "common.xml", folder + "effect.dat"},
+                                            [this] { ApplySettings(); });
+        liveSettings_->Create(window_.get());
+    } else {
+        liveSettings_->Reload();
+    }
+    liveSettings_->ShowWindow(true);
+    return liveSettings_;
+}
+
+void CRoomStack::ApplySettings() {
+    CSettingsStore settings;
+    DeviceSettings device;
+    VideoSettings video;
+    if (settings.SetPath(paths::UserFolder(session().myUserId()) + "common.xml")) {
+        settings.ReadDevice(device);
+        settings.ReadVideo(video);
+    }
+    if (voice_) voice_->ApplySettings(device);
+    if (mic_ && device.keyvalue != 0) mic_->SetTalkKey(device.keyvalue);
+    if (videoEngine_) videoEngine_->SetEncodeMode(static_cast<int>(video.encode_mode));
 }
 
 IRoomView& CRoomStack::view() { return ViewOf(headless_.get(), window_.get()); }
@@ -208,6 +251,7 @@ bool CRoomStack::Start() {
     video_ = std::make_unique<CRoomVideo>(session(), std::move(videoSetup));
     micAudio_->SetVideo(video_.get());
     actions_.SetVideo(video_.get());
+    if (window_) window_->SetLiveSettingsOpener([this] { OpenLiveSettings(); });
     // The user menu's roles come from the role service, asked once here.
     roles_ = std::make_unique<CRoomRoles>(session(), account_);
     roles_->Request();

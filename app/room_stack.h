@@ -22,12 +22,14 @@
 #include "room/room_moderation.h"
 #include "room/room_volumes.h"
 #include "room/room_roles.h"
+#include "room/video/room_live_video.h"
 #include "room/video/room_video.h"
 #include "room/video/video_audio_bridge.h"
 #include "room/video/video_mic_audio.h"
 #include "video/video_engine.h"
 #include "ui/moderation_actions.h"
 #include "ui/room_actions.h"
+#include "ui/live_setting_dlg.h"
 #include "ui/room_directory_wnd.h"
 #include "ui/room_ui.h"
 
@@ -76,6 +78,11 @@ public:
     CVoiceSet* voice() { return voice_.get(); }
     CVideoEngine* videoEngine() { return videoEngine_.get(); }
     CRoomVideo* video() { return video_.get(); }
+    // The live settings (bnt_videoOpen2), made once and shown again after.
+    CLiveSettingDlg* OpenLiveSettings();
+    // The user's settings file and effects applied to the voice, the talk
+    // key and the video: at start and whenever the dialog saved them.
+    void ApplySettings();
     const CFaceTable& faces() const { return faces_; }
 
 private:
@@ -131,5 +138,7 @@ private:
     std::unique_ptr<CVideoMicAudio> micAudio_;
     std::unique_ptr<CRoomMic> mic_;
     std::unique_ptr<CRoomVideo> video_;
+    std::unique_ptr<CRoomLiveVideo> liveVideo_;
+    QPointer<CLiveSettingDlg> liveSettings_;
     std::unique_ptr<CRoomDirectoryWnd> directory_;
 };

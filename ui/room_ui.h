@@ -170,6 +170,9 @@ public:
     // The recording's save dialog ("" = cancelled).
     std::string ChooseRecordPath(const std::string& suggested);
     void SetSaveRecordDialog(SaveFn f) { saveRecord_ = std::move(f); }
+    // What bnt_videoOpen2 opens (the live settings); the button stays
+    // disabled without it.
+    void SetLiveSettingsOpener(std::function<void()> open);
     // Whose Image/ folder a screen cut lands in (my user id).
     void SetPictureUser(std::string user) { pictureUser_ = std::move(user); }
 
@@ -285,6 +288,7 @@ private:
     WindowShows shows_{*this};
     CVideoContainer* videoArea_ = nullptr;
     SaveFn saveRecord_;
+    std::function<void()> openLiveSettings_;
     std::map<std::string, std::unique_ptr<CChatView>> chats_;
     std::unique_ptr<CChatInputBox> input_;
     QPointer<CRoomHistoryDlg> history_;

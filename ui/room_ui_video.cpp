@@ -11,6 +11,8 @@ bool CRoomUI::OnVideoClick(const std::string& name) {
         if (video) video->OpenCamera();
     } else if (name == "bnt_videoClose") {
         if (video) video->CloseCamera();
+    } else if (name == "bnt_videoOpen2") {
+        if (openLiveSettings_) openLiveSettings_();
     } else if (name == "bnt_music_play") {
         if (video) video->OpenMusicPlayer();
     } else if (name == "bnt_record_start") {
@@ -21,6 +23,11 @@ bool CRoomUI::OnVideoClick(const std::string& name) {
         return false;
     }
     return true;
+}
+
+void CRoomUI::SetLiveSettingsOpener(std::function<void()> open) {
+    openLiveSettings_ = std::move(open);
+    SetControlEnabled("bnt_videoOpen2", openLiveSettings_ != nullptr);
 }
 
 HWND CRoomUI::VideoWindow() const { return videoArea_ ? videoArea_->VideoWnd().Handle() : 0; }

@@ -75,23 +75,48 @@ void CRoomVideo::OnSendingAccepted() {
 
 void CRoomVideo::OnMicClosed() { StopBroadcast(); }
 
-CRoomVideo::Result CRoomVideo::StartBroadcast(Source source, const std::string& moviePath) {
-    if (broadcasting_) return Result::ignored;
+bool CRoomVideo::OpenCapture() {
     CVideoEngine* engine = setup_.engine;
     if (!engine) {
         log_msg("video: no video engine, nothing is broadcast\r\n");
-        return Result::failed;
+        return false;
+    }
+    if (engine->HasCapture()) return true;
+    if (!engine->CaptureInit(setup_.previewWindow, 320, 240, 10, &CRoomVideo::OnFrame, this)) {
+        log_msg("video: the capture did not start\r\n");
+        return false;
     }
     const std::string folder = paths::UserFolder(session_.myUserId());
     CSettingsStore settings;
     VideoSettings video;
     if (settings.SetPath(folder + "common.xml")) settings.ReadVideo(video);
-    if (!engine->CaptureInit(setup_.previewWindow, 320, 240, 10, &CRoomVideo::OnFrame, this)) {
-        log_msg("video: the capture did not start\r\n");
-        return Result::failed;
-    }
     engine->SetEncodeMode(static_cast<int>(video.encode_mode));
     baseTick_ = setup_.audioBaseTick ? setup_.audioBaseTick() : 0;
+    EffectRecord effect = EffectRecord::Defaults();
+    LoadEffect(folder + "effect.dat", effect);
+    engine->SetEffect(effect.ToBytes());
+    if (!session_.chatFont().empty()) engine->SetFont(session_.chatFont());
+    return true;
+}
+
+void CRoomVideo::MarkBroadcasting() {
+    broadcasting_ = true;
+    ShowCameraButtons(true);
+    if (setup_.onBroadcast) setup_.onBroadcast(true);
+    // The framing grid shows on my preview for a moment.
+    if (setup_.engine) setup_.engine->SetGrid(true);
+    session_.timers().SetTimer(room_timer::kRoomGrid, kGridMs);
+    session_.view().Report("video", "broadcasting");
+}
+
+CRoomVideo::Result CRoomVideo::StartBroadcast(Source source, const std::string& moviePath) {
+    if (broadcasting_) return Result::ignored;
+    if (!OpenCapture()) return Result::failed;
+    CVideoEngine* engine = setup_.engine;
+    CSettingsStore settings;
+    VideoSettings video;
+    if (settings.SetPath(paths::UserFolder(session_.myUserId()) + "common.xml"))
+        settings.ReadVideo(video);
     bool ok = false;
     switch (source) {
         case Source::camera:
@@ -118,15 +143,28 @@ CRoomVideo::Result CRoomVideo::StartBroadcast(Source source, const std::string& 
         if (!engine->IsCapturing()) engine->CaptureRelease();
         return Result::failed;
     }
-    EffectRecord effect = EffectRecord::Defaults();
-    LoadEffect(folder + "effect.dat", effect);
-    engine->SetEffect(effect.ToBytes());
-    if (!session_.chatFont().empty()) engine->SetFont(session_.chatFont());
-    broadcasting_ = true;
-    ShowCameraButtons(true);
-    if (setup_.onBroadcast) setup_.onBroadcast(true);
-    session_.view().Report("video", "broadcasting");
+    MarkBroadcasting();
     return Result::done;
+}
+
+bool CRoomVideo::EnsureCapture() {
+    if (setup_.engine && setup_.engine->HasCapture()) return true;
+    if (!setup_.holdsAnchorMic || !setup_.holdsAnchorMic()) {
+        session_.view().ShowTip(kTipNeedMic);
+        return false;
+    }
+    return OpenCapture();
+}
+
+void CRoomVideo::SourceStarted() {
+    if (!broadcasting_) MarkBroadcasting();
+}
+
+void CRoomVideo::SourceStopped() {
+    CVideoEngine* engine = setup_.engine;
+    if (!engine || engine->IsCapturing()) return;
+    if (broadcasting_) StopBroadcast();
+    else engine->CaptureRelease();
 }
 
 void CRoomVideo::StopBroadcast() {
@@ -138,6 +176,7 @@ void CRoomVideo::StopBroadcast() {
         engine->MovieStop();
         engine->CaptureRelease();
     }
+    session_.timers().KillTimer(room_timer::kRoomGrid);
     ShowCameraButtons(false);
     if (setup_.onBroadcast) setup_.onBroadcast(false);
     session_.view().Report("video", "stopped");

@@ -61,6 +61,13 @@ public:
     // Video is wanted (headless flag): starts from `source` as soon as my
     // anchor microphone is accepted, again after every grant.
     void SetWanted(Source source, const std::string& moviePath = {});
+    // For the live-settings dialog's screen and movie sources: a capture
+    // instance, made when there is none (only while I hold the anchor
+    // microphone: "请先上麦!" otherwise); then told whether a source
+    // started (my broadcast is on) or stopped (off when nothing runs).
+    bool EnsureCapture();
+    void SourceStarted();
+    void SourceStopped();
     // bnt_music_play: the music player, made once, shown again after.
     bool OpenMusicPlayer() { return setup_.engine && setup_.engine->OpenMusicPlayer(); }
     // bnt_record_start / bnt_record_stop.
@@ -99,7 +106,11 @@ public:
                    std::size_t length) override;
 
 private:
+    static constexpr unsigned kGridMs = 3000;
+
     Result StartBroadcast(Source source, const std::string& moviePath);
+    bool OpenCapture();
+    void MarkBroadcasting();
     void StopBroadcast();
     void StopPlay();
     void ShowCameraButtons(bool on);
