@@ -69,5 +69,12 @@ int JUKEBOX_ShowPlayDlg(JUKEBOX_HANDLE player) {
 
 void JUKEBOX_Realse(JUKEBOX_HANDLE player) {
     if (!player) return;
+    if (!OnUiThread() && QCoreApplication::instance()) {
+        // A window may only go on its own thread: hand it over rather than crash.
+        log_err("jukebox: released off the UI thread; freed there instead");
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [player] { delete player; },
+                                  Qt::QueuedConnection);
+        return;
+    }
     delete player;  // the window stops the music and closes with it
 }

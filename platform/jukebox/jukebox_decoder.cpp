@@ -23,6 +23,7 @@ constexpr auto kDrainGrace = std::chrono::milliseconds(300);
 
 CJukeboxDecoder::CJukeboxDecoder(wavedev::Options devices)
     : devices_(std::move(devices)), source_(std::make_unique<CSongSource>()) {
+    source_->SetInterrupt(&interrupt_);
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -30,6 +31,7 @@ CJukeboxDecoder::~CJukeboxDecoder() {
     {
         std::lock_guard<std::mutex> lock(lock_);
         quit_ = woken_ = true;
+        interrupt_ = true;
     }
     wake_.notify_all();
     thread_.join();
@@ -45,6 +47,7 @@ int CJukeboxDecoder::Play(const std::string& path) {
     status_.song = song;
     status_.state = SongState::opening;
     woken_ = true;
+    interrupt_ = true;
     wake_.notify_all();
     return song;
 }
@@ -62,6 +65,7 @@ void CJukeboxDecoder::Stop() {
     request_.stop = true;
     paused_ = false;
     woken_ = true;
+    interrupt_ = true;
     wake_.notify_all();
 }
 
@@ -90,6 +94,7 @@ void CJukeboxDecoder::Run() {
         const bool paused = paused_;
         volumeNow_ = volume_;
         woken_ = false;
+        if (!quit_) interrupt_ = false;
         lock.unlock();
 
         Handle(request);

@@ -10,6 +10,7 @@
 // status; the player thread never holds it while it calls the stream, since
 // the stream's writable callback (the backend's thread) takes it to wake us.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -79,6 +80,8 @@ private:
     bool paused_ = false;
     bool quit_ = false;
     bool woken_ = false;  // the device can take more, or a request came
+    // A song, a stop or the end is waiting: the song's file reads give up.
+    std::atomic<bool> interrupt_{false};
     int volume_ = 100;
     int nextSong_ = 0;
     SongStatus status_;

@@ -140,6 +140,7 @@ void CJukeboxWindow::ChooseSongs() {
 
 void CJukeboxWindow::AddSongs(const QStringList& paths) {
     for (const QString& path : paths) {
+        if (path.isEmpty()) continue;
         auto* item = new QListWidgetItem(QFileInfo(path).fileName(), list_);
         item->setData(kPathRole, path);
         item->setToolTip(path);

@@ -91,14 +91,17 @@ void ParseLine(std::string_view line, std::vector<LrcLine>& out) {
         const std::size_t close = line.find(']');
         if (close == std::string_view::npos) return;
         const auto time = ParseTime(line.substr(1, close - 1));
-        if (!time) return;  // "[ti:…]", "[ar:…]" and broken tags alike
+        if (!time || times.size() == kMaxLrcTags) return;  // "[ti:…]", broken tags, too many
         times.push_back(*time);
         line.remove_prefix(close + 1);
     }
     if (times.empty()) return;
     const std::string_view text = TrimSpaces(line);
-    if (!ValidUtf8(text)) return;
-    for (int t : times) out.push_back({t, std::string(text)});
+    if (text.size() > kMaxLrcTextBytes || !ValidUtf8(text)) return;
+    for (int t : times) {
+        if (out.size() == kMaxLrcLines) return;
+        out.push_back({t, std::string(text)});
+    }
 }
 
 }  // namespace
@@ -106,7 +109,7 @@ void ParseLine(std::string_view line, std::vector<LrcLine>& out) {
 std::vector<LrcLine> ParseLrc(std::string_view content) {
     if (content.substr(0, 3) == "\xEF\xBB\xBF") content.remove_prefix(3);
     std::vector<LrcLine> lines;
-    while (!content.empty()) {
+    while (!content.empty() && lines.size() < kMaxLrcLines) {
         const std::size_t end = content.find('\n');
         ParseLine(content.substr(0, end), lines);
         if (end == std::string_view::npos) break;

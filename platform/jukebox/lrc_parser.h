@@ -16,6 +16,12 @@ struct LrcLine {
 
 // Lyric files larger than this are refused before they are read.
 inline constexpr std::size_t kMaxLrcBytes = 1 << 20;
+// Bounds on what one file yields (a line repeated under many time tags
+// would otherwise multiply): lines past kMaxLrcLines are dropped, a line
+// with more tags or a longer text skipped.
+inline constexpr std::size_t kMaxLrcLines = 10000;
+inline constexpr std::size_t kMaxLrcTags = 100;
+inline constexpr std::size_t kMaxLrcTextBytes = 1024;
 
 // The timed lines of `content`, sorted by time (lines with the same time keep
 // their order in the file). Lines without a valid time tag, "[ti:…]"-style

@@ -1,6 +1,7 @@
 #include "platform/jukebox/song_source.h"
 
 #include <algorithm>
+#include <atomic>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -18,8 +19,14 @@ namespace {
 constexpr int kMaxBadInARow = 64;
 // Formats no song has: refused before anything is sized for them.
 constexpr int kMaxChannels = 32;
+constexpr int kMinRate = 1000;
 constexpr int kMaxRate = 768000;
-constexpr int kMaxFrameSamples = 1 << 20;
+constexpr int kMaxFrameSamples = 1 << 17;
+// One frame's output after resampling, in frames (about 24 s).
+constexpr int kMaxOutFrames = 1 << 20;
+
+// libavformat asks this while it waits on a file; non-zero gives up.
+int Interrupted(void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; }
 
 std::string AvError(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -47,7 +54,13 @@ void CSongSource::Close() {
 
 bool CSongSource::Open(const std::string& path, std::string& error) {
     Close();
-    int rc = avformat_open_input(&format_, path.c_str(), nullptr, nullptr);
+    format_ = avformat_alloc_context();
+    if (!format_) {
+        error = "out of memory";
+        return false;
+    }
+    if (interrupt_) format_->interrupt_callback = AVIOInterruptCB{&Interrupted, const_cast<std::atomic<bool>*>(interrupt_)};
+    int rc = avformat_open_input(&format_, path.c_str(), nullptr, nullptr);  // frees format_ on failure
     if (rc < 0) {
         error = "cannot open: " + AvError(rc);
         return false;
@@ -67,7 +80,7 @@ bool CSongSource::Open(const std::string& path, std::string& error) {
     }
     const AVCodecParameters* par = format_->streams[stream_]->codecpar;
     if (par->ch_layout.nb_channels < 1 || par->ch_layout.nb_channels > kMaxChannels ||
-        par->sample_rate < 1 || par->sample_rate > kMaxRate) {
+        par->sample_rate < kMinRate || par->sample_rate > kMaxRate) {
         error = "unsupported sound format";
         Close();
         return false;
@@ -93,7 +106,7 @@ bool CSongSource::Open(const std::string& path, std::string& error) {
 }
 
 bool CSongSource::Convert(const AVFrame* frame, std::vector<std::int16_t>& out) {
-    if (frame->nb_samples <= 0 || frame->nb_samples > kMaxFrameSamples || frame->sample_rate < 1 ||
+    if (frame->nb_samples <= 0 || frame->nb_samples > kMaxFrameSamples || frame->sample_rate < kMinRate ||
         frame->sample_rate > kMaxRate || frame->ch_layout.nb_channels < 1 ||
         frame->ch_layout.nb_channels > kMaxChannels)
         return false;
@@ -126,7 +139,7 @@ bool CSongSource::Convert(const AVFrame* frame, std::vector<std::int16_t>& out) 
         }
     }
     const int room = swr_get_out_samples(swr_, frame->nb_samples);
-    if (room < 0) return false;
+    if (room < 0 || room > kMaxOutFrames) return false;
     const std::size_t at = out.size();
     out.resize(at + std::size_t(room) * kPlayChannels);
     auto* dst = reinterpret_cast<std::uint8_t*>(out.data() + at);
@@ -148,7 +161,7 @@ CSongSource::Step CSongSource::Finish(std::vector<std::int16_t>& out, std::strin
     done_ = true;
     if (swr_) {
         const int room = swr_get_out_samples(swr_, 0);
-        if (room > 0) {
+        if (room > 0 && room <= kMaxOutFrames) {
             const std::size_t at = out.size();
             out.resize(at + std::size_t(room) * kPlayChannels);
             auto* dst = reinterpret_cast<std::uint8_t*>(out.data() + at);

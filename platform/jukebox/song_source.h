@@ -2,6 +2,7 @@
 // One song file decoded and resampled to what the player plays: 44100 Hz
 // stereo 16-bit. Not thread-safe: it belongs to the player's thread. No Qt.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ public:
     CSongSource(const CSongSource&) = delete;
     CSongSource& operator=(const CSongSource&) = delete;
 
+    // While `flag` is set, waits on the file give up (a slow disk must not
+    // hold a newer request); set before Open, it must outlive the source.
+    void SetInterrupt(const std::atomic<bool>* flag) { interrupt_ = flag; }
     // False with the reason for a file that is missing, not a sound file, or
     // in a form we cannot decode.
     bool Open(const std::string& path, std::string& error);
@@ -44,6 +48,7 @@ private:
     bool Convert(const AVFrame* frame, std::vector<std::int16_t>& out);
     Step Finish(std::vector<std::int16_t>& out, std::string& error);
 
+    const std::atomic<bool>* interrupt_ = nullptr;
     AVFormatContext* format_ = nullptr;
     AVCodecContext* codec_ = nullptr;
     SwrContext* swr_ = nullptr;

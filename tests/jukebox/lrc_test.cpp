@@ -69,6 +69,26 @@ TEST(LrcParse, BadLinesAreSkippedAndTheRestKept) {
     EXPECT_TRUE(ParseLrc(std::string("\0\0[\0", 4)).empty());
 }
 
+TEST(LrcParse, AFileCannotMultiplyItself) {
+    std::string manyTags;
+    for (std::size_t i = 0; i < kMaxLrcTags + 1; ++i) manyTags += "[00:01.00]";
+    const std::string longText(kMaxLrcTextBytes + 1, 'x');
+    std::string content = manyTags + "too many tags\n[00:02.00]" + longText + "\n[00:03.00]kept\n";
+    auto lines = ParseLrc(content);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, "kept");
+
+    // A full file of tagged lines stops at the cap, and keeps the earliest read.
+    std::string full;
+    std::string tags;
+    for (std::size_t i = 0; i < kMaxLrcTags; ++i) tags += "[00:00.00]";
+    for (std::size_t i = 0; i < kMaxLrcLines / kMaxLrcTags + 5; ++i) full += tags + "x\n";
+    full = "[59:00.00]first\n" + full;
+    lines = ParseLrc(full);
+    EXPECT_EQ(lines.size(), kMaxLrcLines);
+    EXPECT_EQ(lines.back().text, "first");
+}
+
 TEST(LrcParse, FilesBesideTheSong) {
     EXPECT_EQ(LrcPathFor("/music/a.song.mp3"), "/music/a.song.lrc");
     EXPECT_EQ(LrcPathFor("/music/noext"), "/music/noext.lrc");

@@ -207,13 +207,19 @@ TEST_F(PlayerTest, TheThreeCalls) {
     EXPECT_EQ(elsewhere, nullptr);
     EXPECT_NE(shown, 0);
 
+    const auto windows = [] {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "jukebox") ++n;
+        return n;
+    };
     JUKEBOX_Realse(nullptr);
     JUKEBOX_Realse(a);
-    JUKEBOX_Realse(b);
-    int left = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == "jukebox") ++left;
-    EXPECT_EQ(left, 0);
+    EXPECT_EQ(windows(), 1);
+    // Released from another thread: freed on the UI thread, not there.
+    std::thread([&] { JUKEBOX_Realse(b); }).join();
+    EXPECT_EQ(windows(), 1);
+    EXPECT_TRUE(RunUntil([&] { return windows() == 0; }, 2s));
     SetDevices({});
 }
 
