@@ -20,6 +20,7 @@
 
 #include "app/account_callback.h"
 #include "core/log.h"
+#include "platform/jukebox/jukebox_devices.h"
 #include "platform/text/terminal.h"
 #include "core/paths.h"
 #include "net/proxy_sinks.h"
@@ -239,6 +240,8 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
     CVoiceSet::Options voice;
     voice.devices.inputWav = opt.audioIn;
     voice.devices.outputDir = opt.audioOut;
+    // The music player plays where the voice does (--audio-out: its own file).
+    jukebox::SetDevices(voice.devices);
     // Signed in at another server than --server (chosen in the sign-in
     // window): the room connections and services follow it.
     const auto followServer = [&opt, &ports] {
