@@ -90,7 +90,8 @@ private:
 // than tab. Empty when the line is fine, otherwise why not.
 std::string WhyNotADocumentedLine(const std::string& line) {
     static const char* const kKinds[] = {"tip",   "notice", "box", "chat",     "fail",  "user",
-                                         "queue", "mic",    "help", "speaking", "volume"};
+                                         "queue", "mic",    "help", "speaking", "volume",
+                                         "video", "record"};
     const std::size_t colon = line.find(": ");
     const std::string kind = colon == std::string::npos ? "" : line.substr(0, colon);
     if (std::find(std::begin(kKinds), std::end(kKinds), kind) == std::end(kKinds))

@@ -11,7 +11,12 @@
 #include <string>
 #include <vector>
 
+#include <QDir>
+#include <QImage>
+#include <cstring>
+
 #include "platform/vcast/test_pattern.h"
+#include "ui/video_wnd.h"
 #include "tests/e2e/e2e_fixture.h"
 
 namespace e2e {
@@ -62,7 +67,7 @@ protected:
         GivePowers(*c);
         return c;
     }
-    void Enter(CTestClient& c, std::uint32_t room) {
+    static void Enter(CTestClient& c, std::uint32_t room) {
         c.Enter(room);
         ASSERT_TRUE(c.InRoom(room)) << Output(c);
         ASSERT_TRUE(WaitFor([&] { return c.stack().videoEngine()->HasPlay(); })) << Output(c);
@@ -132,6 +137,53 @@ TEST_F(VideoE2E, TheAnchorsPatternReachesHerRoomAndItsRecording) {
         RunCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + file + "' 2>&1");
     EXPECT_NE(probe.find("h264"), std::string::npos) << probe;
     EXPECT_NE(probe.find("aac"), std::string::npos) << probe;
+}
+
+TEST_F(VideoE2E, TheRoomWindowShowsTheAnchorsPicture) {
+    auto carol = Join(kCarol);
+    CTestClient alice(srv, kAlice, CRoomStack::Mode::window, nullptr, true);
+    CRoomUI* window = alice.stack().window();
+    ASSERT_NE(window, nullptr);
+    window->SetMessageBoxHandler([](const std::string&, const std::string&, BoxIcon) {});
+    ASSERT_NE(window->VideoArea(), nullptr) << "the skin has no video area";
+    ASSERT_NE(window->VideoWindow(), 0u);
+    GivePowers(alice);
+    ASSERT_NO_FATAL_FAILURE(Enter(*carol, kMusic));
+    ASSERT_NO_FATAL_FAILURE(Enter(alice, kMusic));
+    carol->stack().video()->SetWanted(CRoomVideo::Source::pattern);
+    Type(*carol, "/anchor");
+    const CVideoWnd& picture = window->VideoArea()->VideoWnd();
+    ASSERT_TRUE(WaitFor([&] { return picture.picturesShown() >= 10; }, 20000))
+        << picture.picturesShown() << "\n" << Output(*carol);
+
+    // What the window draws is the pattern, its counter still readable.
+    const QImage shown = picture.Picture().convertToFormat(QImage::Format_RGB32);
+    VcastPicture p;
+    p.width = shown.width();
+    p.height = shown.height();
+    p.argb.resize(static_cast<std::size_t>(p.width) * p.height);
+    for (int y = 0; y < p.height; ++y)
+        std::memcpy(&p.argb[static_cast<std::size_t>(y) * p.width], shown.constScanLine(y),
+                    static_cast<std::size_t>(p.width) * 4);
+    std::uint32_t counter = 0;
+    EXPECT_TRUE(vcast_pattern::ReadCounter(p, counter));
+    EXPECT_GT(counter, 0u);
+
+    window->resize(1180, 740);
+    WaitFor([] { return false; }, 300);  // lay out and paint
+    const QImage shot = window->grab().toImage();
+    ASSERT_FALSE(shot.isNull());
+    // The video area is not black: the pattern's colour bars are in it.
+    const QPoint at = window->VideoArea()->mapTo(window, QPoint(0, 0));
+    const QRect area(at, window->VideoArea()->size());
+    int coloured = 0;
+    for (int y = area.top(); y < area.bottom(); y += 7)
+        for (int x = area.left(); x < area.right(); x += 7)
+            if (qGray(shot.pixel(x, y)) > 60) ++coloured;
+    EXPECT_GT(coloured, 50) << "the video area looks black";
+    const QString folder = QString::fromStdString(ZERI_ARTIFACTS_DIR);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    EXPECT_TRUE(shot.save(folder + "video.png"));
 }
 
 }  // namespace
