@@ -2,7 +2,7 @@
 // What the live-settings dialog asks of the video engine: effects, the
 // screen and movie sources and the preview's grid. A narrow interface, so the
 // dialog can be shown and tested without a capture instance; the room hands
-// it the engine through CLiveVideoOnEngine (video/live_video_engine.h).
+// it the engine through CRoomLiveVideo (room/video/room_live_video.h).
 
 #include <cstdint>
 #include <string>
