@@ -18,12 +18,13 @@ bool CRecordQueue::Push(RecordItem&& item) {
             needKey_ = true;
             return drop();
         }
-        if (key) MakeRoomFromNewestDeltas(size);
-        MakeRoomFromOldestAudio(size);
-        if (!Fits(size)) {
+        // Nothing is pushed out for an item that would not fit even then.
+        if (!CouldFit(size, key)) {
             if (video) needKey_ = true;
             return drop();
         }
+        if (key) MakeRoomFromNewestDeltas(size);
+        MakeRoomFromOldestAudio(size);
     }
     if (key) needKey_ = false;
     bytes_ += size;
@@ -43,6 +44,18 @@ void CRecordQueue::Erase(std::deque<RecordItem>::iterator it) {
     bytes_ -= it->bytes.size();
     ++(it->Video() ? videoDropped_ : audioDropped_);
     items_.erase(it);
+}
+
+bool CRecordQueue::CouldFit(std::size_t size, bool key) const {
+    std::size_t count = 0, bytes = 0;  // what may be pushed out
+    bool deltas = key;                 // the newest deltas, back to the last keyframe
+    for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
+        if (it->Key()) deltas = false;
+        if (it->Video() && !deltas) continue;
+        ++count;
+        bytes += it->bytes.size();
+    }
+    return items_.size() - count < maxItems_ && bytes_ - bytes + size <= maxBytes_;
 }
 
 void CRecordQueue::MakeRoomFromOldestAudio(std::size_t size) {

@@ -50,6 +50,8 @@ private:
     bool Fits(std::size_t size) const {
         return items_.size() < maxItems_ && bytes_ + size <= maxBytes_;
     }
+    // Whether pushing out what the rule allows would make room.
+    bool CouldFit(std::size_t size, bool key) const;
     void MakeRoomFromOldestAudio(std::size_t size);
     void MakeRoomFromNewestDeltas(std::size_t size);
     void Erase(std::deque<RecordItem>::iterator it);
