@@ -32,13 +32,17 @@ protected:
 
 TEST_F(Recording, ThreeSecondsOfPatternAndVoicePassFfprobeAndShowTheNewestPicture) {
     const fs::path file = TempFile("three_seconds.mp4");
-    // 4:3 into 4:3, so the counter reads back from every recorded frame.
-    vcast_record_t* record = VCAST_RecordOpen(file.c_str(), 240, 180, 25, 1, 16, 22050, 1);
-    ASSERT_NE(record, nullptr);
     CPatternEncoder video(320, 240, 25, 50);
     CAdtsEncoder voice(16000, 2);  // another rate and layout than the file's
     ASSERT_TRUE(video.Ok());
     ASSERT_TRUE(voice.Ok());
+    // Encoded before the recording opens, so the first picture lands within
+    // its first frame even on a slow (sanitised) build.
+    std::vector<EncodedFrame> frames;
+    for (std::uint32_t i = 0; i < 75; ++i) frames.push_back(video.Encode(100 + i));
+    // 4:3 into 4:3, so the counter reads back from every recorded frame.
+    vcast_record_t* record = VCAST_RecordOpen(file.c_str(), 240, 180, 25, 1, 16, 22050, 1);
+    ASSERT_NE(record, nullptr);
 
     const std::uint32_t base = 5'000'000;  // sender stamps: any number
     std::vector<std::int16_t> pcm(2 * 1024);
@@ -46,7 +50,7 @@ TEST_F(Recording, ThreeSecondsOfPatternAndVoicePassFfprobeAndShowTheNewestPictur
     std::int64_t audioIn = 0;  // sample frames fed to the voice encoder
     for (std::uint32_t i = 0; i < 75; ++i) {  // 3 s at 25 fps
         const std::uint32_t ms = i * 40;
-        const EncodedFrame f = video.Encode(100 + i);
+        const EncodedFrame& f = frames[i];
         const MediaFrame d = VideoFrame(f.key, base + ms, f.bytes.size(), media_frame::kClockSender);
         ASSERT_EQ(VCAST_push_video(record, &d, f.bytes.data(), d.length), 1) << i;
         // Voice up to the same time, 16 kHz: packet k starts at (k − 1)·1024.
