@@ -8,15 +8,18 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "aac_test_stream.h"
 #include "h264_test_stream.h"
+#include "platform/vcast/record_inspect.h"
 #include "platform/vcast/vcast.h"
 
 namespace {
@@ -24,6 +27,33 @@ namespace {
 constexpr int kSeconds = 30;
 constexpr int kFps = 25;
 constexpr int kRate = 22050;
+
+// 30 s of media are pushed in a few seconds, faster than the recorder's
+// thread encodes them: the pushes wait here while its queue is well filled,
+// so what is measured is the placing, not the overflow rule.
+// How long the pushes took: they only check and queue, whatever the
+// recorder's thread is doing.
+struct PushTimes {
+    double worstUs = 0, totalUs = 0;
+    int count = 0;
+    template <class Push>
+    int Time(Push push) {
+        const auto start = std::chrono::steady_clock::now();
+        const int result = push();
+        const double us =
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+        worstUs = std::max(worstUs, us);
+        totalUs += us;
+        ++count;
+        return result;
+    }
+};
+
+void LetTheRecorderKeepUp(vcast_record_t* record) {
+    VcastRecordCounts counts;
+    while (VcastRecordInspect(record, counts) && counts.queued > 200)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
 
 bool Record(const std::string& path) {
     // The sources exist before the recording opens, so the first push lands
@@ -35,6 +65,7 @@ bool Record(const std::string& path) {
     vcast_record_t* record = VCAST_RecordOpen(path.c_str(), 320, 240, kFps, 1, 16, kRate, 1);
     if (!record) return false;
     const std::uint32_t base = 123456;
+    PushTimes times;
     std::vector<std::int16_t> pcm(1024);
     std::int64_t fed = 0;  // samples given to the voice encoder
     int packets = 0;
@@ -48,7 +79,8 @@ bool Record(const std::string& path) {
         d.clock = media_frame::kClockSender;
         d.stamp = base + static_cast<std::uint32_t>(ms);
         d.length = static_cast<std::uint32_t>(f.bytes.size());
-        VCAST_push_video(record, &d, f.bytes.data(), d.length);
+        times.Time([&] { return VCAST_push_video(record, &d, f.bytes.data(), d.length); });
+        LetTheRecorderKeepUp(record);
         while (fed * 1000 / kRate < ms + 1000 / kFps) {
             for (int s = 0; s < 1024; ++s) {
                 const std::int64_t n = fed + s;
@@ -68,9 +100,16 @@ bool Record(const std::string& path) {
             a.clock = media_frame::kClockSender;
             a.stamp = base + static_cast<std::uint32_t>(first * 1000 / kRate);
             a.length = static_cast<std::uint32_t>(adts.size());
-            VCAST_push_audio(record, &a, adts.data(), a.length);
+            times.Time([&] { return VCAST_push_audio(record, &a, adts.data(), a.length); });
         }
     }
+    VcastRecordCounts counts;
+    VcastRecordInspect(record, counts);
+    std::printf("record pushes: %d, mean %.1f us, worst %.1f us\n", times.count,
+                times.count ? times.totalUs / times.count : 0.0, times.worstUs);
+    std::printf("record sync: dropped %llu video, %llu audio pushes\n",
+                static_cast<unsigned long long>(counts.videoDropped),
+                static_cast<unsigned long long>(counts.audioDropped));
     return VCAST_RecordClose(record) == 1;
 }
 

@@ -21,6 +21,15 @@ std::size_t AdtsFrameBytes(const unsigned char* p, std::size_t left) {
 }
 }  // namespace
 
+std::size_t CRecordAudio::FrameBytes(std::uint8_t codec, const unsigned char* p,
+                                     std::size_t left) {
+    if (left == 0) return 0;
+    if (codec == media_frame::kCodecAacAdts) return AdtsFrameBytes(p, left);
+    if (codec != media_frame::kCodecAmrNb) return 0;
+    const std::size_t n = kAmrBytes[(p[0] >> 3) & 15];
+    return n <= left ? n : 0;
+}
+
 CRecordAudio::~CRecordAudio() {
     avcodec_free_context(&context_);
     av_frame_free(&frame_);
@@ -51,10 +60,8 @@ bool CRecordAudio::Decode(const unsigned char* data, std::size_t length,
     bool any = false;
     std::size_t at = 0;
     while (at < length) {
-        std::size_t n = 0;
-        if (codec_ == media_frame::kCodecAacAdts) n = AdtsFrameBytes(data + at, length - at);
-        else n = kAmrBytes[(data[at] >> 3) & 15];
-        if (n == 0 || n > length - at) break;  // the rest is not a whole frame
+        const std::size_t n = FrameBytes(codec_, data + at, length - at);
+        if (n == 0) break;  // the rest is not a whole frame
         any = DecodeOne(data + at, n, pcm) || any;
         at += n;
         if (pcm.size() / channels_ > static_cast<std::size_t>(rate_) * kMaxPushMs / 1000) break;

@@ -24,6 +24,10 @@ public:
     CRecordAudio(const CRecordAudio&) = delete;
     CRecordAudio& operator=(const CRecordAudio&) = delete;
 
+    // Bytes of the whole frame of `codec` at `p` (header included); 0 when
+    // none starts there. Cheap: pushes are checked with it before queuing.
+    static std::size_t FrameBytes(std::uint8_t codec, const unsigned char* p, std::size_t left);
+
     // codec: media_frame::kCodecAacAdts or kCodecAmrNb.
     bool Open(std::uint8_t codec);
     // Appends the push's samples (interleaved, the recording's format) to

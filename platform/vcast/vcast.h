@@ -108,7 +108,9 @@ void VCAST_PlaySetPictureCallback(vcast_play_t* play, VcastPictureCallback callb
 
 // ---- recorder ----
 // An MP4 of one H.264 track (width×height at fps, quality 0 low … 2 high)
-// and one AAC track (rate, channels; bits must be 16).
+// and one AAC track (rate, channels; bits must be 16). The recorder encodes
+// and writes on its own thread: a push is checked, queued and returns
+// (ok when queued), never waiting for a codec or the disk.
 vcast_record_t* VCAST_RecordOpen(const char* path, int width, int height, int fps, int quality,
                                  int bits, int rate, int channels);
 // Whole H.264 frames as sent or received (f0 kCodecH264), with their clock.
@@ -117,5 +119,6 @@ int VCAST_push_video(vcast_record_t* record, const MediaFrame* frame, const unsi
 // Voice frames (f0 kCodecAacAdts or kCodecAmrNb), with their clock.
 int VCAST_push_audio(vcast_record_t* record, const MediaFrame* frame, const unsigned char* data,
                      std::uint32_t length);
-// Finishes and closes the file. ok when it was written whole.
+// Writes what is still queued, finishes and closes the file (so it may
+// take a while). ok when it was written whole.
 int VCAST_RecordClose(vcast_record_t* record);
