@@ -23,8 +23,9 @@ int MovieKind(const std::string& path) {
                                                                                               : 2;
 }
 
-// "name.mp4" → "name-1.mp4", "name-2.mp4"… until nothing is there.
-std::string Unused(const std::string& path) {
+}  // namespace
+
+std::string UnusedRecordPath(const std::string& path) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) return path;
     const auto dot = path.rfind('.');
@@ -35,8 +36,6 @@ std::string Unused(const std::string& path) {
         if (!std::filesystem::exists(p, ec)) return p;
     }
 }
-
-}  // namespace
 
 CRoomVideo::CRoomVideo(CRoomSession& session, Setup setup)
     : session_(session), setup_(std::move(setup)) {
@@ -304,7 +303,7 @@ CRoomVideo::Result CRoomVideo::StartRecording() {
     if (engine->Recording()) return Result::ignored;
     const std::string suggested = SuggestedRecordPath();
     const std::string path =
-        setup_.chooseRecordPath ? setup_.chooseRecordPath(suggested) : Unused(suggested);
+        setup_.chooseRecordPath ? setup_.chooseRecordPath(suggested) : UnusedRecordPath(suggested);
     if (path.empty()) return Result::ignored;
     CSettingsStore settings;
     RecordSettings r;

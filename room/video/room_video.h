@@ -22,6 +22,10 @@ inline constexpr unsigned kRecordBlink = 211;  // the recording light
 inline constexpr unsigned kRoomGrid = 207;     // turns the preview grid off again
 }  // namespace room_timer
 
+// `path`, or when a file is there already "name-1.ext", "name-2.ext"…:
+// a recording never replaces another.
+std::string UnusedRecordPath(const std::string& path);
+
 // A first picture of an anchor was shown (wParam the anchor, lParam
 // width << 16 | height): the headless client reports it.
 inline constexpr unsigned UM_VIDEO_FIRST_PICTURE = 1791;
