@@ -59,10 +59,7 @@ int main(int argc, char** argv) {
         tokens[kAnchor] = db.IssueToken(kAnchor, std::time(nullptr), 86400);
         for (std::uint32_t id : kViewers) tokens[id] = db.IssueToken(id, std::time(nullptr), 86400);
     });
-    if (!VCAST_Init()) {
-        std::fprintf(stderr, "bench: the video library does not start\n");
-        return 1;
-    }
+    if (!VCAST_Init()) Fail("the video library does not start");
     PrintMachine();
 
     const Clock::time_point t0 = Clock::now();
@@ -74,15 +71,10 @@ int main(int argc, char** argv) {
 
     CMember anchor;
     if (!anchor.Connect(io, port) || !anchor.ChatLogin(kAnchor, tokens[kAnchor]) ||
-        !anchor.VideoLogin() || !anchor.TakeAnchorMic()) {
-        std::fprintf(stderr, "bench: the anchor could not take the room's microphone\n");
-        return 1;
-    }
+        !anchor.VideoLogin() || !anchor.TakeAnchorMic())
+        Fail("the anchor could not take the room's microphone");
     CPatternSender camera(anchor, timeline, t0);
-    if (!camera.Start()) {
-        std::fprintf(stderr, "bench: the test-pattern camera does not start\n");
-        return 1;
-    }
+    if (!camera.Start()) Fail("the test-pattern camera does not start");
     std::this_thread::sleep_for(std::chrono::seconds(3));  // the room has a keyframe cached
 
     COrder orders[] = {{"as the room does (play made on the answer)", false, {}, 0, 0},

@@ -44,10 +44,7 @@ int main(int argc, char** argv) {
         for (std::uint32_t id : {kAnchor, kViewer})
             tokens[id] = db.IssueToken(id, std::time(nullptr), 86400);
     });
-    if (!VCAST_Init()) {
-        std::fprintf(stderr, "bench: the video library does not start\n");
-        return 1;
-    }
+    if (!VCAST_Init()) Fail("the video library does not start");
     PrintMachine();
 
     const Clock::time_point t0 = Clock::now();
@@ -60,20 +57,13 @@ int main(int argc, char** argv) {
     CMember anchor, viewer;
     CViewer screen(viewer, t0, [&](std::uint32_t c, double ms) { timeline.Shown(c, ms); });
     if (!anchor.Connect(io, port) || !anchor.ChatLogin(kAnchor, tokens[kAnchor]) ||
-        !anchor.VideoLogin() || !anchor.TakeAnchorMic()) {
-        std::fprintf(stderr, "bench: the anchor could not take the room's microphone\n");
-        return 1;
-    }
+        !anchor.VideoLogin() || !anchor.TakeAnchorMic())
+        Fail("the anchor could not take the room's microphone");
     if (!viewer.Connect(io, port) || !viewer.ChatLogin(kViewer, tokens[kViewer]) ||
-        !screen.Open() || !viewer.VideoLogin()) {
-        std::fprintf(stderr, "bench: the viewer could not enter the room's video\n");
-        return 1;
-    }
+        !screen.Open() || !viewer.VideoLogin())
+        Fail("the viewer could not enter the room's video");
     CPatternSender camera(anchor, timeline, t0);
-    if (!camera.Start()) {
-        std::fprintf(stderr, "bench: the test-pattern camera does not start\n");
-        return 1;
-    }
+    if (!camera.Start()) Fail("the test-pattern camera does not start");
 
     // Run 1: video alone, after the encoder and decoder have settled.
     std::this_thread::sleep_for(std::chrono::seconds(2));

@@ -58,6 +58,14 @@ inline double Percentile(std::vector<double> v, double p) {
     return v[std::min(v.size() - 1, static_cast<std::size_t>(p * double(v.size() - 1) + 0.5))];
 }
 
+// A setup that failed: said, and the process ends at once (its threads
+// and connections are still running).
+[[noreturn]] inline void Fail(const char* what) {
+    std::fprintf(stderr, "bench: %s\n", what);
+    std::fflush(nullptr);
+    std::_Exit(1);
+}
+
 // The machine, and the encoder's chatter silenced so the figures stand out.
 inline void PrintMachine() {
     av_log_set_level(AV_LOG_ERROR);
