@@ -168,6 +168,9 @@ void CRoomSession::SendVideoLogin() {
     req.user_id = me_.userId;
     req.room_id = roomId_;
     req.media_key = mediaKey_;
+    // The server sends the room's latest keyframe right behind its answer,
+    // on another thread than the answer's: whoever plays must be ready now.
+    for (IRoomFeature* f : features_) f->OnVideoLoginSent();
     link_.Send(req);
 }
 

@@ -47,8 +47,9 @@ public:
     virtual void OnLoggedIn() {}
     // The media-server login was answered.
     virtual void OnMediaLoggedIn() {}
-    // The video-transfer login of this room was accepted (again after every
-    // reconnect).
+    // The video-transfer login of this room is being sent, and was accepted
+    // (both again after every reconnect).
+    virtual void OnVideoLoginSent() {}
     virtual void OnVideoLoggedIn() {}
     // The room's anchor changed (0: none).
     virtual void OnAnchorChanged(std::uint32_t anchorId) { (void)anchorId; }

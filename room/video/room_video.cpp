@@ -223,10 +223,17 @@ bool CRoomVideo::SendFrame(const MediaFrame& frame, bool important) {
 
 // ---- the anchor's picture ----
 
-void CRoomVideo::OnVideoLoggedIn() {
+// The play instance is ready before the video login leaves: the latest
+// keyframe the server sends behind its answer must find it, or a newcomer
+// waits for the next keyframe.
+void CRoomVideo::OnVideoLoginSent() { StartPlay(); }
+
+void CRoomVideo::OnVideoLoggedIn() { StartPlay(); }
+
+void CRoomVideo::StartPlay() {
     CVideoEngine* engine = setup_.engine;
-    if (!engine) return;
     // A login again (after a reconnect) keeps the instance it has.
+    if (!engine || engine->HasPlay()) return;
     engine->SetPlayPictureCallback(&CRoomVideo::OnPicture, this);
     if (engine->PlayInit(setup_.videoWindow, 320, 240)) engine->PlayStart();
 }
@@ -241,16 +248,21 @@ void CRoomVideo::StopPlay() {
 }
 
 void CRoomVideo::OnAnchorChanged(std::uint32_t anchorId) {
-    anchor_ = anchorId;
+    const std::uint32_t old = anchor_.exchange(anchorId);
+    // The first word on the anchor only confirms whose frames already play
+    // (the newcomer's keyframe may have come first); a change clears them,
+    // so nothing of the previous anchor shows under the new one's name.
+    const std::uint32_t playing = old == kAnchorUnknown ? lastSource_.load() : old;
+    if (playing == anchorId || playing == 0) return;
     reported_ = 0;
-    // Nothing of the previous anchor may show under the new one's name.
     if (setup_.engine) setup_.engine->PlayClear();
 }
 
 void CRoomVideo::PlayFrame(const VideoFrameHeader& h, const unsigned char* bytes,
                            std::size_t length) {
     const std::uint32_t anchor = anchor_.load();
-    if (!setup_.engine || anchor == 0 || h.source != anchor) return;
+    if (!setup_.engine || h.source == 0 || (anchor != kAnchorUnknown && h.source != anchor)) return;
+    lastSource_ = h.source;
     MediaFrame f;
     f.f0 = h.f0, f.f1 = h.f1, f.f2 = h.f2, f.f3 = h.f3, f.f4 = h.f4;
     f.stamp = h.extra;
@@ -265,7 +277,7 @@ void CRoomVideo::OnPicture(const VcastPicture& picture, void* self) {
         std::lock_guard<std::mutex> g(v->observerLock_);
         if (v->observer_) v->observer_(picture);
     }
-    const std::uint32_t anchor = v->anchor_.load();
+    const std::uint32_t anchor = v->lastSource_.load();
     if (anchor == 0 || v->reported_.exchange(anchor) == anchor) return;
     const auto size = static_cast<std::intptr_t>(picture.width) << 16 |
                       static_cast<std::intptr_t>(picture.height & 0xFFFF);
@@ -363,7 +375,8 @@ void CRoomVideo::OnRoomCleared() {
     StopBroadcast();
     StopRecording();
     StopPlay();
-    anchor_ = 0;
+    anchor_ = kAnchorUnknown;
+    lastSource_ = 0;
     reported_ = 0;
 }
 

@@ -102,6 +102,7 @@ public:
     void OnTimer(unsigned id) override;
     bool OnWindowMessage(const WindowMessage& m) override;
     bool OnTypedCommand(const std::string& line) override;
+    void OnVideoLoginSent() override;
     void OnVideoLoggedIn() override;
     void OnAnchorChanged(std::uint32_t anchorId) override;
 
@@ -116,6 +117,7 @@ private:
     bool OpenCapture();
     void MarkBroadcasting();
     void StopBroadcast();
+    void StartPlay();
     void StopPlay();
     void ShowCameraButtons(bool on);
     void ShowRecordButtons(bool on);
@@ -133,7 +135,11 @@ private:
     bool recordLight_ = false;
     std::string recordPath_;
     std::atomic<std::uint32_t> baseTick_{0};
-    std::atomic<std::uint32_t> anchor_{0};
+    // Until the room tells who the anchor is, frames are taken from whoever
+    // the server relays (it relays the anchor's only).
+    static constexpr std::uint32_t kAnchorUnknown = 0xFFFFFFFFu;
+    std::atomic<std::uint32_t> anchor_{kAnchorUnknown};
+    std::atomic<std::uint32_t> lastSource_{0};  // whose frame played last
     std::atomic<std::uint64_t> sent_{0};
     std::atomic<std::uint64_t> dropped_{0};
     std::mutex observerLock_;
