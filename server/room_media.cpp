@@ -15,12 +15,19 @@ void CRoomHandler::VideoLogin(const SessionPtr& s, const unsigned char* body, st
     std::string why;
     {
         std::lock_guard<std::mutex> g(lock_);
+        // The same login again on a connection that has it (a client sends
+        // one at room login and one when its connection comes up) already
+        // gets the live frames: a second catch-up would replay them.
+        auto it = sessions_.find(s->id());
+        const bool again = it != sessions_.end() && it->second.video.live() &&
+                           it->second.video.user == req.user_id &&
+                           it->second.video.room == req.room_id;
         if (MediaLogin(s, videoOf_, &Session::video, req.user_id, req.room_id, req.media_key,
                        why)) {
             // Under the lock: no live frame slips between the answer and the
             // catch-up, which starts at the room's last keyframe.
             SendMsg(s, kRoomVideoChannel, resp.id, resp);
-            if (auto it = sessions_.find(s->id()); it != sessions_.end()) VideoWelcome(it->second);
+            if (!again && it != sessions_.end()) VideoWelcome(it->second);
             return;
         }
     }

@@ -173,7 +173,7 @@ CControlUI* CRoomUI::CreateControl(std::string_view name) {
     if (name == "userlist" || name == "ahchorlist") return new CRoomUserList;
     if (name == "wait" || name == "gifflower") return new CGifControl;
     if (name == "buttonex") return new CButtonExUI;
-    if (name == "Video") return videoArea_ = new CVideoContainer;
+    if (name == "video") return videoArea_ = new CVideoContainer;
     return nullptr;
 }
 

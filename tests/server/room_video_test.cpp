@@ -273,6 +273,15 @@ TEST_F(VideoRelay, ALateViewerStartsAtTheLastKeyframeRightAfterItsLogin) {
     Send(*carol.av, Whole(70, false));
     EXPECT_EQ(Seen(*dave.av).size(), 1u);
     EXPECT_EQ(Seen(*bob.av).size(), 1u);
+
+    // The same login again on that connection is answered, but what dave
+    // already has is not replayed (his pictures would run backwards).
+    dave.av->Send(kVideo, r);
+    const auto again = All(*dave.av);
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].command, cmd::Video_Login_Resp);
+    Send(*carol.av, Whole(80, false));
+    EXPECT_EQ(Seen(*dave.av).size(), 1u);
 }
 
 TEST_F(VideoRelay, ANewAnchorStartsAfreshAndViewersWaitForItsKeyframe) {
