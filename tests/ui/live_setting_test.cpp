@@ -160,6 +160,24 @@ TEST_F(LiveSetting, HasEveryNamedControl) {
     EXPECT_EQ(Find<CComboUI>("combo_ratio")->GetItemText(2), "176×144");
 }
 
+// Each page as the user sees it, left in build/artifacts for people to look
+// at: every page draws something of its own.
+TEST_F(LiveSetting, EveryPageDraws) {
+    Open();
+    const QString folder = QString::fromStdString(ZERI_ARTIFACTS_DIR);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QImage previous;
+    for (const char* tab : {"tab_audio", "tab_video", "tab_effect", "tab_record"}) {
+        ClickNamed(tab);
+        QApplication::processEvents();
+        const QImage shot = dlg->grab().toImage();
+        ASSERT_FALSE(shot.isNull()) << tab;
+        EXPECT_NE(shot, previous) << tab << " looks like the page before it";
+        EXPECT_TRUE(shot.save(folder + "live-settings-" + QString(tab).mid(4) + ".png")) << tab;
+        previous = shot;
+    }
+}
+
 TEST_F(LiveSetting, OpensWithWhatTheFilesHold) {
     std::ofstream(files.settings) << "<xml_root>\r\n<micnoise>1</micnoise>\r\n<keyvalue>116</keyvalue>\r\n"
                                      "<spearkertype>1</spearkertype>\r\n<keyname>F5</keyname>\r\n"
