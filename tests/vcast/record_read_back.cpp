@@ -156,7 +156,9 @@ std::vector<std::uint32_t> Counters(const std::vector<VcastPicture>& pictures) {
     std::vector<std::uint32_t> counters;
     for (std::size_t n = 0; n < pictures.size(); ++n) {
         std::uint32_t counter = 0xFFFFFFFFu;
-        if (n == 0 && LooksBlack(pictures[n])) continue;
+        // The black lead-in before the first picture came: as long as the
+        // voices that started the file were ahead of it.
+        if (counters.empty() && LooksBlack(pictures[n])) continue;
         vcast_pattern::ReadCounter(pictures[n], counter);
         counters.push_back(counter);
     }

@@ -180,7 +180,7 @@ TEST_F(RecordingThread, PushesRacingTheCloseAreRefusedAfterItAndTheFileStaysWhol
     vcast_record_t* record = VCAST_RecordOpen(file.c_str(), 240, 180, 25, 0, 16, 16000, 1);
     ASSERT_NE(record, nullptr);
     std::atomic<bool> closed{false};
-    std::atomic<int> started{0};
+    std::atomic<int> started{0}, videoStarted{0};
     std::vector<int> videoTaken(frames.size(), -1);
     std::atomic<int> lateAccepted{0};
     // As fast as they can, so the queue overflows and the thread works while
@@ -193,6 +193,7 @@ TEST_F(RecordingThread, PushesRacingTheCloseAreRefusedAfterItAndTheFileStaysWhol
             videoTaken[i] = VCAST_push_video(record, &d, frames[i].bytes.data(), d.length);
             if (after && videoTaken[i]) ++lateAccepted;
             ++started;
+            ++videoStarted;
         }
     });
     std::vector<std::thread> voices;
@@ -205,7 +206,9 @@ TEST_F(RecordingThread, PushesRacingTheCloseAreRefusedAfterItAndTheFileStaysWhol
                 ++started;
             }
         });
-    while (started < 300) std::this_thread::yield();
+    // Close amid the pushes, once each kind has had its turn (a loaded
+    // machine may run the voices far ahead of the pictures).
+    while (started < 300 || videoStarted < 60) std::this_thread::yield();
     EXPECT_EQ(VCAST_RecordClose(record), 1);
     closed = true;
     video.join();
