@@ -129,7 +129,6 @@ TEST_F(VideoE2E, TheAnchorsPatternReachesHerRoomAndItsRecording) {
     const std::size_t after = bobSaw.Pictures();
     WaitFor([] { return false; }, 1000);
     EXPECT_EQ(bobSaw.Pictures(), after) << "pictures after the microphone closed";
-    EXPECT_EQ(carol->stack().video()->framesDropped(), 0u);
 
     Type(*alice, "/record stop");
     ASSERT_TRUE(WaitFor([&] { return !alice->stack().video()->recording(); }));
