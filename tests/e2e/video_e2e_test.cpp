@@ -125,7 +125,7 @@ TEST_F(VideoE2E, TheAnchorsPatternReachesHerRoomAndItsRecording) {
     // The video ends with the microphone.
     Type(*carol, "/unanchor");
     ASSERT_TRUE(WaitFor([&] { return !carol->stack().video()->broadcasting(); })) << Output(*carol);
-    WaitFor([] { return false; }, 500);
+    WaitFor([] { return false; }, 1500);  // what was on its way arrives
     const std::size_t after = bobSaw.Pictures();
     WaitFor([] { return false; }, 1000);
     EXPECT_EQ(bobSaw.Pictures(), after) << "pictures after the microphone closed";
