@@ -39,8 +39,12 @@ ParseResult HttpResponseParser::Fail(std::string why) {
 ParseResult HttpResponseParser::Parse(ByteQueue& queue) {
     if (result_ != ParseResult::NeedMore) return result_;
     if (skipCr_ && queue.Size() > 0) {
-        if (queue.At(0) == '\r') queue.Consume(1);
         skipCr_ = false;
+        if (queue.At(0) == '\r') {
+            // The CR of an LF CR ending split across reads counts as it would unsplit.
+            queue.Consume(1);
+            if (++headerBytes_ > kMaxHeaderBytes) return Fail("headers over 16 KiB");
+        }
     }
     while (state_ != 2) {
         const std::size_t budget = kMaxHeaderBytes - headerBytes_;
