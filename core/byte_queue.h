@@ -3,7 +3,8 @@
 // (capture, packets, decoder input, playback). Appends copy into the last
 // chunk while it has room; reads see the first chunk directly, or a copy
 // gathered across chunks, so a reader always gets contiguous bytes without
-// the queue moving what it holds. Not thread-safe: its owner locks.
+// the queue moving what it holds. Also the HTTP client's send and receive
+// buffers (lines searched across chunks). Not thread-safe: its owner locks.
 
 #include <algorithm>
 #include <array>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <string>
 
 template <std::size_t N>
 class c_byte_queue {
@@ -47,6 +49,58 @@ public:
             if (copied == length) break;
         }
         return scratch_->data();
+    }
+
+    // Same as Peek, under the name the HTTP client uses.
+    const unsigned char* ReadContiguous(std::size_t length) { return Peek(length); }
+
+    // The unread bytes of the first chunk: their count, and *bytes pointing
+    // at them (null when the queue is empty).
+    std::size_t Front(const unsigned char** bytes) const {
+        if (chunks_.empty()) {
+            *bytes = nullptr;
+            return 0;
+        }
+        const Chunk& c = *chunks_.front();
+        *bytes = c.bytes.data() + c.read;
+        return c.write - c.read;
+    }
+
+    // Position of the first byte equal to `a` or `b` among the first `limit`
+    // queued bytes, searching across chunks; `limit` when there is none.
+    std::size_t FindEither(unsigned char a, unsigned char b, std::size_t limit) const {
+        limit = std::min(limit, total_);
+        std::size_t seen = 0;
+        for (const auto& c : chunks_) {
+            for (std::size_t i = c->read; i < c->write && seen < limit; ++i, ++seen)
+                if (c->bytes[i] == a || c->bytes[i] == b) return seen;
+            if (seen >= limit) break;
+        }
+        return limit;
+    }
+
+    // The byte at `index` from the front; 0 past the end.
+    unsigned char At(std::size_t index) const {
+        if (index >= total_) return 0;
+        for (const auto& c : chunks_) {
+            const std::size_t have = c->write - c->read;
+            if (index < have) return c->bytes[c->read + index];
+            index -= have;
+        }
+        return 0;
+    }
+
+    // Copies the first `length` bytes (or all, when fewer) to `out` and drops them.
+    void Take(std::size_t length, std::string& out) {
+        length = std::min(length, total_);
+        out.clear();
+        out.reserve(length);
+        while (out.size() < length) {
+            const unsigned char* p = nullptr;
+            const std::size_t n = std::min(Front(&p), length - out.size());
+            out.append(reinterpret_cast<const char*>(p), n);
+            Consume(n);
+        }
     }
 
     // Drops the first `length` bytes; nothing when fewer are queued.

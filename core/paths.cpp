@@ -111,6 +111,21 @@ std::string SafeComponent(std::string_view name) {
     return out;
 }
 
+std::string UrlFileName(std::string_view url) {
+    if (const std::size_t cut = url.find_first_of("?#"); cut != std::string_view::npos)
+        url = url.substr(0, cut);
+    // The host is no file name: only what follows the "/" after it counts.
+    if (const std::size_t scheme = url.find("://"); scheme != std::string_view::npos) {
+        const std::size_t path = url.find('/', scheme + 3);
+        if (path == std::string_view::npos) return {};
+        url = url.substr(path);
+    }
+    const std::size_t slash = url.find_last_of("/\\");
+    if (slash != std::string_view::npos) url = url.substr(slash + 1);
+    if (url.empty() || url == "." || url == "..") return {};
+    return SafeComponent(url);
+}
+
 std::string UserFolder(std::uint32_t userId) {
     return DataFolder() + "user/" + std::to_string(userId) + "/";
 }

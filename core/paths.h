@@ -50,6 +50,12 @@ std::string NewUniqueName();
 // their parent: separators, NUL and "." / ".." are replaced.
 std::string SafeComponent(std::string_view name);
 
+// The last path part of a URL, without query or fragment, made safe as a file
+// name (SafeComponent); empty when nothing usable is left ("", ".", "..", a
+// URL ending in "/"). The one naming rule for every file named after a URL,
+// so the chat and the catalogue find the same file.
+std::string UrlFileName(std::string_view url);
+
 // D user/<id>/ ; not created here.
 std::string UserFolder(std::uint32_t userId);
 

@@ -97,11 +97,4 @@ bool FlowerPushCounts(std::string_view text) {
     return o && o.get_object("ext");
 }
 
-std::string UrlFileName(std::string_view url) {
-    if (const std::size_t cut = url.find_first_of("?#"); cut != std::string_view::npos)
-        url = url.substr(0, cut);
-    const std::size_t slash = url.find_last_of("/\\");
-    if (slash != std::string_view::npos) url = url.substr(slash + 1);
-    if (url.empty() || url == "." || url == "..") return {};
-    return paths::SafeComponent(url);
-}
+std::string UrlFileName(std::string_view url) { return paths::UrlFileName(url); }

@@ -65,5 +65,6 @@ std::optional<PropPush> ParsePropPush(std::string_view json);
 bool FlowerPushCounts(std::string_view json);
 
 // The last path part of a URL, without query or fragment, made safe as a
-// file name; empty when nothing usable is left.
+// file name; empty when nothing usable is left. Same rule as
+// paths::UrlFileName, which the web downloads use.
 std::string UrlFileName(std::string_view url);
