@@ -19,7 +19,7 @@ extern "C" {
 
 #include "aac_test_stream.h"
 #include "h264_test_stream.h"
-#include "platform/vcast/record_inspect.h"
+#include "platform/vcast/record_peek.h"
 #include "platform/vcast/vcast.h"
 
 namespace {
@@ -51,7 +51,7 @@ struct PushTimes {
 
 void LetTheRecorderKeepUp(vcast_record_t* record) {
     VcastRecordCounts counts;
-    while (VcastRecordInspect(record, counts) && counts.queued > 200)
+    while (VcastRecordPeek(record, counts) && counts.queued > 200)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
@@ -104,7 +104,7 @@ bool Record(const std::string& path) {
         }
     }
     VcastRecordCounts counts;
-    VcastRecordInspect(record, counts);
+    VcastRecordPeek(record, counts);
     std::printf("record pushes: %d, mean %.1f us, worst %.1f us\n", times.count,
                 times.count ? times.totalUs / times.count : 0.0, times.worstUs);
     std::printf("record sync: dropped %llu video, %llu audio pushes\n",

@@ -66,13 +66,13 @@ void CMovieSound::Run() {
         if (!tried) {  // connect on first sound, on this thread: it may take a while
             tried = true;
             lk.unlock();
-            const pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, kChannels};
+            const pa_sample_spec format{PA_SAMPLE_S16LE, kRate, kChannels};
             // Playback starts at a quarter of the target: with the default (all of
             // it) a write that waits for room could wait for a start that never comes.
             pa_buffer_attr attr{static_cast<std::uint32_t>(-1), kTargetBytes, kTargetBytes / 4,
                                 static_cast<std::uint32_t>(-1), static_cast<std::uint32_t>(-1)};
             int error = 0;
-            out = pa_simple_new(nullptr, "zeri", PA_STREAM_PLAYBACK, nullptr, "movie", &spec, nullptr,
+            out = pa_simple_new(nullptr, "zeri", PA_STREAM_PLAYBACK, nullptr, "movie", &format, nullptr,
                                 &attr, &error);
             if (!out) log_msg("vcast: movie sound off, no sound server (%s)\r\n", pa_strerror(error));
             lk.lock();

@@ -25,7 +25,7 @@ extern "C" {
 #include "platform/vcast/handle_registry.h"
 #include "platform/vcast/picture_scaler.h"
 #include "platform/vcast/record_audio.h"
-#include "platform/vcast/record_inspect.h"
+#include "platform/vcast/record_peek.h"
 #include "platform/vcast/record_mix.h"
 #include "platform/vcast/record_queue.h"
 #include "platform/vcast/record_timeline.h"
@@ -321,7 +321,7 @@ int VCAST_RecordClose(vcast_record_t* handle) {
     return ok ? 1 : 0;
 }
 
-bool VcastRecordInspect(vcast_record_t* handle, VcastRecordCounts& counts) {
+bool VcastRecordPeek(vcast_record_t* handle, VcastRecordCounts& counts) {
     auto record = Records().Find(handle);
     if (!record) return false;
     std::lock_guard<std::mutex> g(record->lock);

@@ -25,10 +25,10 @@ std::string Env(const char* name) {
 
 // RMS of what the default sink plays over `seconds`, read from its monitor.
 double RecordLevel(double seconds) {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, 22050, 1};
+    const pa_sample_spec format{PA_SAMPLE_S16LE, 22050, 1};
     int error = 0;
     pa_simple* in = pa_simple_new(nullptr, "zeri-test", PA_STREAM_RECORD, "@DEFAULT_MONITOR@", "monitor",
-                                  &spec, nullptr, nullptr, &error);
+                                  &format, nullptr, nullptr, &error);
     if (!in) return -1;
     std::vector<std::int16_t> samples(static_cast<std::size_t>(22050 * seconds));
     const bool ok = pa_simple_read(in, samples.data(), samples.size() * 2, &error) == 0;
@@ -42,8 +42,8 @@ double RecordLevel(double seconds) {
 class MovieSound : public ::testing::Test {
 protected:
     void SetUp() override {
-        pa_sample_spec spec{PA_SAMPLE_S16LE, 22050, 1};
-        pa_simple* probe = pa_simple_new(nullptr, "zeri-test", PA_STREAM_RECORD, nullptr, "probe", &spec,
+        pa_sample_spec format{PA_SAMPLE_S16LE, 22050, 1};
+        pa_simple* probe = pa_simple_new(nullptr, "zeri-test", PA_STREAM_RECORD, nullptr, "probe", &format,
                                          nullptr, nullptr, nullptr);
         if (!probe) {
             if (Env("ZERI_REQUIRE_PULSE") == "1")

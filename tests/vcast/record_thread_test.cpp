@@ -16,7 +16,7 @@
 #include "aac_test_stream.h"
 #include "h264_test_stream.h"
 #include "record_read_back.h"
-#include "platform/vcast/record_inspect.h"
+#include "platform/vcast/record_peek.h"
 #include "platform/vcast/vcast.h"
 
 namespace fs = std::filesystem;
@@ -121,7 +121,7 @@ TEST_F(RecordingThread, AStormIntoAHeldRecorderReturnsAndTheFileHoldsWhatTheQueu
         EXPECT_EQ(videoTaken[i], kept ? 1 : 0) << "frame " << i;
     }
     VcastRecordCounts counts;
-    ASSERT_TRUE(VcastRecordInspect(record, counts));
+    ASSERT_TRUE(VcastRecordPeek(record, counts));
     EXPECT_EQ(counts.queued, 300u);
     EXPECT_EQ(counts.videoDropped, 1u + 24 + 24 + 9);
     EXPECT_EQ(counts.audioDropped, 60u + 2);

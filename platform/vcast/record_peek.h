@@ -17,7 +17,7 @@ struct VcastRecordCounts {
 };
 
 // False for a handle that is not open.
-bool VcastRecordInspect(vcast_record_t* record, VcastRecordCounts& counts);
+bool VcastRecordPeek(vcast_record_t* record, VcastRecordCounts& counts);
 // While held, the recorder's thread takes nothing more from its queue (an
 // item it is working on is finished). VCAST_RecordClose lifts the hold.
 void VcastRecordHold(vcast_record_t* record, bool hold);
