@@ -209,6 +209,7 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
     // 9. Sign-in and the room window.
     KITLIB_SetHosts(opt.server + ":" + std::to_string(ports.pictures),
                     opt.server + ":" + std::to_string(ports.services));
+    SetServiceHosts({opt.server, ports.catalogue, ports.checkin});
     FILE* err = io.err;
     if (opt.headless)
         KITLIB_SetMessageBoxHandler([err](const std::string& text, const std::string& caption, int) {
@@ -255,6 +256,7 @@ int RunClient(int argc, char** argv, const ClientOptions& opt, const ClientPorts
         if (StartAVConnection(host, ports.relay) != 0) log_msg("av connection fail\r\n");
         KITLIB_SetHosts(host + ":" + std::to_string(ports.pictures),
                         host + ":" + std::to_string(ports.services));
+        SetServiceHosts({host, ports.catalogue, ports.checkin});
     };
     int status = signIn(ctx, io.out, mode, window, &voice, followServer);
     if (status == client_exit::ok) {

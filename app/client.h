@@ -22,6 +22,8 @@ struct ClientPorts {
     // HTTP services on one port.
     std::uint16_t pictures = 8080;
     std::uint16_t services = 8080;  // power list and other "m=LB" requests (kind 1)
+    std::uint16_t catalogue = 8000;  // gift, car, VIP and pack catalogues
+    std::uint16_t checkin = 5000;    // clock-in, sign-in and room backgrounds
 };
 
 // The process's exit status, which scripts rely on (README "Exit status").
