@@ -23,6 +23,7 @@
 #include "platform/jukebox/jukebox_devices.h"
 #include "platform/text/terminal.h"
 #include "core/paths.h"
+#include "core/service_hosts.h"
 #include "net/proxy_sinks.h"
 #include "platform/kitlib/kitlib.h"
 #include "platform/patron/patron.h"
