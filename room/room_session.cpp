@@ -236,8 +236,22 @@ void CRoomSession::ShowAnnouncement() {
     RenderAnnouncement(view_.ChatView("Edit_Announcement"), announcement_, ParseChatStyle(chatFont_));
 }
 
+void CRoomSession::Decorate(RoomUser& u) {
+    for (IRoomFeature* f : features_) f->DecorateUser(u);
+}
+
+void CRoomSession::RedecorateUsers() {
+    for (auto& [id, u] : users_) {
+        const std::string vest = u.vestIcon, vip = u.vipIcon, medal = u.medalIcon;
+        Decorate(u);
+        if (u.vestIcon != vest || u.vipIcon != vip || u.medalIcon != medal) userList_.Redraw(u);
+        if (id == me_.userId) myRecord_ = u;
+    }
+}
+
 void CRoomSession::AddUser(RoomUser u) {
     const std::uint32_t id = u.userId;
+    Decorate(u);
     userList_.AddUser(u);
     users_[id] = std::move(u);
 }
@@ -338,6 +352,7 @@ void CRoomSession::SetUserRole(std::uint32_t userId, std::uint8_t role) {
     auto it = users_.find(userId);
     if (it == users_.end()) return;
     it->second.role = role;
+    Decorate(it->second);
     userList_.UpdateRole(it->second);
     if (userId == me_.userId) {
         myRole_ = role;

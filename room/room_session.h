@@ -62,6 +62,9 @@ public:
     virtual void OnRoomModeShown(std::uint32_t mode) { (void)mode; }
     // A user's role changed (the user list is already re-sorted).
     virtual void OnRoleChanged(std::uint32_t userId) { (void)userId; }
+    // Fills the user's badges (vest, VIP, medal icons) before the user's line
+    // is drawn: on arrival, on a role change and on RedecorateUsers.
+    virtual void DecorateUser(RoomUser& u) { (void)u; }
 };
 
 namespace room_timer {
@@ -151,6 +154,9 @@ public:
     // room is ignored; mine also change my own flags and controls.
     void SetUserGagged(std::uint32_t userId, bool gagged);
     void SetUserRole(std::uint32_t userId, std::uint8_t role);
+    // Runs every feature's DecorateUser over the room's users again and
+    // redraws the lines whose badges changed (an icon arrived).
+    void RedecorateUsers();
     // The room mode and its selector (index 0 mode 2, 1 mode 1, 2 mode 4;
     // mode 3 selects nothing).
     void SetRoomMode(std::uint32_t mode);
@@ -182,6 +188,7 @@ private:
     void ShowRoomName();
     void ShowAnnouncement();
     void AddUser(RoomUser u);
+    void Decorate(RoomUser& u);
     RoomUser MakeMe() const;
     static void FillFromCard(RoomUser& u, const msg::user_card& card, bool hasCard,
                       std::int32_t defaultGrade, std::uint32_t defaultValue14);
