@@ -1,7 +1,7 @@
 #include "room/anchor_sign.h"
 
 #include <cstdio>
-#include <cstdlib>
+#include <random>
 
 #include "core/log.h"
 #include "core/service_hosts.h"
@@ -41,11 +41,18 @@ Outcome ReadAnswer(const WindowMessage& m, std::string& error) {
     return msg::ServiceAnswerSucceeded(answer) ? Outcome::succeeded : Outcome::failed;
 }
 
+// An unseeded rand() gives every start the same waits: a prompt one could
+// learn by heart. Seeded once per process instead.
+int SeededDraw() {
+    static std::mt19937 engine{std::random_device{}()};
+    return static_cast<int>(engine() & 0x7fffffff);
+}
+
 }  // namespace
 
 int anchor_sign::DrawWaitSeconds(const std::function<int()>& draw) {
     for (int i = 0; i < kMaxDraws; ++i) {
-        const int raw = draw ? draw() : std::rand();
+        const int raw = draw ? draw() : SeededDraw();
         const int r = ((raw % kCycleSeconds) + kCycleSeconds) % kCycleSeconds;
         if (r >= kMinWaitSeconds && r <= kMaxWaitSeconds) return r;
     }

@@ -28,8 +28,9 @@ inline constexpr unsigned UM_SIGN_IN_DONE = 1749;
 // Longest URL the services take; a longer one is a failure, never cut.
 inline constexpr std::size_t kMaxUrl = 255;
 
-// A wait in seconds within 300–900 from draws of `draw` (rand() by default):
-// each draw is taken mod 1200 until one lands in range.
+// A wait in seconds within 300–900 from draws of `draw` (a generator seeded
+// per process by default): each draw is taken mod 1200 until one lands in
+// range.
 int DrawWaitSeconds(const std::function<int()>& draw);
 
 // "http://host:port/<route>?kampoId=…&roomId=…&nickname=…", the nickname
@@ -43,7 +44,7 @@ public:
     using DrawFn = std::function<int()>;
 
     // Adds itself to the session. `http` posts the requests (the HTTP
-    // helper in the program); `draw` is rand() unless given.
+    // helper in the program); `draw` gives the raw numbers of the waits.
     CAnchorSign(CRoomSession& session, IHttpStarter& http, DrawFn draw = {});
     ~CAnchorSign() override;
     CAnchorSign(const CAnchorSign&) = delete;

@@ -145,6 +145,12 @@ TEST(AnchorSignWait, EveryDrawLandsBetweenFiveAndFifteenMinutes) {
         ASSERT_GE(w, 300);
         ASSERT_LE(w, 900);
     }
+    // The program's own generator, too.
+    for (int i = 0; i < 2000; ++i) {
+        const int w = DrawWaitSeconds({});
+        ASSERT_GE(w, 300);
+        ASSERT_LE(w, 900);
+    }
     // Draws outside the range are drawn again; the value is taken mod 1200.
     std::vector<int> seq{5, 1199, 901, 2100};
     std::size_t at = 0;
