@@ -21,6 +21,8 @@ class AnchorSignE2E : public e2e::RoomFixture {
 protected:
     void SetUp() override {
         RoomFixture::SetUp();
+        // Another test may have stopped the process's HTTP helper.
+        KITLIB_Init(0);
         SetServiceHosts(ServiceHosts{"127.0.0.1", 8000, srv.srv->checkinPort()});
     }
     void TearDown() override {
