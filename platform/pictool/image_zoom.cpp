@@ -40,22 +40,25 @@ int PICTOOL_ImageZoom(const std::string& source, const std::string& destination,
                 reader.errorString().toStdString().c_str());
         return PICTOOL_ZOOM_UNREADABLE;
     }
-    const QImage covered =
-        picture.scaled(width, height, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-    const QImage zoomed = covered.copy((covered.width() - width) / 2,
-                                       (covered.height() - height) / 2, width, height);
+    // The middle of the picture with the wanted proportions, drawn over the
+    // whole result: it covers the size without stretching the picture.
+    const double want = static_cast<double>(width) / height;
+    const double pw = picture.width(), ph = picture.height();
+    QRectF middle(0, 0, pw, ph);
+    if (pw / ph > want) middle = QRectF((pw - ph * want) / 2, 0, ph * want, ph);
+    else middle = QRectF(0, (ph - pw / want) / 2, pw, pw / want);
+    // JPEG and BMP keep no transparency: what was clear becomes white, not black.
+    QImage out(width, height, format == "PNG" ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    out.fill(format == "PNG" ? Qt::transparent : Qt::white);
+    {
+        QPainter painter(&out);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(0, 0, width, height), picture, middle);
+    }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     const int quality = format == "JPG" ? 90 : -1;
-    // JPEG and BMP keep no transparency: what was clear becomes white, not black.
-    QImage out = zoomed;
-    if (format != "PNG" && zoomed.hasAlphaChannel()) {
-        out = QImage(zoomed.size(), QImage::Format_RGB32);
-        out.fill(Qt::white);
-        QPainter painter(&out);
-        painter.drawImage(0, 0, zoomed);
-    }
     if (!out.save(&buffer, format.constData(), quality)) return PICTOOL_ZOOM_UNWRITABLE;
     if (!files::WriteFileAtomic(destination, std::string_view(bytes.constData(), bytes.size())))
         return PICTOOL_ZOOM_UNWRITABLE;

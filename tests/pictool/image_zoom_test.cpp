@@ -53,6 +53,13 @@ TEST_F(ImageZoom, MakesExactlyTheSizeAskedInTheDestinationsFormat) {
     EXPECT_EQ(head.substr(0, 2), "\xFF\xD8");
     ASSERT_TRUE(files::ReadFile(Path("out.bmp"), head));
     EXPECT_EQ(head.substr(0, 2), "BM");
+
+    // A clear picture comes out white, not black, where no transparency is kept.
+    QImage clear(40, 30, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    ASSERT_TRUE(clear.save(QString::fromStdString(Path("clear.png"))));
+    ASSERT_EQ(PICTOOL_ImageZoom(Path("clear.png"), Path("clear.jpg"), 320, 240), PICTOOL_ZOOM_OK);
+    EXPECT_TRUE(Near(QImage(QString::fromStdString(Path("clear.jpg"))).pixelColor(160, 120), Qt::white));
 }
 
 TEST_F(ImageZoom, ATallPictureKeepsItsMiddleUndistorted) {
