@@ -4,6 +4,7 @@
 #include "core/log.h"
 #include "net/proxy_sinks.h"
 #include "platform/kitlib/kitlib.h"
+#include "room/anchor_sign.h"
 #include "room/chat_transfers.h"
 #include "room/mic/room_mic.h"
 #include "room/role_table.h"
@@ -43,6 +44,9 @@ std::intptr_t CRoomHost::OnMessage(const WindowMessage& m) {
         case UM_CAR_ICON_DONE:
         case UM_MEDAL_ICON_DONE: s.OnFeatureMessage(m); break;
         case UM_TALK_KEY: s.OnFeatureMessage(m); break;
+        // The check-in service's answers to the anchor's clock-in and sign-in.
+        case anchor_sign::UM_CLOCK_IN_DONE:
+        case anchor_sign::UM_SIGN_IN_DONE: s.OnFeatureMessage(m); break;
         case UM_VIDEO_FIRST_PICTURE: s.OnFeatureMessage(m); break;
         case UM_SPEAKER_STATE:
             s.OnSpeakerState(static_cast<std::uint32_t>(m.wParam), m.lParam == 1);

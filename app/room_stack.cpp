@@ -69,6 +69,7 @@ IModerationActions* CRoomStack::CForwardActions::Moderation() const {
 }
 RoomSound CRoomStack::CForwardActions::Sound() const { return to ? to->Sound() : RoomSound{}; }
 CRoomVolumes* CRoomStack::CForwardActions::Volumes() const { return to ? to->Volumes() : nullptr; }
+CAnchorSign* CRoomStack::CForwardActions::AnchorSign() const { return to ? to->AnchorSign() : nullptr; }
 MyChatStyle CRoomStack::CForwardActions::MyStyle() const { return to ? to->MyStyle() : MyChatStyle{}; }
 void CRoomStack::CForwardActions::SetMyStyle(const MyChatStyle& style) {
     if (to) to->SetMyStyle(style);
@@ -87,6 +88,8 @@ CRoomStack::~CRoomStack() {
     actions_.SetVoice(nullptr);
     actions_.SetVolumes(nullptr);
     actions_.SetVideo(nullptr);
+    actions_.SetAnchorSign(nullptr);
+    sign_.reset();
     moderationActions_.reset();
     host_.SetOnInputLine({});
     early_.reset();
@@ -195,6 +198,8 @@ bool CRoomStack::Start() {
     actions_.SetChat(chat_.get());
     badges_ = std::make_unique<CRoomBadges>(session(), *transfers_, RoomBadgesSetup{});
     moderation_ = std::make_unique<CRoomModeration>(session(), account_);
+    sign_ = std::make_unique<CAnchorSign>(session(), *starter_);
+    actions_.SetAnchorSign(sign_.get());
     CRoomMic::Setup micSetup;
     // The talk key is the user's own, from the settings file in the user's folder.
     const std::string folder = paths::UserFolder(session().myUserId());

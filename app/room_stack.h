@@ -12,6 +12,7 @@
 #include "app/room_host.h"
 #include "chat/face_table.h"
 #include "net/room_link.h"
+#include "room/anchor_sign.h"
 #include "room/chat_transfers.h"
 #include "room/room_badges.h"
 #include "room/early_lines.h"
@@ -110,6 +111,7 @@ private:
         MyChatStyle MyStyle() const override;
         void SetMyStyle(const MyChatStyle& style) override;
         CRoomVideo* Video() const override;
+        CAnchorSign* AnchorSign() const override;
     };
 
     IRoomAccount& account_;
@@ -126,6 +128,7 @@ private:
     std::unique_ptr<CEarlyLines> early_;
     std::unique_ptr<CRoomModeration> moderation_;
     std::unique_ptr<CRoomRoles> roles_;
+    std::unique_ptr<CAnchorSign> sign_;
     std::unique_ptr<CRoomModerationActions> moderationActions_;
     std::unique_ptr<IKeyState> keys_;  // the window's talk key; none headless
     std::unique_ptr<CVoiceSet::Options> voiceOptions_;

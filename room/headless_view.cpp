@@ -1,5 +1,7 @@
 #include "room/headless_view.h"
 
+#include <utility>
+
 #include "platform/text/terminal.h"
 
 namespace markup {
@@ -61,6 +63,19 @@ void CHeadlessView::ShowNotice(const std::string& marked) {
 
 void CHeadlessView::MessageBox(const std::string& text, const std::string& caption, BoxIcon) {
     Say("box", caption + ": " + text);
+}
+
+void CHeadlessView::OpenSignDialog(std::function<void()> confirm) {
+    signConfirm_ = confirm ? std::move(confirm) : [] {};
+    Say("sign", "请签到 (/sign)");
+}
+
+bool CHeadlessView::ConfirmSignDialog() {
+    if (!signConfirm_) return false;
+    // The dialog closes on confirm, before the room hears of it.
+    auto confirm = std::exchange(signConfirm_, nullptr);
+    confirm();
+    return true;
 }
 
 void CHeadlessView::SetTitle(const std::string& title) { title_ = title; }

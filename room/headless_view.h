@@ -114,6 +114,12 @@ public:
     IRoomShows& Shows() override { return shows_; }
     IUserListObserver& UserListView() override { return *this; }
     IMicQueueObserver& MicQueueView() override { return *this; }
+    // The sign prompt is a line ("sign: …"); "/sign" answers it.
+    void OpenSignDialog(std::function<void()> confirm) override;
+    void CloseSignDialog() override { signConfirm_ = nullptr; }
+    bool SignDialogOpen() const override { return static_cast<bool>(signConfirm_); }
+    // As if the person confirmed the prompt (tests); false when none is open.
+    bool ConfirmSignDialog();
 
     void SetMinimised(bool m) { minimised_ = m; }
     // The named chat view (tests); null for a name the room does not have.
@@ -156,6 +162,7 @@ private:
     CHeadlessChatView nowhere_;  // names the room does not have
     CHeadlessChatView announcement_;
     CHeadlessShows shows_;
+    std::function<void()> signConfirm_;
 };
 
 namespace markup {

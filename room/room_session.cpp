@@ -309,6 +309,7 @@ constexpr const char* kTypedHelp[] = {
     "/rob, /down, /queue, /control, /release, /ban, /open, /top ID, /addtime ID, /remove ID, "
     "/removeall, /setmic ID   the microphone queue",
     "/vol ID [PERCENT]         how loud a user sounds to me (0-200)",
+    "/card, /sign              the anchor's clock-in and sign-in (role 7)",
     "/help                     this list",
 };
 }  // namespace

@@ -3,6 +3,7 @@
 // The Qt room window and the headless view both implement it; the room
 // logic never knows which one it talks to.
 
+#include <functional>
 #include <string>
 
 #include "room/chat_view.h"
@@ -49,6 +50,12 @@ public:
         (void)kind;
         (void)text;
     }
+    // The anchor's sign prompt ("SignWnd"), centred and top-most. `confirm`
+    // runs when the person confirms it there; a close from the room never
+    // confirms. A view without the dialog shows nothing.
+    virtual void OpenSignDialog(std::function<void()> confirm) { (void)confirm; }
+    virtual void CloseSignDialog() {}
+    virtual bool SignDialogOpen() const { return false; }
     // The user list control follows the model through this observer.
     virtual IUserListObserver& UserListView() = 0;
     // The microphone queue's list control ("List_Wheat"); a view without

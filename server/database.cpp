@@ -105,6 +105,27 @@ ALTER TABLE rooms ADD COLUMN description TEXT NOT NULL DEFAULT '';
 ALTER TABLE users ADD COLUMN keep_digest TEXT;
 ALTER TABLE users ADD COLUMN keep_expiry INTEGER NOT NULL DEFAULT 0;
 )sql"},
+        {7, "anchor clock-ins and sign-ins; room background pictures", R"sql(
+CREATE TABLE anchor_checkins (
+  id            INTEGER PRIMARY KEY AUTOINCREMENT,
+  room_id       INTEGER NOT NULL,
+  user_id       INTEGER NOT NULL,
+  nickname      TEXT NOT NULL DEFAULT '',
+  kind          INTEGER NOT NULL CHECK (kind IN (1, 2)),
+  at            INTEGER NOT NULL,
+  cycle_start   INTEGER NOT NULL
+);
+CREATE INDEX anchor_checkins_by_user ON anchor_checkins(room_id, user_id, kind, at);
+CREATE TABLE room_backgrounds (
+  id            INTEGER PRIMARY KEY AUTOINCREMENT CHECK (id BETWEEN 1 AND 2147483647),
+  room_id       INTEGER NOT NULL,
+  name          TEXT NOT NULL UNIQUE,
+  user_id       INTEGER NOT NULL,
+  bytes         INTEGER NOT NULL CHECK (bytes >= 0),
+  stored_at     INTEGER NOT NULL
+);
+CREATE INDEX room_backgrounds_by_room ON room_backgrounds(room_id);
+)sql"},
     };
     return list;
 }
@@ -557,7 +578,7 @@ std::uint64_t CServerDb::Generation() {
 std::int64_t CServerDb::CountRows(std::string_view table) {
     static const char* const known[] = {"users",    "rooms",     "roles",      "room_roles",
                                         "power_rules", "pictures", "room_gags", "room_kicks",
-                                        "moderation_log"};
+                                        "moderation_log", "anchor_checkins", "room_backgrounds"};
     for (const char* t : known) {
         if (table != t) continue;
         std::lock_guard<std::recursive_mutex> g(lock_);

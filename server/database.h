@@ -91,6 +91,29 @@ struct PropEntryRow {
 
 enum class TokenCheck { ok, no_token, mismatch, expired };
 
+// An anchor's clock-in (starts a duty of check-in cycles) or sign-in (the
+// anchor is still there in that cycle); rows are only ever added.
+enum class CheckinKind : std::uint8_t { clock_in = 1, sign_in = 2 };
+struct CheckinRow {
+    std::uint32_t room = 0;
+    std::uint32_t user = 0;
+    std::string nickname;  // the account's, when it happened
+    CheckinKind kind = CheckinKind::clock_in;
+    std::int64_t at = 0;
+    std::int64_t cycleStart = 0;  // the cycle it belongs to
+};
+
+// A room's background picture: the file is `name` in the background store.
+struct RoomBackground {
+    std::uint32_t id = 0;
+    std::uint32_t room = 0;
+    std::string name;
+    std::uint32_t user = 0;  // who uploaded it
+    std::uint64_t bytes = 0;
+    std::int64_t storedAt = 0;
+};
+enum class BackgroundAdd { ok, full, error };
+
 struct SecretColumns;
 
 class CServerDb {
@@ -192,6 +215,22 @@ public:
     bool AddPicture(const std::string& id, std::uint32_t user, std::uint64_t bytes,
                     std::int64_t now);
     std::uint64_t PictureBytesOf(std::uint32_t user);
+
+    // --- anchor check-ins (server/checkin_db.cpp) -------------------------
+    bool AddCheckin(const CheckinRow& row);
+    // When the user last clocked in in the room; nothing when never.
+    std::optional<std::int64_t> LatestClockIn(std::uint32_t room, std::uint32_t user);
+    // The starts of the cycles the user signed in the room, from `from` on.
+    std::vector<std::int64_t> SignedCycles(std::uint32_t room, std::uint32_t user,
+                                           std::int64_t from);
+
+    // --- room backgrounds (server/checkin_db.cpp) --------------------------
+    // Counted and added in one transaction, so two uploads at once cannot
+    // pass the cap together; `bg.id` is set on ok.
+    BackgroundAdd AddRoomBackground(RoomBackground& bg, std::size_t maxPerRoom);
+    std::vector<RoomBackground> RoomBackgrounds(std::uint32_t room);  // oldest first
+    std::optional<RoomBackground> RoomBackgroundById(std::uint32_t id);
+    bool RemoveRoomBackground(std::uint32_t id);
 
     // Rows of one of the tables above; -1 for another name.
     std::int64_t CountRows(std::string_view table);

@@ -1,5 +1,6 @@
 #include "server/picture_store.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -103,6 +104,16 @@ std::optional<std::string> CPictureStore::Load(std::string_view id) {
 bool CPictureStore::Has(std::string_view id) {
     std::error_code ec;
     return IsId(id) && std::filesystem::is_regular_file(PathOf(id), ec);
+}
+
+bool CPictureStore::Remove(std::string_view id) {
+    if (!IsId(id)) return false;
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(PathOf(id), ec);
+    if (ec || !std::filesystem::remove(PathOf(id), ec) || ec) return false;
+    std::lock_guard<std::mutex> g(lock_);
+    used_ -= std::min<std::uint64_t>(used_, size);
+    return true;
 }
 
 std::optional<CPictureStore::Stored> CPictureStore::Find(std::string_view id) {

@@ -33,6 +33,9 @@ public:
     // The bytes of a stored picture; nothing for an unknown or malformed id.
     std::optional<std::string> Load(std::string_view id);
     bool Has(std::string_view id);
+    // Deletes a stored picture and gives its bytes back to the cap; false
+    // when there was none.
+    bool Remove(std::string_view id);
     // Where a stored picture's file is, with its MIME type from its first
     // bytes; nothing for an unknown or malformed id. For answers streamed
     // from the file rather than loaded.

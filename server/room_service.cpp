@@ -37,17 +37,6 @@ std::uint32_t Id(const json::value& v, const char* name) {
     return n > 0 && n <= 0xFFFFFFFFll ? static_cast<std::uint32_t>(n) : 0;
 }
 
-// The Host header when it looks like a host (and port): links in answers
-// point back to where the client reached us, never to text it made up.
-std::string HostPort(const HttpRequest& req) {
-    const std::string h = req.Header("Host");
-    const bool plain = !h.empty() && h.size() <= 255 && std::all_of(h.begin(), h.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
-    });
-    return plain ? h : "127.0.0.1:" + std::to_string(req.localPort);
-}
-
 std::uint32_t ColourValue(const std::string& text) {
     if (text.size() < 2) return 0;
     return static_cast<std::uint32_t>(std::strtoul(text.c_str() + 1, nullptr, 16)) & 0xFFFFFF;
@@ -341,7 +330,7 @@ void CRoomService::Mount(CHttpServer& s) {
         } else if (cmd == kRolesRequest) {
             // Roles are the same for everyone and shown before sign-in
             // completes, so this one asks for no token.
-            res.SetContent(RolesAnswer(HostPort(req)), kJson);
+            res.SetContent(RolesAnswer(RequestHostPort(req)), kJson);
         } else {
             return Answer(res, 400, LbAnswer(static_cast<int>(cmd) + 1000,
                                              service_error::unknown_command, "未知命令"));

@@ -31,6 +31,7 @@ bool ParseNumber(const std::string& text, unsigned long max, unsigned long& out)
 
 const char* ServerUsage() {
     return "usage: zeri-server [--data-dir DIR] [--listen ADDR] [--port N] [--account-port N]\n"
+           "                   [--checkin-port N]\n"
            "                   [--threads N] [--admin-secret S] [--picture-quota-mb N]\n"
            "                   [--picture-user-quota-mb N]\n"
            "                   [--seed-demo] [--issue-token USER [--token-days N]]\n"
@@ -38,6 +39,7 @@ const char* ServerUsage() {
            "  --listen ADDR       address of the room relay (default 0.0.0.0)\n"
            "  --port N            port of the room relay (default 6666; 0 = any)\n"
            "  --account-port N    port of the account service (default 8080; 0 = any)\n"
+           "  --checkin-port N    port of clock-in, sign-in and room backgrounds (default 5000; 0 = any)\n"
            "  --threads N         I/O threads (default: one per core)\n"
 "  --admin-secret S    lets its holder push texts and pictures to any room (16+ chars)\n"
            "  --picture-quota-mb N  room for all stored chat pictures (default 1024)\n"
@@ -77,6 +79,10 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& out
             if (!value(v)) return false;
             if (!ParseNumber(v, 65535, n)) return error = "bad port '" + v + "'", false;
             out.accountPort = static_cast<std::uint16_t>(n);
+        } else if (a == "--checkin-port") {
+            if (!value(v)) return false;
+            if (!ParseNumber(v, 65535, n)) return error = "bad port '" + v + "'", false;
+            out.checkinPort = static_cast<std::uint16_t>(n);
         } else if (a == "--threads") {
             if (!value(v)) return false;
             if (!ParseNumber(v, 256, n) || n == 0)
@@ -190,6 +196,7 @@ bool CZeriServer::Start(std::string& error) {
     }
     rooms_ = std::make_unique<CRoomHandler>(db_, accountStore_, clock_, limits_);
     const auto fail = [this] {
+        checkin_.reset();
         http_.reset();
         roomService_.reset();
         account_.reset();
@@ -223,6 +230,13 @@ bool CZeriServer::Start(std::string& error) {
         error = "account service: " + error;
         return fail();
     }
+    CheckinPortOptions co;
+    co.pictureFolder = (std::filesystem::path(dbPath_).parent_path() / "backgrounds").string();
+    co.pictureQuotaBytes = options_.pictureQuotaMb << 20;
+    co.http = options_.http;
+    checkin_ = std::make_unique<CCheckinPort>(io_->context, db_, clock_, co);
+    if (!checkin_->Listen(options_.listen, options_.port == 0 ? 0 : options_.checkinPort, error))
+        return fail();
     io_->context.restart();
     io_->work.emplace(io_->context.get_executor());
     io_->tickTimer = std::make_unique<boost::asio::steady_timer>(io_->context);
@@ -264,6 +278,7 @@ void CZeriServer::RequestStop() {
         if (io_->tickTimer) io_->tickTimer->cancel();
         relay_->Stop();
         http_->Close();
+        checkin_->Close();
         rooms_->CloseAll();
         io_->work.reset();
         // Give the closes a moment to reach their peers, then end the loop
@@ -291,6 +306,8 @@ void CZeriServer::Wait() {
     // Its handlers read the database: they end before the database closes.
     if (http_) http_->Stop();
     http_.reset();
+    if (checkin_) checkin_->Stop();
+    checkin_.reset();
     account_.reset();
     roomService_.reset();
     pictures_.reset();

@@ -23,6 +23,7 @@ public:
     void SetVoice(CVoiceSet* voice) { voice_ = voice; }
     void SetVolumes(CRoomVolumes* volumes) { volumes_ = volumes; }
     void SetVideo(CRoomVideo* video) { video_ = video; }
+    void SetAnchorSign(CAnchorSign* sign) { sign_ = sign; }
 
     void EnterRoom(std::uint32_t roomId) override;
     bool SendChat(const IChatInput& input) override;
@@ -39,6 +40,7 @@ public:
     RoomSound Sound() const override;
     CRoomVolumes* Volumes() const override { return volumes_; }
     CRoomVideo* Video() const override { return video_; }
+    CAnchorSign* AnchorSign() const override { return sign_; }
     MyChatStyle MyStyle() const override;
     void SetMyStyle(const MyChatStyle& style) override;
 
@@ -50,6 +52,7 @@ private:
     CVoiceSet* voice_ = nullptr;
     CRoomVolumes* volumes_ = nullptr;
     CRoomVideo* video_ = nullptr;
+    CAnchorSign* sign_ = nullptr;
     const CFaceTable* faces_;
     std::function<void()> onClose_;
 };

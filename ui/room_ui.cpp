@@ -157,10 +157,11 @@ CRoomUI::CRoomUI(IRoomActions& actions) : actions_(actions) {
 }
 
 CRoomUI::~CRoomUI() {
-    // The drop-down, the volume pop-up and a menu left open are top-level
+    // The drop-down, the volume pop-up, the sign prompt and a menu left open are top-level
     // windows of their own.
     if (history_) delete history_.data();
     if (slider_) delete slider_.data();
+    if (sign_) delete sign_.data();
     if (menu_) delete menu_.data();
 }
 
@@ -332,7 +333,7 @@ void CRoomUI::Notify(TNotifyUI& msg) {
 }
 
 void CRoomUI::OnClick(const std::string& name, TNotifyUI& msg) {
-    if (OnMicClick(name) || OnSoundClick(name) || OnVideoClick(name)) return;
+    if (OnMicClick(name) || OnSoundClick(name) || OnVideoClick(name) || OnSignClick(name)) return;
     if (name == "bnt_SysClose") actions_.CloseWindow();
     else if (name == "bnt_SysMin") showMinimized();
     else if (name == "bnt_SysMax") ShowMaximised(true);

@@ -32,9 +32,11 @@
 #include "ui/chat_input_box.h"
 #include "ui/chat_view.h"
 #include "ui/room_history.h"
+#include "ui/sign_dlg.h"
 #include "ui/sound_slider_dlg.h"
 #include "ui/user_menu_view.h"
 
+class CAnchorSign;
 class CFaceTable;
 class CMixer;
 class CRoomMic;
@@ -96,6 +98,9 @@ public:
     // My broadcast, the anchor's picture and recording; null until the
     // room has started or without video.
     virtual CRoomVideo* Video() const { return nullptr; }
+    // The anchor's clock-in (bnt_card) and sign-in (bnt_sign); null until
+    // the room has started.
+    virtual CAnchorSign* AnchorSign() const { return nullptr; }
 };
 
 class CRoomUI : public WindowImplBase, public IRoomView {
@@ -133,6 +138,10 @@ public:
     IMicQueueObserver& MicQueueView() override { return wheatForward_; }
     // Combos select without telling the room (a mode shown is not a mode chosen).
     void SetSelection(const std::string& control, int index) override;
+    // The sign prompt "SignWnd" (room_ui_sign.cpp).
+    void OpenSignDialog(std::function<void()> confirm) override;
+    void CloseSignDialog() override;
+    bool SignDialogOpen() const override;
 
     // ---- parts, for the program and tests ----
     CRoomUserList* UserList() const;
@@ -147,6 +156,8 @@ public:
     CHeadlessShows& QueuedShows() { return shows_; }
     // The volume pop-up, once one was opened.
     CSoundSliderDlg* SoundSlider() const { return slider_; }
+    // The sign prompt, once one was opened.
+    CSignDlg* SignDialog() const { return sign_; }
 
     // Replaceable for tests: message boxes, and the file dialogs of the
     // picture button and "save as" (they return the chosen path or "").
@@ -264,6 +275,8 @@ private:
     bool OnSoundRightClick(const std::string& name, const TNotifyUI& msg);
     // The video and record buttons (room_ui_video.cpp).
     bool OnVideoClick(const std::string& name);
+    // bnt_card and bnt_sign (room_ui_sign.cpp).
+    bool OnSignClick(const std::string& name);
     CSoundSliderDlg& Slider();
     void OnSelect(const std::string& name);
     void ShowMaximised(bool maximised);
@@ -294,6 +307,7 @@ private:
     QPointer<CRoomHistoryDlg> history_;
     QPointer<CMenuWnd> menu_;
     QPointer<CSoundSliderDlg> slider_;
+    QPointer<CSignDlg> sign_;
     std::string menuView_;
     std::string menuPicture_;  // the picture under the chat menu
     std::uint32_t menuUser_ = 0;

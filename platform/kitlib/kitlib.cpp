@@ -11,6 +11,7 @@
 
 #include "core/files.h"
 #include "core/log.h"
+#include "core/service_hosts.h"
 #include "platform/text/terminal.h"
 #include "core/paths.h"
 
@@ -33,6 +34,15 @@ bool SplitUrl(const std::string& url, Url& out) {
     out.origin = url.substr(0, slash);
     out.path = slash == std::string::npos ? "/" : url.substr(slash);
     return out.origin.size() > scheme + 3;
+}
+
+// The session's id and token go to the services that ask for them (the
+// picture host, the check-in port) and never to a host a URL in chat or a
+// catalogue names.
+bool CarriesCredentials(const std::string& origin, const std::string& pictureHost) {
+    if (origin == "http://" + pictureHost) return true;
+    const ServiceHosts s = GetServiceHosts();
+    return !s.host.empty() && origin == "http://" + s.host + ":" + std::to_string(s.checkin);
 }
 
 class Kitlib {
@@ -73,8 +83,8 @@ public:
 
     std::mutex hostLock;
     std::string hosts[2] = {"127.0.0.1", "127.0.0.1"};
-    // Who uploads: sent with posts to the picture host only, never to
-    // another host a URL in chat may name.
+    // Who asks: sent with posts to the picture host and the check-in port
+    // only (CarriesCredentials).
     std::uint32_t user = 0;
     std::string token;
     std::mutex boxLock;
@@ -107,6 +117,9 @@ std::unique_ptr<httplib::Client> MakeClient(const Url& u) {
     c->set_connection_timeout(5, 0);
     c->set_read_timeout(15, 0);
     c->set_write_timeout(15, 0);
+    // A redirect could carry the credentials to a host that may not see
+    // them, or loop: it fails the request instead.
+    c->set_follow_location(false);
     return c;
 }
 
@@ -159,7 +172,7 @@ int StartRequest(HWND window, unsigned message, const std::string& url,
     if (body) {
         Kitlib& k = Kitlib::Get();
         std::lock_guard<std::mutex> g(k.hostLock);
-        if (k.user != 0 && !k.token.empty() && u.origin == "http://" + k.hosts[0]) {
+        if (k.user != 0 && !k.token.empty() && CarriesCredentials(u.origin, k.hosts[0])) {
             headers.emplace("X-Zeri-User", std::to_string(k.user));
             headers.emplace("Authorization", "Bearer " + k.token);
         }

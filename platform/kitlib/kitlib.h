@@ -29,7 +29,9 @@ void KITLIB_Release();
 void KITLIB_SetHosts(const std::string& pictureHost, const std::string& checkInHost);
 std::string KITLIB_GetIppaddr(int kind);
 // The signed-in user's id and token: posts to the picture host (kind 0)
-// carry them, as its uploads require; empty token forgets them.
+// and to the check-in port of the service hosts (core/service_hosts.h)
+// carry them, posts anywhere else never; empty token forgets them.
+// Redirects are never followed: a 3xx answer is a failure.
 void KITLIB_SetCredentials(std::uint32_t userId, const std::string& token);
 
 // 0 when the request could not be started (bad URL, library not started).

@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <algorithm>
+
 namespace server {
 
 namespace {
@@ -18,6 +20,15 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
+
+std::string RequestHostPort(const HttpRequest& req) {
+    const std::string h = req.Header("Host");
+    const bool plain = !h.empty() && h.size() <= 255 && std::all_of(h.begin(), h.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+    });
+    return plain ? h : "127.0.0.1:" + std::to_string(req.localPort);
+}
 
 bool PercentDecode(std::string_view in, std::string& out, bool plusIsBlank) {
     out.clear();

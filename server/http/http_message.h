@@ -54,6 +54,11 @@ struct HttpResponse {
     }
 };
 
+// The Host header when it looks like a host (and port), else this server's
+// loopback address and the port the request came to: links in answers point
+// back to where the client reached us, never to text it made up.
+std::string RequestHostPort(const HttpRequest& req);
+
 // "%41b+c" -> "Ab c" for queries (plus as blank), false on a bad escape.
 bool PercentDecode(std::string_view in, std::string& out, bool plusIsBlank);
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/files.h"
+#include "core/service_hosts.h"
 #include "platform/kitlib/kitlib.h"
 
 namespace fs = std::filesystem;
@@ -55,6 +56,15 @@ protected:
         server.Post("/echo", [](const httplib::Request& req, httplib::Response& res) {
             res.set_content("got:" + req.body, "application/octet-stream");
         });
+        server.Post("/who", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard<std::mutex> g(seenLock);
+            seen.push_back(req.get_header_value("X-Zeri-User") + "|" +
+                           req.get_header_value("Authorization"));
+            res.set_content("ok", "text/plain");
+        });
+        server.Post("/moved", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect(Url("/who"), 302);
+        });
         server.Get("/pic.png", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(std::string("\x89PNG fake", 9), "image/png");
         });
@@ -77,6 +87,8 @@ protected:
         return "http://127.0.0.1:" + std::to_string(port) + path;
     }
     Router router;
+    std::mutex seenLock;
+    std::vector<std::string> seen;  // "user|authorization" of each /who
     httplib::Server server;
     int port = 0;
     std::thread thread;
@@ -151,4 +163,53 @@ TEST_F(Kitlib, HostsAndMessageBoxes) {
     EXPECT_EQ(KITLIB_ShowMessageBox("登陆接入失败！", "提示", KITLIB_MB_OK), 1);
     EXPECT_EQ(shown, "提示:登陆接入失败！");
     KITLIB_SetMessageBoxHandler(nullptr);
+}
+
+// The session's id and token reach the picture host and the check-in port,
+// and no other host, even one on the same machine under another name.
+TEST_F(Kitlib, CredentialsGoToTheServiceHostsOnly) {
+    const ServiceHosts saved = GetServiceHosts();
+    const std::string here = "127.0.0.1:" + std::to_string(port);
+    const auto post = [&](const std::string& url) {
+        const std::size_t before = router.got.size();
+        std::size_t asked = 0;
+        {
+            std::lock_guard<std::mutex> g(seenLock);
+            asked = seen.size();
+        }
+        EXPECT_EQ(KITLIB_PostHttpUrl(7, 1748, url, nullptr, 0), 1);
+        EXPECT_TRUE(router.WaitFor(before + 1));
+        std::lock_guard<std::mutex> g(seenLock);
+        return seen.size() > asked ? seen.back() : std::string("(not asked)");
+    };
+    KITLIB_SetCredentials(1001, "tok");
+    KITLIB_SetHosts("127.0.0.1:1", "127.0.0.1:1");
+    SetServiceHosts({"127.0.0.1", 8000, static_cast<std::uint16_t>(port)});
+    EXPECT_EQ(post("http://" + here + "/who"), "1001|Bearer tok");  // the check-in port
+    SetServiceHosts({"127.0.0.1", static_cast<std::uint16_t>(port), 1});
+    EXPECT_EQ(post("http://" + here + "/who"), "|");  // the catalogue's port is not it
+    KITLIB_SetHosts(here, "127.0.0.1:1");
+    EXPECT_EQ(post("http://" + here + "/who"), "1001|Bearer tok");  // the picture host
+    EXPECT_EQ(post("http://localhost:" + std::to_string(port) + "/who"), "|");
+    KITLIB_SetCredentials(0, std::string());
+    EXPECT_EQ(post("http://" + here + "/who"), "|");
+    SetServiceHosts(saved);
+}
+
+// A 3xx answer fails the request: the target is never asked, so neither
+// credentials nor a loop follow a redirect.
+TEST_F(Kitlib, RedirectsAreNeverFollowed) {
+    const ServiceHosts saved = GetServiceHosts();
+    KITLIB_SetCredentials(1001, "tok");
+    SetServiceHosts({"127.0.0.1", 8000, static_cast<std::uint16_t>(port)});
+    ASSERT_EQ(KITLIB_PostHttpUrl(7, 2818, Url("/moved"), nullptr, 0), 1);
+    ASSERT_TRUE(router.WaitFor(1));
+    EXPECT_EQ(router.got[0].answer(), nullptr);
+    EXPECT_EQ(router.got[0].w, 0u);
+    {
+        std::lock_guard<std::mutex> g(seenLock);
+        EXPECT_TRUE(seen.empty());
+    }
+    KITLIB_SetCredentials(0, std::string());
+    SetServiceHosts(saved);
 }
