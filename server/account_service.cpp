@@ -66,14 +66,16 @@ std::string RequestHost(const HttpRequest& req) {
     return colon == std::string::npos ? h : h.substr(0, colon);
 }
 
-json::value WealthJson(CAccountStore& store, std::uint32_t user, const std::string& host) {
+json::value WealthJson(CAccountStore& store, std::uint32_t user, const std::string& host,
+                       std::uint16_t medalPort) {
     const std::uint64_t spent = store.TotalSpent(user);
     const WealthGrade& g = GradeForSpending(spent);
     json::value w = json::value::object();
     w.set("grade", static_cast<std::int64_t>(g.grade));
     w.set("colour", g.colour);
     w.set("text", g.text);
-    w.set("medal", "http://" + host + ":5000/wealth/" + std::to_string(g.grade) + ".png");
+    w.set("medal", "http://" + host + ":" + std::to_string(medalPort) + "/wealth/" +
+                       std::to_string(g.grade) + ".png");
     w.set("spent", static_cast<std::int64_t>(std::min<std::uint64_t>(spent, INT64_MAX)));
     return w;
 }
@@ -242,7 +244,7 @@ void CAccountService::Mount(CHttpServer& s) {
         v.set("nickname", user->nickname);
         v.set("sex", std::int64_t{user->sex});
         v.set("head", p.headUrl);
-        v.set("wealth", WealthJson(store_, id, RequestHost(req)));
+        v.set("wealth", WealthJson(store_, id, RequestHost(req), medalPort_));
         v.set("vip", static_cast<std::int64_t>(VipLevel(store_, id, clock_.Now())));
         Answer(res, 200, v);
     });
@@ -264,7 +266,7 @@ void CAccountService::Mount(CHttpServer& s) {
         if (!me || !ParseBody(req, res, body)) return;
         const std::uint32_t id = body.get("id") ? IdMember(body, "id") : me;
         if (!id || !db_.UserById(id)) return Fail(res, 404, account_error::no_user, "用户不存在");
-        json::value v = WealthJson(store_, id, RequestHost(req));
+        json::value v = WealthJson(store_, id, RequestHost(req), medalPort_);
         v.set("code", std::int64_t{0});
         v.set("id", static_cast<std::int64_t>(id));
         Answer(res, 200, v);
@@ -368,7 +370,7 @@ void CAccountService::Mount(CHttpServer& s) {
             e.set("amount", static_cast<std::int64_t>(std::min<std::uint64_t>(r.amount, INT64_MAX)));
             e.set("vip", static_cast<std::int64_t>(VipLevel(store_, r.userId, now)));
             e.set("head", store_.GetProfile(r.userId).headUrl);
-            e.set("wealth", WealthJson(store_, r.userId, host));
+            e.set("wealth", WealthJson(store_, r.userId, host, medalPort_));
             list.append(e);
         }
         json::value v = Ok();

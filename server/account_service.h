@@ -7,6 +7,7 @@
 // Its routes are mounted on the server's HTTP port (server/http/), beside
 // the room service's.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -53,6 +54,9 @@ public:
 
     // Adds the account routes; the object must outlive the serving.
     void Mount(CHttpServer& http);
+    // The port that serves the wealth medals (/wealth/N.png), once it is
+    // listening: the medal links of the answers name it.
+    void SetMedalPort(std::uint16_t port) { medalPort_ = port; }
 
 private:
     void Login(const HttpRequest& req, HttpResponse& res);
@@ -65,6 +69,7 @@ private:
     AccountOptions options_;
     CFailureThrottle accountFailures_;
     CFailureThrottle addressFailures_;
+    std::atomic<std::uint16_t> medalPort_{5000};
 };
 
 // The user whose token the request carries (X-Zeri-User and

@@ -2,6 +2,7 @@
 
 #include <boost/asio.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <ctime>
@@ -9,6 +10,8 @@
 
 #include "core/log.h"
 #include "core/paths.h"
+#include "server/catalogue_seed.h"
+#include "server/medal_art.h"
 #include "server/seed.h"
 
 namespace server {
@@ -31,8 +34,8 @@ bool ParseNumber(const std::string& text, unsigned long max, unsigned long& out)
 
 const char* ServerUsage() {
     return "usage: zeri-server [--data-dir DIR] [--listen ADDR] [--port N] [--account-port N]\n"
-           "                   [--checkin-port N]\n"
-           "                   [--threads N] [--admin-secret S] [--picture-quota-mb N]\n"
+           "                   [--catalogue-port N] [--checkin-port N] [--threads N]\n"
+           "                   [--admin-secret S] [--picture-quota-mb N]\n"
            "                   [--picture-user-quota-mb N]\n"
            "                   [--seed-demo] [--issue-token USER [--token-days N]]\n"
            "  --data-dir DIR      folder of zeri-server.db and log/ (default: the data folder)\n"
@@ -40,11 +43,12 @@ const char* ServerUsage() {
            "  --port N            port of the room relay (default 6666; 0 = any)\n"
            "  --account-port N    port of the account service (default 8080; 0 = any)\n"
            "  --checkin-port N    port of clock-in, sign-in and room backgrounds (default 5000; 0 = any)\n"
+           "  --catalogue-port N  port of the item catalogue (default 8000; 0 = any)\n"
            "  --threads N         I/O threads (default: one per core)\n"
 "  --admin-secret S    lets its holder push texts and pictures to any room (16+ chars)\n"
            "  --picture-quota-mb N  room for all stored chat pictures (default 1024)\n"
            "  --picture-user-quota-mb N  room for one user's chat pictures (default 64)\n"
-           "  --seed-demo         add the demo users, rooms, roles and powers (idempotent)\n"
+           "  --seed-demo         add the demo users, rooms, roles, powers and catalogue (idempotent)\n"
            "  --issue-token USER  print a new login token for USER and exit\n"
            "  --token-days N      lifetime of that token (default 30)\n";
 }
@@ -83,6 +87,10 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& out
             if (!value(v)) return false;
             if (!ParseNumber(v, 65535, n)) return error = "bad port '" + v + "'", false;
             out.checkinPort = static_cast<std::uint16_t>(n);
+        } else if (a == "--catalogue-port") {
+            if (!value(v)) return false;
+            if (!ParseNumber(v, 65535, n)) return error = "bad port '" + v + "'", false;
+            out.cataloguePort = static_cast<std::uint16_t>(n);
         } else if (a == "--threads") {
             if (!value(v)) return false;
             if (!ParseNumber(v, 256, n) || n == 0)
@@ -194,9 +202,20 @@ bool CZeriServer::Start(std::string& error) {
             return false;
         }
     }
+    const bool catalogueOpen = catalogueStore_.Open(dbPath_, error);
+    if (!catalogueOpen || (options_.seedDemo && !SeedDemoCatalogue(catalogueStore_, error))) {
+        if (catalogueOpen) error = "demo catalogue: " + error;
+        catalogueStore_.Close();
+        accountStore_.Close();
+        db_.Close();
+        return false;
+    }
     rooms_ = std::make_unique<CRoomHandler>(db_, accountStore_, clock_, limits_);
     const auto fail = [this] {
         checkin_.reset();
+        catalogueHttp_.reset();
+        catalogue_.reset();
+        catalogueStore_.Close();
         http_.reset();
         roomService_.reset();
         account_.reset();
@@ -235,8 +254,22 @@ bool CZeriServer::Start(std::string& error) {
     co.pictureQuotaBytes = options_.pictureQuotaMb << 20;
     co.http = options_.http;
     checkin_ = std::make_unique<CCheckinPort>(io_->context, db_, clock_, co);
+    // The wealth medals that the account answers link to.
+    MountMedalRoute(checkin_->http());
     if (!checkin_->Listen(options_.listen, options_.port == 0 ? 0 : options_.checkinPort, error))
         return fail();
+    account_->SetMedalPort(checkin_->port());
+    catalogue_ = std::make_unique<CCatalogueService>(catalogueStore_);
+    // Its handlers only read: a few workers are plenty.
+    HttpLimits catalogueLimits = options_.http;
+    catalogueLimits.workers = std::min(catalogueLimits.workers, 4u);
+    catalogueHttp_ = std::make_unique<CHttpServer>(io_->context, "item catalogue", catalogueLimits);
+    catalogue_->Mount(*catalogueHttp_);
+    if (!catalogueHttp_->Listen(options_.listen, options_.port == 0 ? 0 : options_.cataloguePort,
+                                error)) {
+        error = "item catalogue: " + error;
+        return fail();
+    }
     io_->context.restart();
     io_->work.emplace(io_->context.get_executor());
     io_->tickTimer = std::make_unique<boost::asio::steady_timer>(io_->context);
@@ -279,6 +312,7 @@ void CZeriServer::RequestStop() {
         relay_->Stop();
         http_->Close();
         checkin_->Close();
+        catalogueHttp_->Close();
         rooms_->CloseAll();
         io_->work.reset();
         // Give the closes a moment to reach their peers, then end the loop
@@ -308,6 +342,10 @@ void CZeriServer::Wait() {
     http_.reset();
     if (checkin_) checkin_->Stop();
     checkin_.reset();
+    if (catalogueHttp_) catalogueHttp_->Stop();
+    catalogueHttp_.reset();
+    catalogue_.reset();
+    catalogueStore_.Close();
     account_.reset();
     roomService_.reset();
     pictures_.reset();
