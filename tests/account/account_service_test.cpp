@@ -228,7 +228,15 @@ TEST_F(Account, DemoUsersHaveCoinsAndBothGagCardsAndAGradeAndLevel) {
     EXPECT_EQ(w.get_int("grade"), 1);
     EXPECT_EQ(w.get_string("text"), "平民");
     EXPECT_EQ(w.get_string("colour"), "#9E9E9E");
-    EXPECT_EQ(w.get_string("medal"), "http://127.0.0.1:5000/wealth/1.png");
+    // The medal link names the port that serves the medals, and it answers.
+    const std::string medal = w.get_string("medal");
+    const std::string port = std::to_string(srv.srv->checkinPort());
+    EXPECT_EQ(medal, "http://127.0.0.1:" + port + "/wealth/1.png");
+    httplib::Client pictures("127.0.0.1", srv.srv->checkinPort());
+    auto png = pictures.Get("/wealth/1.png");
+    ASSERT_TRUE(png);
+    EXPECT_EQ(png->status, 200);
+    EXPECT_EQ(png->body.substr(1, 3), "PNG");
 
     // Somebody else's detail leaves out the sign-in name.
     Answer bob = Post("/account/detail", R"({"id":10002})", kAlice.id, t);
