@@ -1,5 +1,6 @@
 #include "room/role_table.h"
 
+#include <cstdio>
 #include <iterator>
 
 #include "core/log.h"
@@ -59,8 +60,8 @@ bool CRoleTable::LoadAnswer(std::string_view text) {
         r.colour = ParseRoleColour(colour);
         r.womanIcon = e.get_string("woman_icon");
         r.manIcon = e.get_string("man_icon");
-        log_msg("roleid=%d, color=%s, name=%s\r\n", static_cast<int>(r.id), colour.c_str(),
-                r.name.c_str());
+        std::printf("roleid=%d, color=%s, name=%s\n", static_cast<int>(r.id), colour.c_str(),
+                    r.name.c_str());
         // The same role twice: the later element wins.
         roles[r.id] = std::move(r);
     }
@@ -84,5 +85,5 @@ std::string RoleListRequest(std::uint32_t userId) {
     obj.set("userId", static_cast<std::int64_t>(userId));
     body.set("CMD", static_cast<std::int64_t>(kRoleListRequest));
     body.set("OBJ", obj);
-    return body.dump();
+    return body.dump_formatted();
 }

@@ -45,7 +45,7 @@ TEST(HttpOnTheWire, PostSendsFixedHeadersThenMapThenBraceBlockThenTheBody) {
     EXPECT_EQ(server.Requests().at(0),
               "POST /x HTTP/1.1\r\n" + Head(server) +
                   "\r\nUser-Agent: Windows Anchor\r\nContent-Type: application/octet-stream\r\n"
-                  "Content-Length: 13\r\nConnection: keep alive\r\nX-Alpha: a\r\nX-Zeta: z\r\n"
+                  "Content-Length: 13\r\nConnection: keep-alive\r\nX-Alpha: a\r\nX-Zeta: z\r\n"
                   "a: 1\r\nb: 2\r\n\r\n" + body);
     EXPECT_EQ(r.Body(), "{}");
 }
