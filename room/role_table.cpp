@@ -1,6 +1,5 @@
 #include "room/role_table.h"
 
-#include <cstdio>
 #include <iterator>
 
 #include "core/log.h"
@@ -60,8 +59,8 @@ bool CRoleTable::LoadAnswer(std::string_view text) {
         r.colour = ParseRoleColour(colour);
         r.womanIcon = e.get_string("woman_icon");
         r.manIcon = e.get_string("man_icon");
-        std::printf("roleid=%d, color=%s, name=%s\n", static_cast<int>(r.id), colour.c_str(),
-                    r.name.c_str());
+        log_debug("roleid=%d, color=%s, name=%s", static_cast<int>(r.id), colour.c_str(),
+                  r.name.c_str());
         // The same role twice: the later element wins.
         roles[r.id] = std::move(r);
     }

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 
 #include "core/log.h"
@@ -124,8 +123,9 @@ void CRoleVest::on_fail(int, web::http_base*) {
     std::lock_guard<std::mutex> g(lock_);
     retryWanted_ = retries_ < kRetries && !stopping_;
     ++retries_;
-    std::printf("CRoleVest Respond fail \r\n");
-    std::fflush(stdout);
+    // Debug lines go to the log, never to standard output: in headless
+    // runs that carries the room's documented lines only.
+    log_debug("CRoleVest Respond fail ");
     log_msg("CRoleVest Respond fail\r\n");
 }
 
@@ -143,8 +143,7 @@ void CRoleVest::on_body(std::uint32_t contentLength, web::ByteQueue& body, bool 
     std::string text;
     body.Take(body.Size(), text);
     HandleAnswer(text);
-    std::printf("CRoleVest Respond suc \r\n");
-    std::fflush(stdout);
+    log_debug("CRoleVest Respond suc ");
 }
 
 void CRoleVest::HandleAnswer(const std::string& text) {

@@ -121,14 +121,14 @@ TEST_F(RoleVests, RolesAndPicturesAreFetchedCachedAndReadBack) {
     // A new start reads the cache at once, even with the service gone.
     UseHost("127.0.0.1:" + std::to_string(webtest::ClosedPort()));
     CRoleVest again(Folder());
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     again.LoadAndRefresh(kWindow, kMe);
     ASSERT_EQ(again.Count(), ids.size());
     EXPECT_EQ(again.Name(3), "管理员");
     EXPECT_EQ(again.Find(20)->colour, 0x757575u);
     EXPECT_EQ(again.VestPicture(20, 1), Folder() + "res/vestpic/20_w.bmp");
     ASSERT_TRUE(again.WaitQuiet(60));
-    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
     EXPECT_EQ(again.Count(), ids.size()) << "failures keep what the cache gave";
 }
 
@@ -142,11 +142,13 @@ TEST_F(RoleVests, ColourTextsAndARepeatedRoleAsTheServiceSentThem) {
         R"({"ROLE":9,"Role_Name":"cased","COLOR":"#","woman_icon":")" + dead + R"(/","man_icon":""})")}});
     UseHost("127.0.0.1:" + std::to_string(service.port()));
     CRoleVest v(Folder());
+    testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
     Refresh(v);
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("roleid=5, color=#FF8000, name=second\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("CRoleVest Respond suc \r\n"), std::string::npos);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "standard output is the room's";
+    const std::string out = testing::internal::GetCapturedStderr();
+    EXPECT_NE(out.find("[]->roleid=5, color=#FF8000, name=second\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("[]->CRoleVest Respond suc \n"), std::string::npos) << out;
 
     // The body asked for my roles, formatted.
     const std::string request = service.Requests().at(0);
@@ -200,15 +202,18 @@ TEST_F(RoleVests, GoodPicturesStayBadOnesAreFetchedAgain) {
 TEST_F(RoleVests, AClosedServiceIsTriedThreeTimesMoreThenLeftAlone) {
     UseHost("127.0.0.1:" + std::to_string(webtest::ClosedPort()));
     CRoleVest v(Folder());
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     v.LoadAndRefresh(kWindow, kMe);
     ASSERT_TRUE(v.WaitQuiet(60));
-    const std::string out = testing::internal::GetCapturedStdout();
-    std::size_t fails = 0;
-    for (std::size_t at = out.find("CRoleVest Respond fail \r\n"); at != std::string::npos;
-         at = out.find("CRoleVest Respond fail \r\n", at + 1))
-        ++fails;
-    EXPECT_EQ(fails, 4u) << out;
+    const std::string out = testing::internal::GetCapturedStderr();
+    auto count = [&](const std::string& line) {
+        std::size_t n = 0;
+        for (std::size_t at = out.find(line); at != std::string::npos; at = out.find(line, at + 1)) ++n;
+        return n;
+    };
+    // The first try and three more, each with its debug line and its log line.
+    EXPECT_EQ(count("[]->CRoleVest Respond fail \n"), 4u) << out;
+    EXPECT_EQ(count("[msg]->CRoleVest Respond fail\n"), 4u) << out;
     EXPECT_EQ(v.Count(), 0u);
     EXPECT_EQ(Done(), 0u);
 }
