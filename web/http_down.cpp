@@ -85,10 +85,11 @@ bool http_down::Wait(DownloadCancel* cancel) {
             std::lock_guard<std::mutex> g(lock_);
             if (request_) request_->abort();
         }
-        // A cancelled caller leaves at once; a timed-out one grants the abort its grace.
+        // A cancelled caller leaves at once; a timed-out one grants the abort
+        // its grace, which a cancel also cuts short.
         if (!(cancel && cancel->Cancelled()))
             released =
-                WaitReleased(Clock::now() + std::chrono::milliseconds(gGraceMs.load()), nullptr);
+                WaitReleased(Clock::now() + std::chrono::milliseconds(gGraceMs.load()), cancel);
     }
     if (cancel) cancel->Detach(&event_);
     std::lock_guard<std::mutex> g(lock_);

@@ -158,6 +158,18 @@ TEST_F(Downloads, ATimedOutRequestCallingBackAfterDownloadReturnedFreesItself) {
     http_down::SetWaitTimes(milliseconds(100), milliseconds(100));
     EXPECT_EQ(CHttpPublic::Download(slowSite.Url("/late.png"), Path("late.png")), 0);
 
+    // With a long grace, a cancel still ends the wait: the abort cannot be
+    // carried out while the library's thread is held.
+    http_down::SetWaitTimes(milliseconds(100), milliseconds(300000));
+    DownloadCancel cancel;
+    std::future<int> graced = std::async(std::launch::async, [&] {
+        return CHttpPublic::Download(slowSite.Url("/graced.png"), Path("graced.png"), nullptr, &cancel);
+    });
+    std::this_thread::sleep_for(milliseconds(300));
+    cancel.Cancel();
+    ASSERT_EQ(graced.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    EXPECT_EQ(graced.get(), 0);
+
     // Now the late connect, abort and release reach the abandoned download.
     unblock.set_value();
     ASSERT_TRUE(blocker.WaitReleased());
