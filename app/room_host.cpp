@@ -40,7 +40,8 @@ std::intptr_t CRoomHost::OnMessage(const WindowMessage& m) {
         case UM_CHAT_PICTURE_DONE:
         case UM_CHAT_UPLOAD_DONE:
         case UM_GIFT_ICON_DONE:
-        case UM_CAR_ICON_DONE: s.OnFeatureMessage(m); break;
+        case UM_CAR_ICON_DONE:
+        case UM_MEDAL_ICON_DONE: s.OnFeatureMessage(m); break;
         case UM_TALK_KEY: s.OnFeatureMessage(m); break;
         case UM_VIDEO_FIRST_PICTURE: s.OnFeatureMessage(m); break;
         case UM_SPEAKER_STATE:

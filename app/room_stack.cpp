@@ -193,6 +193,7 @@ bool CRoomStack::Start() {
     if (const auto style = ReadMyChatStyle(MyChatStyleFile(session().myUserId())))
         chat_->SetMyStyle(style->colour, style->font);
     actions_.SetChat(chat_.get());
+    badges_ = std::make_unique<CRoomBadges>(session(), *transfers_, RoomBadgesSetup{});
     moderation_ = std::make_unique<CRoomModeration>(session(), account_);
     CRoomMic::Setup micSetup;
     // The talk key is the user's own, from the settings file in the user's folder.

@@ -13,6 +13,7 @@
 #include "chat/face_table.h"
 #include "net/room_link.h"
 #include "room/chat_transfers.h"
+#include "room/room_badges.h"
 #include "room/early_lines.h"
 #include "room/headless_view.h"
 #include "room/room_account.h"
@@ -121,6 +122,7 @@ private:
     std::unique_ptr<CKitlibStarter> starter_;
     std::unique_ptr<CSerialTransfers> transfers_;
     std::unique_ptr<CRoomChat> chat_;
+    std::unique_ptr<CRoomBadges> badges_;
     std::unique_ptr<CEarlyLines> early_;
     std::unique_ptr<CRoomModeration> moderation_;
     std::unique_ptr<CRoomRoles> roles_;

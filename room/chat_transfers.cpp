@@ -41,6 +41,8 @@ CSerialTransfers::Line* CSerialTransfers::LineOf(unsigned message) {
             return &gifts_;
         case UM_CAR_ICON_DONE:
             return &cars_;
+        case UM_MEDAL_ICON_DONE:
+            return &medals_;
         default:
             return nullptr;
     }
@@ -89,7 +91,9 @@ bool CSerialTransfers::Upload(const std::string& url, std::vector<std::uint8_t> 
 
 bool CSerialTransfers::FetchIcon(unsigned doneMessage, const std::string& url,
                                  const std::string& destination) {
-    if (doneMessage != UM_GIFT_ICON_DONE && doneMessage != UM_CAR_ICON_DONE) return false;
+    if (doneMessage != UM_GIFT_ICON_DONE && doneMessage != UM_CAR_ICON_DONE &&
+        doneMessage != UM_MEDAL_ICON_DONE)
+        return false;
     Request r;
     r.url = url;
     r.source = url;

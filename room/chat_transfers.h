@@ -21,6 +21,7 @@ enum : unsigned {
     UM_CHAT_UPLOAD_DONE = 1727,   // the picture service answered an upload
     UM_GIFT_ICON_DONE = 1766,     // a gift picture was downloaded
     UM_CAR_ICON_DONE = 1771,      // a car picture was downloaded
+    UM_MEDAL_ICON_DONE = 1792,    // a wealth medal picture was downloaded
 };
 
 // What a completion message finished.
@@ -35,7 +36,8 @@ struct TransferDone {
 
 class IChatTransfers : public IPictureFetcher, public IPictureUploader {
 public:
-    // Downloads a gift (UM_GIFT_ICON_DONE) or car (UM_CAR_ICON_DONE) picture.
+    // Downloads a gift (UM_GIFT_ICON_DONE), car (UM_CAR_ICON_DONE) or wealth
+    // medal (UM_MEDAL_ICON_DONE) picture.
     virtual bool FetchIcon(unsigned doneMessage, const std::string& url,
                            const std::string& destination) = 0;
     // Host (and port) of the picture service.
@@ -112,5 +114,5 @@ private:
     Line* LineOf(unsigned message);
 
     IHttpStarter& starter_;
-    Line pictures_, uploads_, gifts_, cars_;
+    Line pictures_, uploads_, gifts_, cars_, medals_;
 };

@@ -10,7 +10,7 @@
 
 class CRoomRoles : public IRoomFeature {
 public:
-    // Adds itself to the session and gives it the table for the vests.
+    // Adds itself to the session.
     CRoomRoles(CRoomSession& session, CRoleVest& vests, HWND window);
     // Stops the vests' request and worker: they report to this window.
     ~CRoomRoles() override;
@@ -21,6 +21,8 @@ public:
     void Request();
     const IRoleTable& table() const { return vests_; }
 
+    // The vest of the user's role for the card's sex value (1 woman).
+    void DecorateUser(RoomUser& u) override;
     bool OnPacket(std::uint32_t, const unsigned char*, std::size_t) override { return false; }
     bool OnWindowMessage(const WindowMessage& m) override;
 

@@ -8,7 +8,6 @@
 #include "net/catalogue_room.h"
 #include "room/chat_entry.h"
 #include "room/markup_text.h"
-#include "room/role_table.h"
 #include "room/typed_command.h"
 
 namespace {
@@ -49,24 +48,7 @@ RoomUser CRoomSession::MakeMe() const {
     u.gagged = gagged_;
     u.online = true;
     FillFromCard(u, me_.card, true, 0, 1);
-    FillVest(u);
     return u;
-}
-
-void CRoomSession::FillVest(RoomUser& u) const {
-    u.vestIcon = roles_ && u.role <= 255
-                     ? roles_->VestPicture(static_cast<std::uint8_t>(u.role), u.cardValue3)
-                     : std::string();
-}
-
-void CRoomSession::RefreshVests() {
-    for (auto& [id, u] : users_) {
-        const std::string before = u.vestIcon;
-        FillVest(u);
-        if (u.vestIcon == before) continue;
-        userList_.Redraw(u);
-        if (id == me_.userId) myRecord_ = u;
-    }
 }
 
 void CRoomSession::FillFromCard(RoomUser& u, const msg::user_card& card, bool hasCard,
@@ -254,9 +236,22 @@ void CRoomSession::ShowAnnouncement() {
     RenderAnnouncement(view_.ChatView("Edit_Announcement"), announcement_, ParseChatStyle(chatFont_));
 }
 
+void CRoomSession::Decorate(RoomUser& u) {
+    for (IRoomFeature* f : features_) f->DecorateUser(u);
+}
+
+void CRoomSession::RedecorateUsers() {
+    for (auto& [id, u] : users_) {
+        const std::string vest = u.vestIcon, vip = u.vipIcon, medal = u.medalIcon;
+        Decorate(u);
+        if (u.vestIcon != vest || u.vipIcon != vip || u.medalIcon != medal) userList_.Redraw(u);
+        if (id == me_.userId) myRecord_ = u;
+    }
+}
+
 void CRoomSession::AddUser(RoomUser u) {
     const std::uint32_t id = u.userId;
-    FillVest(u);
+    Decorate(u);
     userList_.AddUser(u);
     users_[id] = std::move(u);
 }
@@ -357,7 +352,7 @@ void CRoomSession::SetUserRole(std::uint32_t userId, std::uint8_t role) {
     auto it = users_.find(userId);
     if (it == users_.end()) return;
     it->second.role = role;
-    FillVest(it->second);
+    Decorate(it->second);
     userList_.UpdateRole(it->second);
     if (userId == me_.userId) {
         myRole_ = role;

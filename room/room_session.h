@@ -20,8 +20,6 @@
 #include "room/room_view.h"
 #include "room/user_list_model.h"
 
-class IRoleTable;
-
 // A part of the room that handles its own commands (chat, moderation, the
 // microphone queue…). The session offers it every packet it does not handle
 // itself, and tells it when the room's views are cleared.
@@ -64,6 +62,9 @@ public:
     virtual void OnRoomModeShown(std::uint32_t mode) { (void)mode; }
     // A user's role changed (the user list is already re-sorted).
     virtual void OnRoleChanged(std::uint32_t userId) { (void)userId; }
+    // Fills the user's badges (vest, VIP, medal icons) before the user's line
+    // is drawn: on arrival, on a role change and on RedecorateUsers.
+    virtual void DecorateUser(RoomUser& u) { (void)u; }
 };
 
 namespace room_timer {
@@ -153,11 +154,9 @@ public:
     // room is ignored; mine also change my own flags and controls.
     void SetUserGagged(std::uint32_t userId, bool gagged);
     void SetUserRole(std::uint32_t userId, std::uint8_t role);
-    // The room's role table, for the vests users wear (null: none); not
-    // owned. RefreshVests redraws every user whose vest changed, after the
-    // table did.
-    void SetRoleTable(const IRoleTable* roles) { roles_ = roles; }
-    void RefreshVests();
+    // Runs every feature's DecorateUser over the room's users again and
+    // redraws the lines whose badges changed (an icon arrived).
+    void RedecorateUsers();
     // The room mode and its selector (index 0 mode 2, 1 mode 1, 2 mode 4;
     // mode 3 selects nothing).
     void SetRoomMode(std::uint32_t mode);
@@ -189,9 +188,8 @@ private:
     void ShowRoomName();
     void ShowAnnouncement();
     void AddUser(RoomUser u);
+    void Decorate(RoomUser& u);
     RoomUser MakeMe() const;
-    // The vest picture of the user's role and card sex value.
-    void FillVest(RoomUser& u) const;
     static void FillFromCard(RoomUser& u, const msg::user_card& card, bool hasCard,
                       std::int32_t defaultGrade, std::uint32_t defaultValue14);
     void UpdateStatusBar();
@@ -205,7 +203,6 @@ private:
     MyAccount me_;
     BUDDY_HANDLE buddy_ = nullptr;
     CPowerTable powers_;
-    const IRoleTable* roles_ = nullptr;
     CRoomUserListModel userList_;
 
     std::uint32_t roomId_ = 0;

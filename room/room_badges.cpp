@@ -1,0 +1,64 @@
+#include "room/room_badges.h"
+
+#include <filesystem>
+
+#include "core/log.h"
+#include "core/paths.h"
+#include "platform/kitlib/kitlib.h"
+#include "room/push_data.h"
+
+namespace {
+
+// A cached picture counts only when it has bytes: a cut download or a
+// damaged cache is fetched again.
+bool UsableFile(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) > 0 &&
+           !ec;
+}
+
+}  // namespace
+
+CRoomBadges::CRoomBadges(CRoomSession& session, IChatTransfers& transfers, RoomBadgesSetup setup)
+    : session_(session), transfers_(transfers), setup_(std::move(setup)) {
+    setup_.dataFolder =
+        setup_.dataFolder.empty() ? paths::DataFolder() : paths::WithSlash(setup_.dataFolder);
+    session_.AddFeature(this);
+}
+
+CRoomBadges::~CRoomBadges() { session_.RemoveFeature(this); }
+
+std::string CRoomBadges::MedalPath(const std::string& url) const {
+    if (url.rfind("http://", 0) != 0) return {};
+    const std::string name = UrlFileName(url);
+    return name.empty() ? std::string() : setup_.dataFolder + "res/wealth/" + name;
+}
+
+void CRoomBadges::DecorateUser(RoomUser& u) {
+    u.vipIcon = u.vipLevel && setup_.vipIcon ? setup_.vipIcon(u.vipLevel) : std::string();
+    u.medalIcon.clear();
+    const std::string path = MedalPath(u.medalUrl);
+    if (path.empty()) return;
+    if (UsableFile(path)) {
+        u.medalIcon = path;
+        return;
+    }
+    if (fetches_.count(path)) return;
+    if (transfers_.FetchIcon(UM_MEDAL_ICON_DONE, u.medalUrl, path))
+        fetches_[path] = Fetch::waiting;
+    else
+        fetches_[path] = Fetch::failed;
+}
+
+bool CRoomBadges::OnWindowMessage(const WindowMessage& m) {
+    if (m.msg != UM_MEDAL_ICON_DONE) return false;
+    bool any = false;
+    for (const TransferDone& done : transfers_.TakeAnswer(m.msg, m.As<KitlibAnswer>())) {
+        const bool ok = done.ok && UsableFile(done.destination);
+        if (!ok) log_msg("medal picture %s fail\r\n", done.source.c_str());
+        fetches_[done.destination] = ok ? Fetch::waiting : Fetch::failed;
+        any = any || ok;
+    }
+    if (any) session_.RedecorateUsers();
+    return true;
+}
