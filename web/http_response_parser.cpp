@@ -1,5 +1,7 @@
 #include "web/http_response_parser.h"
 
+#include "core/log.h"
+
 #include <cstdio>
 #include <string_view>
 #include <utility>
@@ -96,8 +98,9 @@ bool HttpResponseParser::StatusLine(const std::string& line) {
     }
     status_ = code;
     if (code != 200) {
-        std::printf("http base url=%s, code=%d\n", path_.c_str(), code);
-        std::fflush(stdout);
+        // The log, not standard output: a headless client's output carries
+        // only its documented lines.
+        log_msg("http base url=%s, code=%d\n", path_.c_str(), code);
         Fail("status " + std::to_string(code));
         return false;
     }
