@@ -2,6 +2,7 @@
 
 #include <boost/asio.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <ctime>
@@ -234,6 +235,8 @@ bool CZeriServer::Start(std::string& error) {
     co.pictureFolder = (std::filesystem::path(dbPath_).parent_path() / "backgrounds").string();
     co.pictureQuotaBytes = options_.pictureQuotaMb << 20;
     co.http = options_.http;
+    // Its handlers are short (a token digest, a row, a file of 4 MiB at most).
+    co.http.workers = std::min(co.http.workers, 2u);
     checkin_ = std::make_unique<CCheckinPort>(io_->context, db_, clock_, co);
     if (!checkin_->Listen(options_.listen, options_.port == 0 ? 0 : options_.checkinPort, error))
         return fail();
