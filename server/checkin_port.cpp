@@ -13,7 +13,8 @@ CCheckinPort::CCheckinPort(boost::asio::io_context& io, CServerDb& db, IClock& c
 
 CCheckinPort::~CCheckinPort() { http_.Stop(); }
 
-bool CCheckinPort::Listen(const std::string& address, std::uint16_t port, std::string& error) {
+bool CCheckinPort::Open(std::string& error) {
+    if (opened_) return true;
     if (!store_.Open(error)) return false;
     // What the server refuses by itself is a service answer too, sealed as
     // the route's answers are; the status tells kitlib it failed.
@@ -29,6 +30,12 @@ bool CCheckinPort::Listen(const std::string& address, std::uint16_t port, std::s
     });
     checkin_.Mount(http_);
     backgrounds_.Mount(http_);
+    opened_ = true;
+    return true;
+}
+
+bool CCheckinPort::Listen(const std::string& address, std::uint16_t port, std::string& error) {
+    if (!Open(error)) return false;
     if (!http_.Listen(address, port, error)) {
         error = "check-in service: " + error;
         return false;

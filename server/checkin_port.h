@@ -39,7 +39,10 @@ public:
     CCheckinPort(const CCheckinPort&) = delete;
     CCheckinPort& operator=(const CCheckinPort&) = delete;
 
-    // Opens the picture folder, mounts the routes and listens (port 0: any).
+    // Opens the picture folder and mounts the routes; Listen does it first.
+    // Alone, for serving requests without a socket (CHttpServer::Serve).
+    bool Open(std::string& error);
+    // Opens, then listens (port 0: any free port).
     bool Listen(const std::string& address, std::uint16_t port, std::string& error);
     std::uint16_t port() const { return http_.port(); }
     CHttpServer& http() { return http_; }
@@ -52,6 +55,7 @@ private:
     CCheckinService checkin_;
     CRoomBackgrounds backgrounds_;
     CHttpServer http_;
+    bool opened_ = false;  // routes are mounted once
 };
 
 }  // namespace server

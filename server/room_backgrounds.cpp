@@ -15,6 +15,9 @@ using service_reply::Refuse;
 
 constexpr const char* kPicturePrefix = "/background/";
 constexpr const char* kTooBig = "图片太大，不能超过4MB";
+constexpr const char* kTooMany = "上传图片不能超过5张";
+constexpr const char* kNotManager = "只有房主和管理员才能设置房间背景";
+constexpr const char* kInternal = "服务器内部错误";
 constexpr std::size_t kRoomIdBytes = 4;
 
 std::string PictureUrl(const HttpRequest& req, const std::string& name) {
@@ -68,13 +71,13 @@ void CRoomBackgrounds::Save(const HttpRequest& req, HttpResponse& res) {
     if (room == 0 || !db_.RoomById(room)) return Refuse(res, "房间不存在", kPlain);
     const std::int64_t now = clock_.Now();
     if (db_.RoomRole(room, user, now) > kRoleManager)
-        return Refuse(res, "只有房主和管理员才能设置房间背景", kPlain);
+        return Refuse(res, kNotManager, kPlain);
     const std::string_view picture = std::string_view(req.body).substr(kRoomIdBytes);
     if (picture.size() > kMaxPictureBytes) return Refuse(res, kTooBig, kPlain);
     const char* ext = Extension(picture);
     if (!ext) return Refuse(res, "只能上传 JPG、BMP 或 PNG 图片", kPlain);
     if (db_.RoomBackgrounds(room).size() >= kMaxRoomBackgrounds)
-        return Refuse(res, "上传图片不能超过5张", kPlain);
+        return Refuse(res, kTooMany, kPlain);
     if (!AllowUpload(req.remoteAddress)) return Refuse(res, "上传太频繁，请稍后再试", kPlain);
 
     std::string id;
@@ -85,7 +88,7 @@ void CRoomBackgrounds::Save(const HttpRequest& req, HttpResponse& res) {
             log_err("backgrounds: store full, upload of %zu bytes refused", picture.size());
             return Refuse(res, "图片空间已满", kPlain);
         default:
-            return Refuse(res, "服务器内部错误", kPlain);
+            return Refuse(res, kInternal, kPlain);
     }
     RoomBackground bg;
     bg.room = room;
@@ -98,10 +101,10 @@ void CRoomBackgrounds::Save(const HttpRequest& req, HttpResponse& res) {
         // Another upload took the last place meanwhile, or the row failed:
         // the file goes, so the store holds only listed pictures.
         store_.Remove(id);
-        if (added == BackgroundAdd::full) return Refuse(res, "上传图片不能超过5张", kPlain);
+        if (added == BackgroundAdd::full) return Refuse(res, kTooMany, kPlain);
         log_err("backgrounds: %s of room %u not recorded: %s", bg.name.c_str(), room,
                 db_.lastError().c_str());
-        return Refuse(res, "服务器内部错误", kPlain);
+        return Refuse(res, kInternal, kPlain);
     }
     log_msg("backgrounds: %u added %s (id %u) to room %u", user, bg.name.c_str(), bg.id, room);
     msg::ServiceAnswer a;
@@ -118,11 +121,11 @@ void CRoomBackgrounds::Delete(const HttpRequest& req, HttpResponse& res) {
     const auto bg = db_.RoomBackgroundById(id);
     if (!bg) return Refuse(res, "图片不存在", kSealed);
     if (db_.RoomRole(bg->room, user, clock_.Now()) > kRoleManager)
-        return Refuse(res, "只有房主和管理员才能设置房间背景", kSealed);
+        return Refuse(res, kNotManager, kSealed);
     if (!db_.RemoveRoomBackground(id)) {
         // Gone meanwhile (another delete) is what was asked for.
         if (!db_.RoomBackgroundById(id)) return Refuse(res, "图片不存在", kSealed);
-        return Refuse(res, "服务器内部错误", kSealed);
+        return Refuse(res, kInternal, kSealed);
     }
     // The row first: a listed picture always has its file.
     std::string_view stem, ext;

@@ -253,6 +253,8 @@ bool CZeriServer::Start(std::string& error) {
     co.pictureFolder = (std::filesystem::path(dbPath_).parent_path() / "backgrounds").string();
     co.pictureQuotaBytes = options_.pictureQuotaMb << 20;
     co.http = options_.http;
+    // Its handlers are short (a token digest, a row, a file of 4 MiB at most).
+    co.http.workers = std::min(co.http.workers, 2u);
     checkin_ = std::make_unique<CCheckinPort>(io_->context, db_, clock_, co);
     // The wealth medals that the account answers link to.
     MountMedalRoute(checkin_->http());

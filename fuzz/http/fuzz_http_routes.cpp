@@ -3,6 +3,10 @@
 // valid token, served as the server serves a request read from a socket
 // (the HTTP parsing itself is the library's).
 //
+// The check-in port's routes (clock-in, sign-in, room backgrounds) are served
+// by their own server; whatever they are sent, the answer is a service answer
+// the client can read (sealed where the route seals).
+//
 // Input: byte 0 picks the route, byte 1 the credentials; the rest is split
 // at the first two newlines into a target suffix, header lines ("Name:
 // value", separated by '\r') and the body.
@@ -15,8 +19,10 @@
 #include <string_view>
 
 #include "core/clock.h"
+#include "net/service_answer.h"
 #include "server/account_service.h"
 #include "server/account_store.h"
+#include "server/checkin_port.h"
 #include "server/database.h"
 #include "server/http/http_server.h"
 #include "server/io_runner.h"
@@ -30,11 +36,13 @@ namespace {
 using namespace server;
 
 constexpr std::uint32_t kUser = 10001;
+constexpr std::uint32_t kAnchor = 10003;  // the anchor of rooms 1001 and 1002
 constexpr const char* kSecret = "fuzzing-admin-secret";
 
 struct Route {
     const char* method;
     const char* target;
+    bool checkin = false;  // served by the check-in port
 };
 constexpr Route kRoutes[] = {
     {"POST", "/account/hello"},     {"POST", "/account/login"},   {"POST", "/account/logout"},
@@ -44,6 +52,10 @@ constexpr Route kRoutes[] = {
     {"POST", "/account/flowers"},   {"POST", "/account/room-login"},
     {"POST", "/kampo"},             {"GET", "/vest/"},            {"POST", "/up"},
     {"GET", "/down"},               {"POST", "/admin/push"},      {"GET", "/"},
+    {"POST", "/userclockin", true}, {"POST", "/usersignin", true},
+    {"POST", "/savepic", true},     {"POST", "/delbackgroundpic", true},
+    {"POST", "/getbackgroundpic", true}, {"POST", "/getroomclothinginfo", true},
+    {"GET", "/background/", true},
 };
 
 struct Services {
@@ -67,9 +79,16 @@ struct Services {
         http = std::make_unique<CHttpServer>(io.io(), "fuzz");
         account->Mount(*http);
         roomService->Mount(*http);
+        CheckinPortOptions co;
+        co.pictureFolder = (dir / "backgrounds").string();
+        co.pictureQuotaBytes = 64u << 20;
+        checkin = std::make_unique<CCheckinPort>(io.io(), db, clock, co);
+        if (!checkin->Open(err)) std::abort();
         token = db.IssueToken(kUser, clock.Now(), 3600);
+        anchorToken = db.IssueToken(kAnchor, clock.Now(), 3600);
     }
     ~Services() {
+        checkin.reset();
         http.reset();
         std::error_code ec;
         std::filesystem::remove_all(dir, ec);
@@ -85,7 +104,9 @@ struct Services {
     std::unique_ptr<CRoomService> roomService;
     CIoRunner io;
     std::unique_ptr<CHttpServer> http;
+    std::unique_ptr<CCheckinPort> checkin;
     std::string token;
+    std::string anchorToken;
 };
 
 Services& Get() {
@@ -122,14 +143,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     req.remoteAddress = creds & 4 ? "10.0.0.1" : "127.0.0.1";
     req.localPort = 8080;
     if (creds & 1) {
-        req.headers.emplace_back("X-Zeri-User", std::to_string(kUser));
-        req.headers.emplace_back("Authorization", "Bearer " + s.token);
+        const bool anchor = creds & 16;
+        req.headers.emplace_back("X-Zeri-User", std::to_string(anchor ? kAnchor : kUser));
+        req.headers.emplace_back("Authorization", "Bearer " + (anchor ? s.anchorToken : s.token));
     }
     if (creds & 2) req.headers.emplace_back("X-Zeri-Admin", creds & 8 ? kSecret : "wrong-secret!!!!");
 
     HttpResponse res;
-    s.http->Serve(req, res);
+    (route.checkin ? s.checkin->http() : *s.http).Serve(req, res);
     if (res.status < 100 || res.status > 599) std::abort();
+    if (route.checkin && res.file.empty()) {
+        const bool sealed = req.path != "/savepic" && req.path.rfind("/background/", 0) != 0;
+        msg::ServiceAnswer answer;
+        if (!msg::DecodeServiceAnswer(reinterpret_cast<const unsigned char*>(res.body.data()),
+                                      res.body.size(), sealed, answer))
+            std::abort();
+        // Whatever went wrong says why.
+        if (res.status != 200 && answer.error.empty()) std::abort();
+    }
     // Sign-in and sign-out replace the token: keep one that works.
     if (req.path == "/account/login" || req.path == "/account/logout")
         s.token = s.db.IssueToken(kUser, s.clock.Now(), 3600);

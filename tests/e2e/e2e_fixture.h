@@ -52,6 +52,7 @@ protected:
         o.port = srv.relayPort();
         o.accountPort = srv.accountPort();
         o.cataloguePort = srv.srv->cataloguePort();
+        o.checkinPort = srv.srv->checkinPort();
         o.threads = 2;
         srv.srv->Stop();
         srv.srv.reset();

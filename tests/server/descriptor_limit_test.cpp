@@ -93,7 +93,8 @@ TEST(DescriptorLimit, AcceptPausesInsteadOfSpinningAndRecovers) {
                                 "' --data-dir '" + dir.path() + "' --listen 127.0.0.1 --threads 2" +
                                 " --port " + std::to_string(relayPort) + " --account-port " +
                                 std::to_string(httpPort) + " --catalogue-port " +
-                                std::to_string(cataloguePort) + " 2>'" + errors + "' >/dev/null";
+                                std::to_string(cataloguePort) + " --checkin-port 0 2>'" + errors +
+                                "' >/dev/null";
     const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
