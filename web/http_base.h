@@ -69,18 +69,20 @@ private:
     void parse_response();
 
     IHttp_base_Respond* respond_;
+    const std::size_t bodyLimit_;
     int method_ = 0;  // 1 POST, 0 GET
     mw_connection* connection_ = nullptr;
-    std::shared_ptr<std::string> body_;
+    std::shared_ptr<std::string> body_;  // null: no body (GET, or POST without one)
     ByteQueue send_, recv_;
     HttpUrl url_;
     HeaderMap headers_;
     HttpResponseParser parser_;
     std::atomic<int> closeState_{0};  // 0 normal, 1 abort asked, 2 abort done
-    bool failed_ = false;             // on_body no longer called
+    bool done_ = false;  // the answer completed or failed: on_body is not called again
 };
 
-// Null when the URL is bad or the connection could not be started.
+// Null when the URL is bad or the connection could not be started. A
+// returned request may already be gone once its respond heard on_released.
 http_base* http_get(IHttp_base_Respond* respond, std::string_view url,
                     std::size_t bodyLimit = kAnswerBodyLimit);
 // Without a body, a "?" query becomes the body (so a Content-Length is sent).

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "core/paths.h"
+#include "web/http_down.h"
 
 namespace web {
 namespace {
@@ -12,6 +13,11 @@ bool UsableName(std::string_view name) {
 }
 
 }  // namespace
+
+int CHttpPublic::Download(const std::string& url, const std::string& path, down_sink* sink,
+                          DownloadCancel* cancel) {
+    return http_down::Fetch(url, path, sink, cancel);
+}
 
 std::string CHttpPublic::UrlFileName(std::string_view url) { return paths::UrlFileName(url); }
 

@@ -10,6 +10,8 @@
 
 namespace web {
 
+class DownloadCancel;
+
 // Completion of an asynchronous download, called once on the connection
 // library's thread.
 class down_sink {
@@ -23,10 +25,11 @@ class CHttpPublic {
 public:
     // Fetches `url` into `path` (the final name only when whole). Without a
     // sink: waits up to 300 s (then aborts, 20 s grace) and returns 1 on
-    // success, 0 otherwise. With a sink: 1 when started (the sink then hears
-    // exactly once), 0 when not. `abort`, when given, is set to a handle
-    // another thread may pass to AbortDownload while the wait runs.
-    static int Download(const std::string& url, const std::string& path, down_sink* sink = nullptr);
+    // success, 0 otherwise; a `cancel` tripped by another thread ends the
+    // wait at once with 0 (web/http_down.h). With a sink: 1 when started
+    // (the sink then hears exactly once), 0 when not.
+    static int Download(const std::string& url, const std::string& path, down_sink* sink = nullptr,
+                        DownloadCancel* cancel = nullptr);
 
     // The last path part of `url`, safe as a file name; empty when unusable.
     static std::string UrlFileName(std::string_view url);
