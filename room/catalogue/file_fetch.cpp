@@ -12,13 +12,13 @@ struct CFileFetch::Job : web::IHttp_base_Respond {
     std::mutex m;
     std::condition_variable cv;
     std::string path;
-    int result = -1;  // -1 pending, 0 saved, 1 failed
+    int result = -1;  // -1 pending, 0 saved, 1 failed, 2 no connection
     bool released = false;
     std::uint64_t bytes = 0, length = 0;
     web::http_base* request = nullptr;  // valid until released
     std::shared_ptr<Job> self;          // the request's hold on this state
 
-    void on_fail(int, web::http_base*) override { Finish(1); }
+    void on_fail(int, web::http_base*) override { Finish(2); }
     void on_body(std::uint32_t contentLength, web::ByteQueue& body, bool complete) override {
         {
             std::lock_guard<std::mutex> lock(m);
@@ -57,13 +57,14 @@ struct CFileFetch::Job : web::IHttp_base_Respond {
 
 CFileFetch::~CFileFetch() { Cancel(); }
 
-bool CFileFetch::Fetch(const std::string& url, const std::string& path, const ProgressFn& progress) {
+CFileFetch::Result CFileFetch::Fetch(const std::string& url, const std::string& path,
+                                     const ProgressFn& progress) {
     auto job = std::make_shared<Job>();
     job->path = path;
     job->self = job;
     {
         std::lock_guard<std::mutex> lock(m_);
-        if (cancelled_) return false;
+        if (cancelled_) return Result::Failed;
         current_ = job;
     }
     // No lock is held here: a library may report a failed start at once.
@@ -72,7 +73,7 @@ bool CFileFetch::Fetch(const std::string& url, const std::string& path, const Pr
         job->self.reset();
         std::lock_guard<std::mutex> lock(m_);
         current_.reset();
-        return false;
+        return Result::Failed;
     }
     {
         std::lock_guard<std::mutex> lock(job->m);
@@ -115,7 +116,8 @@ bool CFileFetch::Fetch(const std::string& url, const std::string& path, const Pr
         if (current_ == job) current_.reset();
     }
     if (result == 0 && progress) progress(finalLength, finalLength);
-    return result == 0;
+    if (result == 0) return Result::Saved;
+    return result == 2 && !aborted ? Result::Unreachable : Result::Failed;
 }
 
 void CFileFetch::Cancel() {

@@ -34,9 +34,13 @@ public:
     CFileFetch(const CFileFetch&) = delete;
     CFileFetch& operator=(const CFileFetch&) = delete;
 
-    // Worker thread. True when `path` now holds the whole body (it takes its
-    // name only then). False on any failure, time-out or cancel.
-    bool Fetch(const std::string& url, const std::string& path, const ProgressFn& progress = {});
+    enum class Result {
+        Saved,        // `path` holds the whole body (it takes its name only then)
+        Failed,       // refused, cut, timed out or cancelled
+        Unreachable,  // no connection to the server
+    };
+    // Worker thread.
+    Result Fetch(const std::string& url, const std::string& path, const ProgressFn& progress = {});
 
     // Any thread: aborts the fetch in flight and refuses later ones until
     // Reset.

@@ -123,6 +123,11 @@ void CGlobalGiftHttp::on_released() {
     if (retry) Request();
 }
 
+bool CGlobalGiftHttp::InFlight() const {
+    std::lock_guard<std::mutex> lock(m_);
+    return releasedCount_ != startedCount_;
+}
+
 int CGlobalGiftHttp::retries() const {
     std::lock_guard<std::mutex> lock(m_);
     return retries_;
@@ -153,7 +158,7 @@ void CGlobalGiftHttp::Answer(const std::string& text) {
         return;
     }
     // A sync in progress keeps its list; this answer is not taken.
-    if (IsRunning()) return;
+    if (!IsFinished()) return;
     {
         std::lock_guard<std::mutex> lock(m_);
         if (closing_) return;
@@ -179,6 +184,7 @@ void CGlobalGiftHttp::StopSync() {
 void CGlobalGiftHttp::Run() {
     filesDone_ = 0;
     filesTotal_ = 0;
+    unreachable_ = false;
     fileBytes_ = fileLength_ = 0;
     progressPosted_ = false;
     lastProgressMs_ = 0;
@@ -194,6 +200,12 @@ void CGlobalGiftHttp::Run() {
         FetchInto(r.voiceUrl, r.soundFile);
     }
     if (!IsRunning()) return;
+    if (unreachable_) {
+        // The file server went away: a file list half without pictures
+        // would replace a whole one, so the old file stays until next time.
+        log_msg("catalogue %s: file server unreachable, sync abandoned\r\n", itemType_.c_str());
+        return;
+    }
     const std::string xml = GiftConfigXml(workVersion_, work_);
     if (!files::WriteFileAtomic(ConfigPath(), xml))
         log_err("catalogue %s: cannot write %s\r\n", itemType_.c_str(), ConfigPath().c_str());
@@ -209,7 +221,7 @@ void CGlobalGiftHttp::Run() {
 
 void CGlobalGiftHttp::FetchInto(const std::string& url, std::string& field) {
     field.clear();
-    if (url.empty() || !IsRunning()) return;
+    if (url.empty() || !IsRunning() || unreachable_) return;
     const std::string name = UrlFileName(url);
     if (name.empty()) return;
     const std::string path = Folder() + name;
@@ -217,11 +229,14 @@ void CGlobalGiftHttp::FetchInto(const std::string& url, std::string& field) {
     if (CachedFileGood(path, name)) {
         field = folder_ + name;
     } else {
-        const bool fetched = fetch_.Fetch(url, path, [this](std::uint64_t bytes, std::uint64_t length) {
-            fileBytes_ = bytes;
-            fileLength_ = length;
-            PostProgress(false);
-        });
+        const CFileFetch::Result result =
+            fetch_.Fetch(url, path, [this](std::uint64_t bytes, std::uint64_t length) {
+                fileBytes_ = bytes;
+                fileLength_ = length;
+                PostProgress(false);
+            });
+        const bool fetched = result == CFileFetch::Result::Saved;
+        if (result == CFileFetch::Result::Unreachable) unreachable_ = true;
         if (fetched && CachedFileGood(path, name)) {
             field = folder_ + name;
         } else if (fetched) {

@@ -80,6 +80,8 @@ public:
     std::string Folder() const { return dataFolder_ + folder_; }
     std::string ConfigPath() const { return Folder() + kConfigFileName; }
     int retries() const;
+    // A request of this catalogue is in flight (not yet released).
+    bool InFlight() const;
 
     // ---- web::IHttp_base_Respond (connection library's thread) ----
     void on_fail(int error, web::http_base* request) override;
@@ -133,6 +135,7 @@ private:
     std::uint64_t fileBytes_ = 0, fileLength_ = 0;
     std::uint64_t lastProgressMs_ = 0;
     bool progressPosted_ = false;
+    bool unreachable_ = false;  // a download found no server: the sync is abandoned
 };
 
 }  // namespace catalogue
