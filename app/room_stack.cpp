@@ -5,6 +5,7 @@
 
 #include "core/log.h"
 #include "core/paths.h"
+#include "core/service_hosts.h"
 #include "platform/keys/app_key_state.h"
 #include "platform/kitlib/kitlib.h"
 #include "ui/skin_root.h"
@@ -99,6 +100,7 @@ CRoomStack::~CRoomStack() {
     voice_.reset();
     volumes_.reset();
     chat_.reset();
+    catalogues_.reset();
 }
 
 CLiveSettingDlg* CRoomStack::OpenLiveSettings() {
@@ -252,6 +254,15 @@ bool CRoomStack::Start() {
     micAudio_->SetVideo(video_.get());
     actions_.SetVideo(video_.get());
     if (window_) window_->SetLiveSettingsOpener([this] { OpenLiveSettings(); });
+    // The item catalogues sync once my VIP grade is known.
+    CRoomCatalogue::Setup catalogueSetup;
+    catalogueSetup.programFolder = paths::ExeFolder();
+    catalogueSetup.dataFolder = paths::DataFolder();
+    const ServiceHosts hosts = GetServiceHosts();
+    catalogueSetup.host = hosts.host;
+    catalogueSetup.port = hosts.catalogue;
+    catalogueSetup.window = host_.Handle();
+    catalogues_ = std::make_unique<CRoomCatalogue>(session(), std::move(catalogueSetup));
     // The user menu's roles come from the role service, asked once here.
     roles_ = std::make_unique<CRoomRoles>(session(), account_);
     roles_->Request();

@@ -21,9 +21,11 @@ CRoomCatalogue::CRoomCatalogue(CRoomSession& session, Setup setup)
         c = std::make_unique<CGlobalGiftHttp>(setup_.programFolder, setup_.dataFolder);
         c->SetWindow(setup_.window);
     }
+    session_.AddFeature(this);
 }
 
 CRoomCatalogue::~CRoomCatalogue() {
+    session_.RemoveFeature(this);
     // Every worker is told at once, so they end side by side.
     for (auto& c : catalogues_) c->StopSync();
 }

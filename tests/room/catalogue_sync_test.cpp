@@ -14,6 +14,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "core/files.h"
@@ -423,4 +424,111 @@ TEST_F(CatalogueSync, AStopAbortsTheDownloadInFlightAndWritesNothing) {
         ASSERT_TRUE(server.WaitHeld());
     }
     EXPECT_EQ(router.Count(catalogue::UM_GIFT_CONFIG_DONE), 0u);
+}
+
+// ---------------------------------------------------------------- the room's part
+
+#include "platform/patron/patron_records.h"
+#include "room/catalogue/room_catalogue.h"
+#include "room/headless_view.h"
+#include "tests/room/room_test_support.h"
+
+namespace {
+
+class RoomCatalogue : public CatalogueSync, public ITimerSink {
+protected:
+    void SetUp() override {
+        CatalogueSync::SetUp();
+        account.me.userId = 42;
+        account.me.nickname = "ann";
+        ASSERT_TRUE(session.Start());
+    }
+    void OnTimer(unsigned id) override { session.OnTimer(id); }
+    CRoomCatalogue::Setup Setup(int port) {
+        CRoomCatalogue::Setup s;
+        s.dataFolder = dir.string();
+        s.host = port ? "127.0.0.1" : "";
+        s.port = static_cast<std::uint16_t>(port);
+        s.window = kWindow;
+        return s;
+    }
+    void Progress(CRoomCatalogue& room, const char* itemType, std::uint32_t done, std::uint32_t total,
+                  std::uint64_t bytes = 0, std::uint64_t length = 0) {
+        TMessageData<CatalogueProgress> data({itemType, done, total, bytes, length});
+        WindowMessage m{catalogue::UM_CATALOGUE_PROGRESS, 0, 0, &data};
+        EXPECT_TRUE(room.OnWindowMessage(m));
+    }
+    std::vector<std::string> ProgressLines() const {
+        std::vector<std::string> out;
+        for (const std::string& l : view.Lines())
+            if (l.rfind("progress:", 0) == 0) out.push_back(l);
+        return out;
+    }
+
+    roomtest::ScopedDataFolder data{"rcat"};
+    CHeadlessView view{nullptr};
+    roomtest::RecordingLink link;
+    CManualClock clock;
+    CManualTimerHost timers{clock, *this};
+    roomtest::FakeAccount account;
+    CRoomSession session{view, link, timers, clock, account};
+};
+
+}  // namespace
+
+TEST_F(RoomCatalogue, PanelsShowCountsAndABarHeadlessPrintsOncePerSecond) {
+    CRoomCatalogue room(session, Setup(0));
+    Progress(room, "1", 0, 40);
+    clock.AdvanceMs(400);
+    Progress(room, "1", 12, 40, 500, 1000);
+    EXPECT_EQ(view.Text("GiftCtrl_progress"), "12/40");
+    EXPECT_EQ(view.Find("GiftCtrl_progress")->value, 12500);
+    EXPECT_EQ(view.Find("GiftCtrl_progress")->max, 40000);
+    clock.AdvanceMs(600);
+    Progress(room, "1", 13, 40);
+    Progress(room, "4", 1, 2);  // each catalogue has its own second
+    clock.AdvanceMs(100);
+    Progress(room, "1", 40, 40);  // the last always shows
+    Progress(room, "7", 0, 0);    // VIP grades have no panel, and nothing to fetch
+    EXPECT_EQ(ProgressLines(), (std::vector<std::string>{"progress: gifts 0/40", "progress: gifts 13/40",
+                                                        "progress: cars 1/2", "progress: gifts 40/40",
+                                                        "progress: vip 0/0"}));
+    EXPECT_EQ(view.Text("CarCtrl_progress"), "1/2");
+    EXPECT_EQ(view.Find("GiftCtrl_progress")->value, view.Find("GiftCtrl_progress")->max);
+}
+
+TEST_F(RoomCatalogue, MyVipGradeStartsTheSyncOnceAndTheDoneMessageSwapsTheList) {
+    CatalogueServer server;
+    const std::string badge = server.AddFile("gold-badge");
+    server.SetAnswer(AnswerJson(1, GiftJson(30, "gold", "", badge, ",\"ext\":\"2\"")));
+    CRoomCatalogue room(session, Setup(server.port));
+    EXPECT_FALSE(room.started());
+
+    PatronVipList vip{};
+    vip.level = 2;
+    TMessageData<PatronVipList> payload(vip);
+    EXPECT_FALSE(room.OnWindowMessage(WindowMessage{UM_VIP_LIST, 1, 0, &payload}));
+    EXPECT_TRUE(room.started());
+    // A later list (a purchase) does not sync again.
+    room.OnWindowMessage(WindowMessage{UM_VIP_LIST, 0, 0, nullptr});
+    ASSERT_TRUE(router.WaitFor(catalogue::UM_VIP_CONFIG_DONE));
+    for (unsigned done : {catalogue::UM_GIFT_CONFIG_DONE, catalogue::UM_CAR_CONFIG_DONE,
+                          catalogue::UM_PACK_CONFIG_DONE})
+        ASSERT_TRUE(router.WaitFor(done));
+    {
+        std::lock_guard<std::mutex> g(server.m);
+        ASSERT_EQ(server.queries.size(), 4u);
+        std::set<std::string> types;
+        for (const httplib::Params& q : server.queries) {
+            EXPECT_EQ(q.find("buyType")->second, "2");
+            types.insert(q.find("itemType")->second);
+        }
+        EXPECT_EQ(types, (std::set<std::string>{"1", "4", "6", "7"}));
+    }
+    // Until the window takes the message, the room still looks at the old list.
+    EXPECT_EQ(room.VipIcon(2), "");
+    EXPECT_TRUE(room.OnWindowMessage(WindowMessage{catalogue::UM_VIP_CONFIG_DONE, 0, 0, nullptr}));
+    EXPECT_EQ(room.VipIcon(2), (dir / "res/globalvip" / CGlobalGiftHttp::UrlFileName(badge)).string());
+    for (const char* folder : {"globalgift", "globalcar", "globalvip", "globalpack"})
+        EXPECT_TRUE(std::filesystem::exists(dir / "res" / folder / "GiftConfig.xml")) << folder;
 }
