@@ -105,6 +105,61 @@ ALTER TABLE rooms ADD COLUMN description TEXT NOT NULL DEFAULT '';
 ALTER TABLE users ADD COLUMN keep_digest TEXT;
 ALTER TABLE users ADD COLUMN keep_expiry INTEGER NOT NULL DEFAULT 0;
 )sql"},
+        // Ids are shared by every catalogue (a pushed gift or a pack entry names
+        // one without its type); texts fit the fields a client reads them into.
+        {7, "the item catalogues and their pictures", R"sql(
+CREATE TABLE catalogue_files (
+  digest        TEXT PRIMARY KEY
+                CHECK (length(digest) = 64 AND digest NOT GLOB '*[^0-9a-f]*'),
+  ext           TEXT NOT NULL CHECK (ext IN ('png', 'gif', 'bmp', 'jpg', 'wav')),
+  bytes         BLOB NOT NULL CHECK (length(bytes) > 0)
+);
+CREATE TABLE catalogue_items (
+  id            INTEGER PRIMARY KEY CHECK (id BETWEEN 1 AND 4294967295),
+  item_type     TEXT NOT NULL CHECK (item_type IN ('1', '4', '6', '7')),
+  parent_id     INTEGER NOT NULL DEFAULT 0 CHECK (parent_id >= 0),
+  sort_order    INTEGER NOT NULL DEFAULT 0,
+  node          TEXT NOT NULL DEFAULT '0' CHECK (node IN ('0', '1')),
+  name          TEXT NOT NULL CHECK (length(CAST(name AS BLOB)) BETWEEN 1 AND 49),
+  price         INTEGER NOT NULL DEFAULT 0,
+  initial_price INTEGER NOT NULL DEFAULT 0,
+  currency_type TEXT NOT NULL DEFAULT '1' CHECK (currency_type IN ('1', '2')),
+  currency_name TEXT NOT NULL DEFAULT '' CHECK (length(CAST(currency_name AS BLOB)) <= 15),
+  buy_request   INTEGER NOT NULL DEFAULT 0 CHECK (buy_request BETWEEN 0 AND 2147483647),
+  ext           TEXT NOT NULL DEFAULT '' CHECK (length(CAST(ext AS BLOB)) <= 127),
+  ext_one       TEXT NOT NULL DEFAULT '' CHECK (length(CAST(ext_one AS BLOB)) <= 23),
+  type          TEXT NOT NULL DEFAULT '' CHECK (length(CAST(type AS BLOB)) <= 1),
+  check_code    TEXT NOT NULL DEFAULT '' CHECK (length(CAST(check_code AS BLOB)) <= 99),
+  load_type     TEXT NOT NULL DEFAULT '' CHECK (length(CAST(load_type AS BLOB)) <= 7),
+  version_id    INTEGER NOT NULL DEFAULT 1 CHECK (version_id >= 0),
+  describe      TEXT NOT NULL DEFAULT '' CHECK (length(CAST(describe AS BLOB)) <= 1023),
+  chat_msg      TEXT NOT NULL DEFAULT '' CHECK (length(CAST(chat_msg AS BLOB)) <= 254),
+  cartoon_type  TEXT NOT NULL DEFAULT '' CHECK (length(CAST(cartoon_type AS BLOB)) <= 1),
+  notice_type   TEXT NOT NULL DEFAULT '' CHECK (length(CAST(notice_type AS BLOB)) <= 3),
+  use_times     INTEGER NOT NULL DEFAULT 0 CHECK (use_times BETWEEN 0 AND 2147483647),
+  valid_time    INTEGER NOT NULL DEFAULT 0 CHECK (valid_time BETWEEN 0 AND 2147483647),
+  charm_value   INTEGER NOT NULL DEFAULT 0 CHECK (charm_value BETWEEN 0 AND 2147483647),
+  harm_switch   TEXT NOT NULL DEFAULT '' CHECK (length(CAST(harm_switch AS BLOB)) <= 7),
+  icon          TEXT REFERENCES catalogue_files(digest),
+  chat_pic      TEXT REFERENCES catalogue_files(digest),
+  cartoon       TEXT REFERENCES catalogue_files(digest),
+  voice         TEXT REFERENCES catalogue_files(digest),
+  -- A reader multiplies whole-unit prices (currency 2) by 100 in 32 bits.
+  CHECK (price BETWEEN 0 AND (CASE currency_type WHEN '2' THEN 21474836 ELSE 2147483647 END)),
+  CHECK (initial_price BETWEEN 0 AND (CASE currency_type WHEN '2' THEN 21474836 ELSE 2147483647 END)),
+  CHECK (parent_id <> id)
+);
+CREATE INDEX catalogue_items_by_type ON catalogue_items(item_type, parent_id, sort_order, id);
+-- A member belongs to a group (node '1') of its own catalogue.
+CREATE TRIGGER catalogue_items_parent_insert BEFORE INSERT ON catalogue_items
+WHEN NEW.parent_id <> 0 AND NOT EXISTS (SELECT 1 FROM catalogue_items
+  WHERE id = NEW.parent_id AND node = '1' AND item_type = NEW.item_type)
+BEGIN SELECT RAISE(ABORT, 'catalogue item: the parent is not a group of its catalogue'); END;
+CREATE TRIGGER catalogue_items_parent_update BEFORE UPDATE OF parent_id, item_type ON catalogue_items
+WHEN NEW.parent_id <> 0 AND NOT EXISTS (SELECT 1 FROM catalogue_items
+  WHERE id = NEW.parent_id AND node = '1' AND item_type = NEW.item_type)
+BEGIN SELECT RAISE(ABORT, 'catalogue item: the parent is not a group of its catalogue'); END;
+)sql"},
     };
     return list;
 }

@@ -1,5 +1,6 @@
-// zeri-server: the room relay on TCP 6666 and the account service on HTTP
-// 8080, with their state in one SQLite database under the data folder.
+// zeri-server: the room relay on TCP 6666, the account service on HTTP
+// 8080 and the item catalogue on HTTP 8000, with their state in one SQLite
+// database under the data folder.
 
 #include <sys/resource.h>
 
@@ -49,9 +50,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     srv.StopOnSignals();
-    std::printf("zeri-server: room relay on %s:%u, account service on port %u\n",
+    std::printf("zeri-server: room relay on %s:%u, account service on port %u, "
+                "item catalogue on port %u\n",
                 options.listen.c_str(), static_cast<unsigned>(srv.port()),
-                static_cast<unsigned>(srv.accountPort()));
+                static_cast<unsigned>(srv.accountPort()), static_cast<unsigned>(srv.cataloguePort()));
     std::fflush(stdout);
     srv.Wait();
     return 0;

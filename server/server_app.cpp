@@ -9,6 +9,7 @@
 
 #include "core/log.h"
 #include "core/paths.h"
+#include "server/catalogue_seed.h"
 #include "server/seed.h"
 
 namespace server {
@@ -31,18 +32,19 @@ bool ParseNumber(const std::string& text, unsigned long max, unsigned long& out)
 
 const char* ServerUsage() {
     return "usage: zeri-server [--data-dir DIR] [--listen ADDR] [--port N] [--account-port N]\n"
-           "                   [--threads N] [--admin-secret S] [--picture-quota-mb N]\n"
-           "                   [--picture-user-quota-mb N]\n"
+           "                   [--catalogue-port N] [--threads N] [--admin-secret S]\n"
+           "                   [--picture-quota-mb N] [--picture-user-quota-mb N]\n"
            "                   [--seed-demo] [--issue-token USER [--token-days N]]\n"
            "  --data-dir DIR      folder of zeri-server.db and log/ (default: the data folder)\n"
            "  --listen ADDR       address of the room relay (default 0.0.0.0)\n"
            "  --port N            port of the room relay (default 6666; 0 = any)\n"
            "  --account-port N    port of the account service (default 8080; 0 = any)\n"
+           "  --catalogue-port N  port of the item catalogue (default 8000; 0 = any)\n"
            "  --threads N         I/O threads (default: one per core)\n"
 "  --admin-secret S    lets its holder push texts and pictures to any room (16+ chars)\n"
            "  --picture-quota-mb N  room for all stored chat pictures (default 1024)\n"
            "  --picture-user-quota-mb N  room for one user's chat pictures (default 64)\n"
-           "  --seed-demo         add the demo users, rooms, roles and powers (idempotent)\n"
+           "  --seed-demo         add the demo users, rooms, roles, powers and catalogue (idempotent)\n"
            "  --issue-token USER  print a new login token for USER and exit\n"
            "  --token-days N      lifetime of that token (default 30)\n";
 }
@@ -77,6 +79,10 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& out
             if (!value(v)) return false;
             if (!ParseNumber(v, 65535, n)) return error = "bad port '" + v + "'", false;
             out.accountPort = static_cast<std::uint16_t>(n);
+        } else if (a == "--catalogue-port") {
+            if (!value(v)) return false;
+            if (!ParseNumber(v, 65535, n)) return error = "bad port '" + v + "'", false;
+            out.cataloguePort = static_cast<std::uint16_t>(n);
         } else if (a == "--threads") {
             if (!value(v)) return false;
             if (!ParseNumber(v, 256, n) || n == 0)
@@ -188,8 +194,19 @@ bool CZeriServer::Start(std::string& error) {
             return false;
         }
     }
+    const bool catalogueOpen = catalogueStore_.Open(dbPath_, error);
+    if (!catalogueOpen || (options_.seedDemo && !SeedDemoCatalogue(catalogueStore_, error))) {
+        if (catalogueOpen) error = "demo catalogue: " + error;
+        catalogueStore_.Close();
+        accountStore_.Close();
+        db_.Close();
+        return false;
+    }
     rooms_ = std::make_unique<CRoomHandler>(db_, accountStore_, clock_, limits_);
     const auto fail = [this] {
+        catalogueHttp_.reset();
+        catalogue_.reset();
+        catalogueStore_.Close();
         http_.reset();
         roomService_.reset();
         account_.reset();
@@ -221,6 +238,14 @@ bool CZeriServer::Start(std::string& error) {
     const std::uint16_t httpPort = options_.port == 0 ? 0 : options_.accountPort;
     if (!http_->Listen(options_.listen, httpPort, error)) {
         error = "account service: " + error;
+        return fail();
+    }
+    catalogue_ = std::make_unique<CCatalogueService>(catalogueStore_);
+    catalogueHttp_ = std::make_unique<CHttpServer>(io_->context, "item catalogue", options_.http);
+    catalogue_->Mount(*catalogueHttp_);
+    if (!catalogueHttp_->Listen(options_.listen, options_.port == 0 ? 0 : options_.cataloguePort,
+                                error)) {
+        error = "item catalogue: " + error;
         return fail();
     }
     io_->context.restart();
@@ -264,6 +289,7 @@ void CZeriServer::RequestStop() {
         if (io_->tickTimer) io_->tickTimer->cancel();
         relay_->Stop();
         http_->Close();
+        catalogueHttp_->Close();
         rooms_->CloseAll();
         io_->work.reset();
         // Give the closes a moment to reach their peers, then end the loop
@@ -291,6 +317,10 @@ void CZeriServer::Wait() {
     // Its handlers read the database: they end before the database closes.
     if (http_) http_->Stop();
     http_.reset();
+    if (catalogueHttp_) catalogueHttp_->Stop();
+    catalogueHttp_.reset();
+    catalogue_.reset();
+    catalogueStore_.Close();
     account_.reset();
     roomService_.reset();
     pictures_.reset();

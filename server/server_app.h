@@ -14,6 +14,8 @@
 #include "core/clock.h"
 #include "server/account_service.h"
 #include "server/account_store.h"
+#include "server/catalogue_service.h"
+#include "server/catalogue_store.h"
 #include "server/database.h"
 #include "server/http/http_server.h"
 #include "server/memory_trim.h"
@@ -33,6 +35,8 @@ struct ServerOptions {
     std::uint16_t port = kRelayPort;  // 0 = any free port (tests)
     // The account service; with port 0 it takes any free port as well.
     std::uint16_t accountPort = kAccountPort;
+    // The item catalogue; with port 0 it takes any free port as well.
+    std::uint16_t cataloguePort = kCataloguePort;
     unsigned threads = 0;             // I/O threads; 0 = one per core
     bool seedDemo = false;
     // Lets the holder push system texts and pictures to any room; empty:
@@ -76,6 +80,7 @@ public:
 
     std::uint16_t port() const { return relay_ ? relay_->port() : 0; }
     std::uint16_t accountPort() const { return http_ ? http_->port() : 0; }
+    std::uint16_t cataloguePort() const { return catalogueHttp_ ? catalogueHttp_->port() : 0; }
     CHttpServer* http() { return http_.get(); }
     CRelayServer* relay() { return relay_.get(); }
     CServerDb& db() { return db_; }
@@ -102,6 +107,9 @@ private:
     std::unique_ptr<CRoomHandler> rooms_;
     std::unique_ptr<CRelayServer> relay_;
     std::unique_ptr<CHttpServer> http_;
+    CCatalogueStore catalogueStore_;
+    std::unique_ptr<CCatalogueService> catalogue_;
+    std::unique_ptr<CHttpServer> catalogueHttp_;
     std::vector<std::thread> threads_;
     std::atomic<bool> stopping_{false};
     CMemoryTrim trim_;  // run by the tick, one thread at a time
