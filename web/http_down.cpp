@@ -113,19 +113,15 @@ void http_down::on_closed() {
 }
 
 void http_down::on_released() {
-    if (sink_) {
-        if (result_.load() == 0)
-            sink_->on_down_ok();
-        else
-            sink_->on_down_fail();
-        delete this;
-        return;
-    }
-    std::unique_lock<std::mutex> g(lock_);
+    std::unique_lock<std::mutex> g(lock_);  // Start may still be storing the request
     released_ = true;
     request_ = nullptr;
-    if (abandoned_) {
+    if (sink_ || abandoned_) {
         g.unlock();
+        if (sink_ && result_.load() == 0)
+            sink_->on_down_ok();
+        else if (sink_)
+            sink_->on_down_fail();
         delete this;
         return;
     }
