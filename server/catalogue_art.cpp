@@ -118,8 +118,9 @@ void DrawCar(CCanvas& c, double x, double y, double w, Colour body, int style, i
                    {x + w * (0.69 - roof * 0.1), y + h * (style == 1 ? 0.26 : 0.12)},
                    {x + w * 0.79, y + h * 0.43}, {x + w * (0.22 + roof * 0.2), y + h * 0.43}},
                   Rgb(0xB3E5FC));
-    c.FillRect(static_cast<int>(x + w * 0.5), static_cast<int>(y + h * 0.1), 1,
-               static_cast<int>(h * 0.35), body);
+    const double pillarTop = y + h * (style == 1 ? 0.26 : 0.12);
+    c.FillRect(static_cast<int>(x + w * 0.5), static_cast<int>(pillarTop), 1,
+               static_cast<int>(y + h * 0.43 - pillarTop) + 1, body);
     c.FillCircle(x + w * 0.96, y + h * 0.6, w * 0.03 + 0.6, Rgb(0xFFF176));
     for (double wx : {0.22, 0.78}) {
         c.FillCircle(x + w * wx, y + h * 0.8, h * 0.2, Rgb(0x212121));
@@ -197,10 +198,10 @@ std::string VipIcon(unsigned level) {
     c.FillPolygon({{4, 8}, {20, 2}, {36, 8}, {34, 26}, {20, 38}, {6, 26}}, Shade(body, -90));
     c.FillPolygon({{7, 10}, {20, 5}, {33, 10}, {31, 25}, {20, 34}, {9, 25}}, body);
     // A "V" and the level under it.
-    c.FillPolygon({{11, 10}, {15, 10}, {20, 20}, {25, 10}, {29, 10}, {21, 24}, {19, 24}},
+    c.FillPolygon({{12, 8}, {16, 8}, {20, 15}, {24, 8}, {28, 8}, {21, 20}, {19, 20}},
                   Rgb(0xFFFFFF));
     const int w = CCanvas::NumberWidth(level, 2);
-    c.DrawNumber(20 - w / 2, 24, level, 2, Rgb(0xFFFFFF));
+    c.DrawNumber(20 - w / 2, 22, level, 2, Rgb(0xFFFFFF));
     return art::EncodePng(c);
 }
 

@@ -47,7 +47,7 @@ std::string DrawMedal(unsigned grade) {
     if (grade >= 10) c.FillStar(12, 14, 10.5, 7.5, 5 + static_cast<int>(grade / 10), 0, Rgb(0xE8C547));
     c.FillCircle(12, 14, 8.5, Shade(body, -96));
     c.FillCircle(12, 14, 7.2, body);
-    c.FillCircle(10, 12, 2.2, Shade(body, 120));
+    c.FillCircle(8, 10, 1.6, Shade(body, 120));
     const int scale = grade >= 10 ? 1 : 2;
     const int w = CCanvas::NumberWidth(grade, scale);
     const int top = 14 - 5 * scale / 2;

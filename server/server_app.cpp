@@ -2,6 +2,7 @@
 
 #include <boost/asio.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <ctime>
@@ -241,7 +242,10 @@ bool CZeriServer::Start(std::string& error) {
         return fail();
     }
     catalogue_ = std::make_unique<CCatalogueService>(catalogueStore_);
-    catalogueHttp_ = std::make_unique<CHttpServer>(io_->context, "item catalogue", options_.http);
+    // Its handlers only read: a few workers are plenty.
+    HttpLimits catalogueLimits = options_.http;
+    catalogueLimits.workers = std::min(catalogueLimits.workers, 4u);
+    catalogueHttp_ = std::make_unique<CHttpServer>(io_->context, "item catalogue", catalogueLimits);
     catalogue_->Mount(*catalogueHttp_);
     if (!catalogueHttp_->Listen(options_.listen, options_.port == 0 ? 0 : options_.cataloguePort,
                                 error)) {

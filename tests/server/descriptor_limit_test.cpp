@@ -87,12 +87,13 @@ int CountLines(const std::string& path, const std::string& text) {
 
 TEST(DescriptorLimit, AcceptPausesInsteadOfSpinningAndRecovers) {
     srvtest::TempDir dir;
-    const std::uint16_t relayPort = FreePort(), httpPort = FreePort();
+    const std::uint16_t relayPort = FreePort(), httpPort = FreePort(), cataloguePort = FreePort();
     const std::string errors = dir.file("stderr.txt");
     const std::string command = "ulimit -n 48 && exec '" + std::string(ZERI_SERVER_BIN) +
                                 "' --data-dir '" + dir.path() + "' --listen 127.0.0.1 --threads 2" +
                                 " --port " + std::to_string(relayPort) + " --account-port " +
-                                std::to_string(httpPort) + " 2>'" + errors + "' >/dev/null";
+                                std::to_string(httpPort) + " --catalogue-port " +
+                                std::to_string(cataloguePort) + " 2>'" + errors + "' >/dev/null";
     const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);

@@ -48,11 +48,13 @@ TEST(ServerOptions, DefaultsFlagsAndErrors) {
     ASSERT_TRUE(server::ParseServerOptions({}, o, err));
     EXPECT_EQ(o.listen, "0.0.0.0");
     EXPECT_EQ(o.port, 6666);
+    EXPECT_EQ(o.cataloguePort, 8000);
     EXPECT_FALSE(o.seedDemo);
 
     ASSERT_TRUE(server::ParseServerOptions({"--data-dir", "/tmp/d", "--listen", "127.0.0.1",
                                             "--port", "7000", "--seed-demo", "--threads", "3",
-                                            "--issue-token", "alice", "--token-days", "2"},
+                                            "--issue-token", "alice", "--token-days", "2",
+                                            "--catalogue-port", "0"},
                                            o, err))
         << err;
     EXPECT_EQ(o.dataDir, "/tmp/d");
@@ -62,11 +64,12 @@ TEST(ServerOptions, DefaultsFlagsAndErrors) {
     EXPECT_EQ(o.threads, 3u);
     EXPECT_EQ(o.issueTokenFor, "alice");
     EXPECT_EQ(o.tokenDays, 2u);
+    EXPECT_EQ(o.cataloguePort, 0);
 
     const std::vector<std::vector<std::string>> bad = {
         {"--port"}, {"--port", "65536"}, {"--port", "-1"}, {"--port", "80x"},
         {"--threads", "0"}, {"--token-days", "0"}, {"--data-dir"}, {"--what"},
-        {"--issue-token", ""}};
+        {"--issue-token", ""}, {"--catalogue-port", "65536"}, {"--catalogue-port"}};
     for (const auto& args : bad) {
         server::ServerOptions x;
         err.clear();
