@@ -76,30 +76,32 @@ bool CGlobalGiftHttp::Init(const std::string& host, std::uint16_t port, const st
 
 void CGlobalGiftHttp::Request() {
     if (host_.empty()) return;
-    char url[256];
-    const int n = std::snprintf(url, sizeof url,
-                                "http://%s:%d/getgiftinfo?versionId=%d&appId=%d&itemType=%s&osType=%s&buyType=%d",
-                                host_.c_str(), port_, 0, kAppId, itemType_.c_str(), "PC", buyType_);
-    if (n < 0 || static_cast<std::size_t>(n) >= sizeof url) {
-        log_err("catalogue url too long: %s\r\n", host_.c_str());
-        return;
-    }
     std::uint64_t mine = 0;
     {
         std::lock_guard<std::mutex> lock(m_);
         if (closing_ || releasedCount_ != startedCount_) return;  // one in flight
         mine = ++startedCount_;
     }
-    // No lock here: the library may report on its thread before this returns.
-    web::http_base* request = web::http_get(this, url);
-    {
-        std::lock_guard<std::mutex> lock(m_);
-        if (!request)
-            ++releasedCount_;
-        else if (releasedCount_ < mine)
-            request_ = request;  // not yet released, so still alive
+    Launch(mine);
+}
+
+void CGlobalGiftHttp::Launch(std::uint64_t mine) {
+    char url[256];
+    const int n = std::snprintf(url, sizeof url,
+                                "http://%s:%d/getgiftinfo?versionId=%d&appId=%d&itemType=%s&osType=%s&buyType=%d",
+                                host_.c_str(), port_, 0, kAppId, itemType_.c_str(), "PC", buyType_);
+    web::http_base* request = nullptr;
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof url)
+        log_err("catalogue url too long: %s\r\n", host_.c_str());
+    else
+        request = web::http_get(this, url);  // no lock: the library may report at once
+    std::lock_guard<std::mutex> lock(m_);
+    if (!request) {
+        ++releasedCount_;
+        released_.notify_all();  // under the lock: the destructor may go once it sees this
+    } else if (releasedCount_ < mine) {
+        request_ = request;  // not yet released, so still alive
     }
-    if (!request) released_.notify_all();
 }
 
 void CGlobalGiftHttp::on_fail(int, web::http_base*) {
@@ -112,15 +114,17 @@ void CGlobalGiftHttp::on_fail(int, web::http_base*) {
 }
 
 void CGlobalGiftHttp::on_released() {
-    bool retry = false;
+    std::uint64_t retry = 0;
     {
         std::lock_guard<std::mutex> lock(m_);
         request_ = nullptr;
         ++releasedCount_;
-        retry = std::exchange(retryOnRelease_, false) && !closing_;
+        // The retry counts as in flight before the lock is let go, so a
+        // destructor waiting for the release waits for it too.
+        if (std::exchange(retryOnRelease_, false) && !closing_) retry = ++startedCount_;
+        released_.notify_all();
     }
-    released_.notify_all();
-    if (retry) Request();
+    if (retry) Launch(retry);
 }
 
 bool CGlobalGiftHttp::InFlight() const {

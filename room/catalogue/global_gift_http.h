@@ -93,6 +93,8 @@ protected:
     void Run() override;
 
 private:
+    // Starts request number `mine` (already counted as started).
+    void Launch(std::uint64_t mine);
     void Answer(const std::string& text);
     // One URL of a record into its cache file; the field stays empty on failure.
     void FetchInto(const std::string& url, std::string& field);
