@@ -61,12 +61,12 @@ CFileFetch::Result CFileFetch::Fetch(const std::string& url, const std::string& 
                                      const ProgressFn& progress) {
     auto job = std::make_shared<Job>();
     job->path = path;
-    job->self = job;
     {
         std::lock_guard<std::mutex> lock(m_);
         if (cancelled_) return Result::Failed;
         current_ = job;
     }
+    job->self = job;
     // No lock is held here: a library may report a failed start at once.
     web::http_base* request = web::http_get(job.get(), url, web::kFileBodyLimit);
     if (!request) {
