@@ -85,6 +85,10 @@ public:
         server.Get("/getgiftinfo", [this](const httplib::Request& req, httplib::Response& res) {
             std::lock_guard<std::mutex> g(m);
             queries.push_back(req.params);
+            if (status != 200) {
+                res.status = status;
+                res.set_header("Location", "/getgiftinfo?again=1");
+            }
             res.set_content(answer, "application/json");
         });
         server.Get(R"(/res/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
@@ -150,6 +154,7 @@ public:
     std::mutex m;
     std::condition_variable cv;
     std::string answer;
+    int status = 200;
     std::vector<httplib::Params> queries;
     std::map<std::string, std::string> files;
     std::map<std::string, int> hits;
@@ -318,9 +323,17 @@ TEST_F(CatalogueSync, MissingFilesLeaveTheirFieldEmptyAndBadAnswersChangeNothing
     EXPECT_FALSE(std::filesystem::exists(dir / "res/globalgift" / (std::string(64, 'b') + ".png")));
     const std::string first = Config();
 
-    // A refusal, and an answer that is no JSON: the list and file stay.
-    for (const char* bad : {R"({"result":400,"msg":"unknown itemType"})", "<html>busy</html>"}) {
+    // A refusal, an answer that is no JSON, and a catalogue behind a
+    // redirect (never followed): the list and file stay, nothing is retried.
+    const std::string good = AnswerJson(3, GiftJson(9, "z", "", ""));
+    for (const std::string bad : {std::string(R"({"result":400,"msg":"unknown itemType"})"),
+                                  std::string("<html>busy</html>"), good}) {
         server.SetAnswer(bad);
+        {
+            std::lock_guard<std::mutex> g(server.m);
+            server.status = bad == good ? 302 : 200;
+        }
+        const std::size_t asked = server.Queries();
         const std::size_t before = router.Count(catalogue::UM_GIFT_CONFIG_DONE);
         c->Request();
         for (int i = 0; i < 3000 && c->InFlight(); ++i) std::this_thread::sleep_for(10ms);
@@ -328,7 +341,9 @@ TEST_F(CatalogueSync, MissingFilesLeaveTheirFieldEmptyAndBadAnswersChangeNothing
         EXPECT_EQ(router.Count(catalogue::UM_GIFT_CONFIG_DONE), before) << bad;
         EXPECT_EQ(Config(), first) << bad;
         EXPECT_NE(c->Find(1), nullptr);
+        EXPECT_EQ(server.Queries(), asked + 1) << bad;
     }
+    EXPECT_EQ(c->retries(), 0);
 }
 
 TEST_F(CatalogueSync, AnEmptyCatalogueEmptiesTheListAndTellsThePanels) {
