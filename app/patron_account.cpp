@@ -75,15 +75,6 @@ void CPatronAccount::RequestPowerList() {
         log_msg("power list request not started\r\n");
 }
 
-void CPatronAccount::RequestRoles() {
-    const std::uint32_t me = MyId();
-    if (!me) return;
-    const std::string body = RoleListRequest(me);
-    const std::string url = "http://" + KITLIB_GetIppaddr(1) + "/kampo?m=LB";
-    if (!KITLIB_PostHttpUrl(window_, UM_ROLE_LIST, url, body.data(), body.size()))
-        log_msg("role list request not started\r\n");
-}
-
 void CPatronAccount::RequestPack() { PATRON_GetMyPackList(h_, MyId()); }
 
 bool CPatronAccount::GiveProp(const PropUse& use) {

@@ -24,7 +24,6 @@ public:
     void RequestPack() override;
     bool GiveProp(const PropUse& use) override;
     void ShowUserInfo(std::uint32_t userId) override;
-    void RequestRoles() override;
     // Ends the account session once; later requests do nothing.
     void Close() override;
 

@@ -37,7 +37,7 @@ std::intptr_t CRoomHost::OnMessage(const WindowMessage& m) {
             else
                 log_msg("power list request fail\r\n");
             break;
-        case UM_ROLE_LIST:
+        case UM_ROLE_VESTS_DONE:
         case UM_CHAT_PICTURE_DONE:
         case UM_CHAT_UPLOAD_DONE:
         case UM_GIFT_ICON_DONE:

@@ -263,8 +263,9 @@ bool CRoomStack::Start() {
     catalogueSetup.port = hosts.catalogue;
     catalogueSetup.window = host_.Handle();
     catalogues_ = std::make_unique<CRoomCatalogue>(session(), std::move(catalogueSetup));
-    // The user menu's roles come from the role service, asked once here.
-    roles_ = std::make_unique<CRoomRoles>(session(), account_);
+    // The room's one role table (user menu, vests): the cache now, the
+    // role service's list once its pictures are in.
+    roles_ = std::make_unique<CRoomRoles>(session(), CRoleVest::instance(), host_.Handle());
     roles_->Request();
     moderationActions_ =
         std::make_unique<CRoomModerationActions>(session(), *moderation_, roles_->table(), mic_.get(),

@@ -129,4 +129,10 @@ std::string value::dump() const {
     return p ? std::string(p.get()) : std::string();
 }
 
+std::string value::dump_formatted() const {
+    if (!node_) return {};
+    text_ptr p(cJSON_Print(node_));
+    return p ? std::string(p.get()) : std::string();
+}
+
 }  // namespace json

@@ -70,6 +70,8 @@ public:
     // Unformatted JSON text; an empty holder for nothing.
     text_ptr print() const;
     std::string dump() const;
+    // Indented with tabs, one member a line, as services reading by eye expect.
+    std::string dump_formatted() const;
 
 private:
     value(wisdom_ptr<cJSON, tree_free> root, cJSON* node) : root_(std::move(root)), node_(node) {}

@@ -59,8 +59,8 @@ bool CRoleTable::LoadAnswer(std::string_view text) {
         r.colour = ParseRoleColour(colour);
         r.womanIcon = e.get_string("woman_icon");
         r.manIcon = e.get_string("man_icon");
-        log_msg("roleid=%d, color=%s, name=%s\r\n", static_cast<int>(r.id), colour.c_str(),
-                r.name.c_str());
+        log_debug("roleid=%d, color=%s, name=%s", static_cast<int>(r.id), colour.c_str(),
+                  r.name.c_str());
         // The same role twice: the later element wins.
         roles[r.id] = std::move(r);
     }
@@ -84,5 +84,5 @@ std::string RoleListRequest(std::uint32_t userId) {
     obj.set("userId", static_cast<std::int64_t>(userId));
     body.set("CMD", static_cast<std::int64_t>(kRoleListRequest));
     body.set("OBJ", obj);
-    return body.dump();
+    return body.dump_formatted();
 }

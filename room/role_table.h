@@ -1,8 +1,8 @@
 #pragma once
 // The roles a room user can wear: id, name, colour and the two vest pictures,
 // as the role service lists them (its answer to CMD 30012). The user menu
-// offers them when a role is given; the pictures and their cache are the
-// vest downloader's business, not this table's.
+// offers them when a role is given; the room's one table is CRoleVest
+// (room/role_vest.h), which also keeps the pictures and their cache.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +13,9 @@
 // Our message number for the role service's answer, beside the power
 // list's 1125.
 inline constexpr unsigned UM_ROLE_LIST = 1126;
+// Ours too: the vest worker has a new role list and its pictures ready; the
+// room window takes the list on its own thread and redraws the users.
+inline constexpr unsigned UM_ROLE_VESTS_DONE = 1128;
 inline constexpr int kRoleListRequest = 30012;
 inline constexpr int kRoleListAnswer = 31012;
 
@@ -21,6 +24,9 @@ struct RoleEntry {
     std::string name;
     std::uint32_t colour = 0;  // 0xRRGGBB
     std::string womanIcon, manIcon;  // picture URLs
+    // The pictures' files, relative to the data folder ("res/vestpic/NAME");
+    // empty until handled.
+    std::string womanFile, manFile;
 };
 
 // Roles in ascending id order; entry i is the i-th of that order.
@@ -31,6 +37,13 @@ public:
     // Null when out of range.
     virtual const RoleEntry* At(std::size_t index) const = 0;
     virtual const RoleEntry* Find(std::uint8_t id) const = 0;
+    // The vest picture to draw for a role and a card's sex value (1 woman,
+    // any other man): a file path, empty when there is none.
+    virtual std::string VestPicture(std::uint8_t id, std::uint32_t sex) const {
+        (void)id;
+        (void)sex;
+        return {};
+    }
 };
 
 class CRoleTable : public IRoleTable {
@@ -45,6 +58,8 @@ public:
     const RoleEntry* At(std::size_t index) const override;
     const RoleEntry* Find(std::uint8_t id) const override;
     void Add(RoleEntry e) { roles_[e.id] = std::move(e); }
+    // Adds unless the id is known already (the first record stays).
+    void AddFirst(RoleEntry e) { roles_.try_emplace(e.id, std::move(e)); }
 
 private:
     std::map<std::uint8_t, RoleEntry> roles_;
@@ -54,5 +69,5 @@ private:
 // kept to 24 bits; 0 when there are none.
 std::uint32_t ParseRoleColour(std::string_view text);
 
-// The JSON body that asks the role service for the roles.
+// The JSON body (formatted) that asks the role service for the roles.
 std::string RoleListRequest(std::uint32_t userId);

@@ -70,8 +70,5 @@ public:
     virtual bool GiveProp(const PropUse& use) = 0;
     // The account's own profile window of a user.
     virtual void ShowUserInfo(std::uint32_t userId) = 0;
-    // The role service's roles (CMD 30012); the answer arrives as
-    // UM_ROLE_LIST (room/role_table.h) with the JSON text.
-    virtual void RequestRoles() = 0;
     virtual void Close() = 0;
 };

@@ -186,6 +186,7 @@ void CRoomSession::OnUserList(const unsigned char* body, std::size_t length) {
             RoomUser& u = it->second;
             FillFromCard(u, b.card, hasCard, 0, 1);
             u.role = b.role;
+            FillVest(u);
             userList_.UpdateRole(u);
             if (u.userId == me_.userId) myRecord_ = u;
             continue;

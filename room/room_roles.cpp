@@ -1,21 +1,24 @@
 #include "room/room_roles.h"
 
-#include "core/log.h"
-#include "platform/kitlib/kitlib.h"
-
-CRoomRoles::CRoomRoles(CRoomSession& session, IRoomAccount& account) : session_(session), account_(account) {
+CRoomRoles::CRoomRoles(CRoomSession& session, CRoleVest& vests, HWND window)
+    : session_(session), vests_(vests), window_(window) {
     session_.AddFeature(this);
+    session_.SetRoleTable(&vests_);
 }
 
-CRoomRoles::~CRoomRoles() { session_.RemoveFeature(this); }
+CRoomRoles::~CRoomRoles() {
+    vests_.Stop();
+    session_.SetRoleTable(nullptr);
+    session_.RemoveFeature(this);
+}
+
+void CRoomRoles::Request() {
+    vests_.LoadAndRefresh(window_, session_.me().userId);
+    session_.RefreshVests();  // what the cache knows, until the service answers
+}
 
 bool CRoomRoles::OnWindowMessage(const WindowMessage& m) {
-    if (m.msg != UM_ROLE_LIST) return false;
-    // The HTTP helper's answer; without one the request failed and the
-    // roles known so far stay.
-    if (const auto* a = m.As<KitlibAnswer>())
-        table_.LoadAnswer(std::string_view(reinterpret_cast<const char*>(a->bytes.data()), a->bytes.size()));
-    else
-        log_msg("role list request fail\r\n");
+    if (m.msg != UM_ROLE_VESTS_DONE) return false;
+    if (vests_.TakeNewList()) session_.RefreshVests();
     return true;
 }

@@ -8,6 +8,7 @@
 #include "net/catalogue_room.h"
 #include "room/chat_entry.h"
 #include "room/markup_text.h"
+#include "room/role_table.h"
 #include "room/typed_command.h"
 
 namespace {
@@ -48,7 +49,24 @@ RoomUser CRoomSession::MakeMe() const {
     u.gagged = gagged_;
     u.online = true;
     FillFromCard(u, me_.card, true, 0, 1);
+    FillVest(u);
     return u;
+}
+
+void CRoomSession::FillVest(RoomUser& u) const {
+    u.vestIcon = roles_ && u.role <= 255
+                     ? roles_->VestPicture(static_cast<std::uint8_t>(u.role), u.cardValue3)
+                     : std::string();
+}
+
+void CRoomSession::RefreshVests() {
+    for (auto& [id, u] : users_) {
+        const std::string before = u.vestIcon;
+        FillVest(u);
+        if (u.vestIcon == before) continue;
+        userList_.Redraw(u);
+        if (id == me_.userId) myRecord_ = u;
+    }
 }
 
 void CRoomSession::FillFromCard(RoomUser& u, const msg::user_card& card, bool hasCard,
@@ -238,6 +256,7 @@ void CRoomSession::ShowAnnouncement() {
 
 void CRoomSession::AddUser(RoomUser u) {
     const std::uint32_t id = u.userId;
+    FillVest(u);
     userList_.AddUser(u);
     users_[id] = std::move(u);
 }
@@ -338,6 +357,7 @@ void CRoomSession::SetUserRole(std::uint32_t userId, std::uint8_t role) {
     auto it = users_.find(userId);
     if (it == users_.end()) return;
     it->second.role = role;
+    FillVest(it->second);
     userList_.UpdateRole(it->second);
     if (userId == me_.userId) {
         myRole_ = role;

@@ -20,6 +20,8 @@
 #include "room/room_view.h"
 #include "room/user_list_model.h"
 
+class IRoleTable;
+
 // A part of the room that handles its own commands (chat, moderation, the
 // microphone queue…). The session offers it every packet it does not handle
 // itself, and tells it when the room's views are cleared.
@@ -151,6 +153,11 @@ public:
     // room is ignored; mine also change my own flags and controls.
     void SetUserGagged(std::uint32_t userId, bool gagged);
     void SetUserRole(std::uint32_t userId, std::uint8_t role);
+    // The room's role table, for the vests users wear (null: none); not
+    // owned. RefreshVests redraws every user whose vest changed, after the
+    // table did.
+    void SetRoleTable(const IRoleTable* roles) { roles_ = roles; }
+    void RefreshVests();
     // The room mode and its selector (index 0 mode 2, 1 mode 1, 2 mode 4;
     // mode 3 selects nothing).
     void SetRoomMode(std::uint32_t mode);
@@ -183,6 +190,8 @@ private:
     void ShowAnnouncement();
     void AddUser(RoomUser u);
     RoomUser MakeMe() const;
+    // The vest picture of the user's role and card sex value.
+    void FillVest(RoomUser& u) const;
     static void FillFromCard(RoomUser& u, const msg::user_card& card, bool hasCard,
                       std::int32_t defaultGrade, std::uint32_t defaultValue14);
     void UpdateStatusBar();
@@ -196,6 +205,7 @@ private:
     MyAccount me_;
     BUDDY_HANDLE buddy_ = nullptr;
     CPowerTable powers_;
+    const IRoleTable* roles_ = nullptr;
     CRoomUserListModel userList_;
 
     std::uint32_t roomId_ = 0;

@@ -63,7 +63,9 @@ bool WritePost(const HttpUrl& url, const HeaderMap& extra, std::optional<std::st
     l.Header("User-Agent", "Windows Anchor");
     l.Header("Content-Type", "application/octet-stream");
     if (body) l.Header("Content-Length", std::to_string(body->size()));
-    l.Header("Connection", "keep alive");
+    // The token form: "keep alive" with a blank is no valid token list, and
+    // a strict server refuses the whole request for it.
+    l.Header("Connection", "keep-alive");
     for (const auto& [name, value] : extra) l.Header(name, value);
     for (const auto& [name, value] : BraceBlockPairs(url.path)) l.Header(name, value);
     l.Line("");

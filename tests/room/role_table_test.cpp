@@ -4,13 +4,8 @@
 
 #include <cstring>
 
-#include "core/clock.h"
-
 #include "net/json.h"
-#include "platform/kitlib/kitlib.h"
-#include "room/headless_view.h"
-#include "room/room_roles.h"
-#include "tests/room/room_test_support.h"
+#include "room/role_table.h"
 
 namespace {
 
@@ -97,39 +92,9 @@ TEST(RoleTable, ElementsWithoutAUsableRoleIdAreSkippedTheRestLoads) {
 }
 
 TEST(RoleTable, TheRequestAsksForTheRolesOfTheUser) {
-    const json::value v = json::value::parse(RoleListRequest(10004));
+    const std::string text = RoleListRequest(10004);
+    EXPECT_NE(text.find("\n\t\"CMD\":\t30012"), std::string::npos) << "formatted, CMD first: " << text;
+    const json::value v = json::value::parse(text);
     EXPECT_EQ(v.get_int("CMD"), 30012);
     EXPECT_EQ(v.get_object("OBJ").get_int("userId"), 10004);
-}
-
-TEST(RoleTable, TheRoomFeedsTheTableFromItsMessageOnly) {
-    CHeadlessView view{nullptr};
-    roomtest::RecordingLink link;
-    CManualClock clock;
-    struct NoTimers : ITimerSink {
-        void OnTimer(unsigned) override {}
-    } sink;
-    CManualTimerHost timers{clock, sink};
-    roomtest::FakeAccount account;
-    CRoomSession session{view, link, timers, clock, account};
-    CRoomRoles roles(session, account);
-    roles.Request();
-    EXPECT_EQ(account.roleRequests, 1);
-
-    WindowMessage m;
-    m.msg = UM_ROLE_LIST;
-    auto answer = std::make_unique<TMessageData<KitlibAnswer>>(KitlibAnswer{});
-    answer->value.bytes.assign(kGood, kGood + std::strlen(kGood));
-    m.data = answer.get();
-    EXPECT_TRUE(session.OnFeatureMessage(m));
-    EXPECT_EQ(Ids(roles.table()), (std::vector<int>{1, 7, 20}));
-
-    // A failed request (no answer) keeps what is known.
-    WindowMessage failed;
-    failed.msg = UM_ROLE_LIST;
-    EXPECT_TRUE(session.OnFeatureMessage(failed));
-    EXPECT_EQ(roles.table().Count(), 3u);
-    // Another message is not the roles'.
-    m.msg = UM_POWER_LIST;
-    EXPECT_FALSE(roles.OnWindowMessage(m));
 }

@@ -167,8 +167,6 @@ public:
         return propCallTaken;
     }
     void ShowUserInfo(std::uint32_t userId) override { profiles.push_back(userId); }
-    void RequestRoles() override { ++roleRequests; }
-    int roleRequests = 0;
     void Close() override { ++closes; }
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/web/recording_respond.h"
@@ -45,7 +46,7 @@ TEST(HttpOnTheWire, PostSendsFixedHeadersThenMapThenBraceBlockThenTheBody) {
     EXPECT_EQ(server.Requests().at(0),
               "POST /x HTTP/1.1\r\n" + Head(server) +
                   "\r\nUser-Agent: Windows Anchor\r\nContent-Type: application/octet-stream\r\n"
-                  "Content-Length: 13\r\nConnection: keep alive\r\nX-Alpha: a\r\nX-Zeta: z\r\n"
+                  "Content-Length: 13\r\nConnection: keep-alive\r\nX-Alpha: a\r\nX-Zeta: z\r\n"
                   "a: 1\r\nb: 2\r\n\r\n" + body);
     EXPECT_EQ(r.Body(), "{}");
 }
@@ -146,6 +147,8 @@ struct Refused {
     std::string answer;
 };
 
+void PrintTo(const Refused& r, std::ostream* os) { *os << r.name; }
+
 class RefusedAnswer : public testing::TestWithParam<Refused> {};
 
 TEST_P(RefusedAnswer, FailsAtOnceWithoutABody) {
@@ -214,5 +217,33 @@ TEST(HttpAnswer, AnAbortBeforeTheConnectionIsUpEndsItQuietly) {
         const Events events = r.Events();
         EXPECT_EQ(std::count(events.begin(), events.end(), "fail"), 0);
         EXPECT_EQ(events.back(), "released");
+    }
+}
+
+TEST(HttpAnswer, AbortsFromAnotherThreadEachEndTheirRequestOnceWithNothingAfter) {
+    ScriptedServer server({}, End::Hold);  // never answers
+    constexpr int kRequests = 24;
+    std::vector<std::unique_ptr<RecordingRespond>> responds;
+    std::vector<http_base*> requests;
+    for (int i = 0; i < kRequests; ++i) {
+        responds.push_back(std::make_unique<RecordingRespond>());
+        requests.push_back(http_get(responds.back().get(), server.Url("/hold")));
+        ASSERT_NE(requests.back(), nullptr);
+    }
+    // Aborted from another thread at staggered moments: while connecting,
+    // connected, or with the request written.
+    std::thread aborter([&] {
+        for (int i = 0; i < kRequests; ++i) {
+            requests[static_cast<std::size_t>(i)]->abort();
+            std::this_thread::sleep_for(std::chrono::milliseconds(i % 4));
+        }
+    });
+    aborter.join();
+    for (auto& r : responds) {
+        ASSERT_TRUE(r->WaitReleased());
+        const Events events = r->Events();
+        EXPECT_EQ(std::count(events.begin(), events.end(), "released"), 1);
+        EXPECT_EQ(events.back(), "released");
+        EXPECT_EQ(std::count(events.begin(), events.end(), "fail"), 0);
     }
 }

@@ -40,7 +40,7 @@ TEST(HttpRequest, PostLinesComeInTheirOrderWithMapAndBraceHeadersLast) {
               "User-Agent: Windows Anchor\r\n"
               "Content-Type: application/octet-stream\r\n"
               "Content-Length: 4\r\n"
-              "Connection: keep alive\r\n"
+              "Connection: keep-alive\r\n"
               "Accept: x\r\n"
               "Zed: last\r\n"
               "a: 1\r\n"
