@@ -58,7 +58,7 @@ private:
 };
 
 CatalogueItem Gift(CSeeder& s, std::uint32_t id, std::string name, Shape shape, std::uint32_t rgb,
-                   std::int64_t price) {
+                   std::int64_t price, bool animated = true) {
     CatalogueItem it;
     it.id = id;
     it.itemType = item_type::kGift;
@@ -73,7 +73,7 @@ CatalogueItem Gift(CSeeder& s, std::uint32_t id, std::string name, Shape shape, 
     it.charmValue = static_cast<std::uint32_t>(price / 10);
     it.icon = s.File(catalogue_art::GiftIcon(shape, rgb), "png");
     it.chatPic = s.File(catalogue_art::GiftChatPicture(shape, rgb), "png");
-    it.cartoon = s.File(catalogue_art::GiftAnimation(shape, rgb), "gif");
+    if (animated) it.cartoon = s.File(catalogue_art::GiftAnimation(shape, rgb), "gif");
     return it;
 }
 
@@ -102,7 +102,9 @@ void SeedGifts(CSeeder& s) {
         }
 
     // A gift box (a group) holding two gifts and a smaller box of its own.
-    CatalogueItem box = Gift(s, demo_item::kGiftGroup, "礼物盒", Shape::star, 0x8E24AA, 0);
+    // Boxes have no animation of their own: the panel shows a box with its
+    // first member's price and animation.
+    CatalogueItem box = Gift(s, demo_item::kGiftGroup, "礼物盒", Shape::star, 0x8E24AA, 0, false);
     box.group = true;
     box.describe = "打开看看里面有什么";
     s.Item(box);
@@ -112,7 +114,7 @@ void SeedGifts(CSeeder& s) {
     CatalogueItem b = Gift(s, 1202, "紫色鲜花", Shape::flower, 0x8E24AA, 600);
     b.parent = demo_item::kGiftGroup;
     s.Item(b);
-    CatalogueItem inner = Gift(s, demo_item::kNestedGroup, "小礼物盒", Shape::gem, 0x00897B, 0);
+    CatalogueItem inner = Gift(s, demo_item::kNestedGroup, "小礼物盒", Shape::gem, 0x00897B, 0, false);
     inner.group = true;
     inner.parent = demo_item::kGiftGroup;
     s.Item(inner);

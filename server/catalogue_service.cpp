@@ -1,6 +1,7 @@
 #include "server/catalogue_service.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <vector>
 

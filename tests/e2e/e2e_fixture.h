@@ -51,6 +51,7 @@ protected:
         o.listen = "127.0.0.1";
         o.port = srv.relayPort();
         o.accountPort = srv.accountPort();
+        o.cataloguePort = srv.srv->cataloguePort();
         o.threads = 2;
         srv.srv->Stop();
         srv.srv.reset();

@@ -57,6 +57,8 @@ protected:
         o.dataDir = dir.path();
         o.listen = "127.0.0.1";
         o.port = port;
+        o.accountPort = 0;  // free ports, even with a chosen relay port
+        o.cataloguePort = 0;
         o.threads = 2;
         srv = std::make_unique<CZeriServer>(o, limits, &clock);
         std::string err;
