@@ -105,8 +105,8 @@ void CGlobalGiftHttp::Launch(std::uint64_t mine) {
 }
 
 void CGlobalGiftHttp::on_fail(int, web::http_base*) {
-    std::printf("CGlobalGiftHttp Respond fail \r\n");
-    std::fflush(stdout);
+    // To the log, not standard output: headless, that is the room's.
+    log_msg("CGlobalGiftHttp Respond fail \r\n");
     std::lock_guard<std::mutex> lock(m_);
     // The next request starts once this one is released: one in flight.
     if (retries_ < kMaxRetries && !closing_) retryOnRelease_ = true;
