@@ -5,6 +5,7 @@
 #include "net/proxy_sinks.h"
 #include "platform/kitlib/kitlib.h"
 #include "room/anchor_sign.h"
+#include "room/catalogue/gift_record.h"
 #include "room/chat_transfers.h"
 #include "room/mic/room_mic.h"
 #include "room/role_table.h"
@@ -64,6 +65,13 @@ std::intptr_t CRoomHost::OnMessage(const WindowMessage& m) {
         // My pack and a used card's result: the room's moderation keeps the pack.
         case UM_PACK_LIST:
         case UM_PROP_USED: s.OnFeatureMessage(m); break;
+        // My VIP grade starts the item catalogues; their syncs report back.
+        case UM_VIP_LIST:
+        case catalogue::UM_GIFT_CONFIG_DONE:
+        case catalogue::UM_CAR_CONFIG_DONE:
+        case catalogue::UM_VIP_CONFIG_DONE:
+        case catalogue::UM_PACK_CONFIG_DONE:
+        case catalogue::UM_CATALOGUE_PROGRESS: s.OnFeatureMessage(m); break;
         default: break;
     }
     return 0;

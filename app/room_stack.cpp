@@ -5,6 +5,7 @@
 
 #include "core/log.h"
 #include "core/paths.h"
+#include "core/service_hosts.h"
 #include "platform/keys/app_key_state.h"
 #include "platform/kitlib/kitlib.h"
 #include "ui/skin_root.h"
@@ -101,7 +102,9 @@ CRoomStack::~CRoomStack() {
     mic_.reset();
     voice_.reset();
     volumes_.reset();
+    badges_.reset();
     chat_.reset();
+    catalogues_.reset();
 }
 
 CLiveSettingDlg* CRoomStack::OpenLiveSettings() {
@@ -191,12 +194,19 @@ bool CRoomStack::Start() {
     transfers_ = std::make_unique<CSerialTransfers>(*starter_);
     RoomChatSetup setup;
     setup.programFolder = ui::DefaultSkinRoot();
+    setup.vipIcon = [this](std::uint32_t level) {
+        return catalogues_ ? catalogues_->VipIcon(level) : std::string();
+    };
     chat_ = std::make_unique<CRoomChat>(session(), account_, *transfers_, faces_, setup);
     // The style I chose last time, if I did.
     if (const auto style = ReadMyChatStyle(MyChatStyleFile(session().myUserId())))
         chat_->SetMyStyle(style->colour, style->font);
     actions_.SetChat(chat_.get());
-    badges_ = std::make_unique<CRoomBadges>(session(), *transfers_, RoomBadgesSetup{});
+    RoomBadgesSetup badges;
+    badges.vipIcon = [this](std::uint32_t level) {
+        return catalogues_ ? catalogues_->VipIcon(level) : std::string();
+    };
+    badges_ = std::make_unique<CRoomBadges>(session(), *transfers_, std::move(badges));
     moderation_ = std::make_unique<CRoomModeration>(session(), account_);
     sign_ = std::make_unique<CAnchorSign>(session(), *starter_);
     actions_.SetAnchorSign(sign_.get());
@@ -258,6 +268,15 @@ bool CRoomStack::Start() {
     micAudio_->SetVideo(video_.get());
     actions_.SetVideo(video_.get());
     if (window_) window_->SetLiveSettingsOpener([this] { OpenLiveSettings(); });
+    // The item catalogues sync once my VIP grade is known.
+    CRoomCatalogue::Setup catalogueSetup;
+    catalogueSetup.programFolder = paths::ExeFolder();
+    catalogueSetup.dataFolder = paths::DataFolder();
+    const ServiceHosts hosts = GetServiceHosts();
+    catalogueSetup.host = hosts.host;
+    catalogueSetup.port = hosts.catalogue;
+    catalogueSetup.window = host_.Handle();
+    catalogues_ = std::make_unique<CRoomCatalogue>(session(), std::move(catalogueSetup));
     // The room's one role table (user menu, vests): the cache now, the
     // role service's list once its pictures are in.
     roles_ = std::make_unique<CRoomRoles>(session(), CRoleVest::instance(), host_.Handle());

@@ -18,6 +18,7 @@
 #include "room/early_lines.h"
 #include "room/headless_view.h"
 #include "room/room_account.h"
+#include "room/catalogue/room_catalogue.h"
 #include "room/mic/room_mic.h"
 #include "room/mic/voice_set.h"
 #include "room/room_chat.h"
@@ -76,6 +77,7 @@ public:
     CRoomHost& host() { return host_; }
     CRoomSession& session() { return host_.session(); }
     CRoomChat* chat() { return chat_.get(); }
+    CRoomCatalogue* catalogues() { return catalogues_.get(); }
     CRoomMic* mic() { return mic_.get(); }
     CVoiceSet* voice() { return voice_.get(); }
     CVideoEngine* videoEngine() { return videoEngine_.get(); }
@@ -124,6 +126,7 @@ private:
     std::unique_ptr<CKitlibStarter> starter_;
     std::unique_ptr<CSerialTransfers> transfers_;
     std::unique_ptr<CRoomChat> chat_;
+    std::unique_ptr<CRoomCatalogue> catalogues_;
     std::unique_ptr<CRoomBadges> badges_;
     std::unique_ptr<CEarlyLines> early_;
     std::unique_ptr<CRoomModeration> moderation_;

@@ -90,6 +90,7 @@ public:
         std::string image;
         std::string tooltip;
         int selection = -1;
+        int value = 0, max = 0;  // progress bars
     };
 
     explicit CHeadlessView(FILE* out = stdout) : out_(out) {}
@@ -101,6 +102,10 @@ public:
     void SetTooltip(const std::string& control, const std::string& text) override;
     void SetSelection(const std::string& control, int index) override {
         controls_[control].selection = index;
+    }
+    void SetProgress(const std::string& control, int value, int max) override {
+        controls_[control].value = value;
+        controls_[control].max = max;
     }
     void Report(const std::string& kind, const std::string& text) override { Say(kind, text); }
     void ShowTip(const std::string& text) override;

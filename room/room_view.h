@@ -21,6 +21,12 @@ public:
     virtual void SetEnabled(const std::string& control, bool enabled) = 0;
     virtual void SetImage(const std::string& control, const std::string& file) = 0;
     virtual void SetTooltip(const std::string& control, const std::string& text) = 0;
+    // A progress bar's fill: `value` of `max`.
+    virtual void SetProgress(const std::string& control, int value, int max) {
+        (void)control;
+        (void)value;
+        (void)max;
+    }
     // A list control's selected entry; -1 selects none. Never reported back
     // as the user's choice.
     virtual void SetSelection(const std::string& control, int index) {

@@ -246,6 +246,13 @@ void CRoomUI::SetSelection(const std::string& control, int index) {
     else if (combo->Box()) combo->Box()->setCurrentIndex(-1);
 }
 
+void CRoomUI::SetProgress(const std::string& control, int value, int max) {
+    auto* bar = FindControl<CProgressUI>(control);
+    if (!bar) return;
+    bar->SetAttribute("max", std::to_string(max));
+    bar->SetValue(value);
+}
+
 void CRoomUI::SetTooltip(const std::string& control, const std::string& text) {
     if (CControlUI* c = FindControl(control)) c->SetToolTip(text);
 }

@@ -125,6 +125,7 @@ public:
     void SetEnabled(const std::string& control, bool enabled) override;
     void SetImage(const std::string& control, const std::string& file) override;
     void SetTooltip(const std::string& control, const std::string& text) override;
+    void SetProgress(const std::string& control, int value, int max) override;
     void ShowTip(const std::string& text) override;
     void ShowNotice(const std::string& markup) override;
     void MessageBox(const std::string& text, const std::string& caption, BoxIcon icon) override;

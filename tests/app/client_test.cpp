@@ -115,6 +115,7 @@ protected:
         ports.account = srv.accountPort();
         ports.services = srv.accountPort();
         ports.pictures = testsupport::ClosedPort();
+        ports.catalogue = srv.cataloguePort();
     }
     void TearDown() override {
         log_reset();

@@ -19,6 +19,7 @@
 
 #include "app/patron_account.h"
 #include "app/room_stack.h"
+#include "core/service_hosts.h"
 #include "core/message.h"
 #include "net/commands.h"
 #include "net/proxy_sinks.h"
@@ -203,6 +204,10 @@ public:
           stack_(mode, out_, link_, account_) {
         const HWND host = stack_.host().Handle();
         account_.SetWindow(host);
+        // The item catalogues sync from this server, never a default port.
+        ServiceHosts hosts = GetServiceHosts();
+        hosts.catalogue = srv.cataloguePort();
+        SetServiceHosts(hosts);
         stack_.Open(who.name);
         if (voice) stack_.EnableVoice(*voice);
         if (video) stack_.EnableVideo();

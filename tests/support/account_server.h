@@ -86,6 +86,7 @@ public:
 
     std::uint16_t relayPort() const { return srv->port(); }
     std::uint16_t accountPort() const { return srv->accountPort(); }
+    std::uint16_t cataloguePort() const { return srv->cataloguePort(); }
     server::CServerDb& db() { return srv->db(); }
 
     TempFolder dir;

@@ -206,6 +206,19 @@ TEST_F(RoomWindow, OptionsSwitchTheirTabs) {
     EXPECT_EQ(users->GetCurSel(), 0) << "groups stay apart";
 }
 
+TEST_F(RoomWindow, EachItemPanelShowsItsCatalogueProgress) {
+    for (const char* name : {"GiftCtrl_progress", "CarCtrl_progress", "PropCtrl_progress"}) {
+        auto* bar = w.FindControl<CProgressUI>(name);
+        ASSERT_NE(bar, nullptr) << name;
+        w.SetProgress(name, 12500, 40000);
+        w.SetText(name, "12/40");
+        EXPECT_EQ(bar->GetValue(), 12500) << name;
+        EXPECT_EQ(bar->GetMaxValue(), 40000) << name;
+        EXPECT_EQ(bar->GetText(), "12/40") << name;
+    }
+    w.SetProgress("Label_Balance", 1, 2);  // not a bar: nothing happens
+}
+
 TEST_F(RoomWindow, TheUserListFollowsTheModelAndARightClickOpensTheUserMenu) {
     model.AddUser(User(101, "alice", 5, 3));
     model.AddUser(User(102, "bob", 9, 3));
