@@ -15,7 +15,7 @@ inline constexpr std::size_t kKampoOverhead = kKampoNonce + kKampoTag;
 
 // Decrypts `length` bytes in place: the plaintext starts at `bytes`.
 // Returns its length, or -1 for an unknown kind (only 1), a malformed key,
-// a short input or a failed tag (the bytes are then unspecified).
+// a short input or a failed tag (the bytes are then garbage).
 int kampo_decrypt(int kind, const char* key, unsigned char* bytes, int length);
 
 // The server's side: nonce ‖ ciphertext ‖ tag with a fresh random nonce.
