@@ -30,6 +30,9 @@ public:
     virtual void AppendFace(const FaceEntry& face) = 0;
     // A picture from a local file.
     virtual void AppendImage(const std::string& path) = 0;
+    // A small badge before a name (wealth medal, VIP): a picture where
+    // pictures are drawn; text-only views leave it out.
+    virtual void AppendBadge(const std::string& path) { AppendImage(path); }
     // A waiting image standing for a picture that is being downloaded.
     virtual void AppendPlaceholder(ChatObjectKey key, const std::string& waitingImage) = 0;
     // The download of a placeholder's picture finished: show the file.

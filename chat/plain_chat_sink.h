@@ -11,6 +11,7 @@ public:
     void AppendText(std::string_view run, const ChatTextFormat& format) override;
     void AppendFace(const FaceEntry& face) override;
     void AppendImage(const std::string& path) override;
+    void AppendBadge(const std::string&) override {}  // a badge is no content
     void AppendPlaceholder(ChatObjectKey key, const std::string& waitingImage) override;
     void ReplacePlaceholder(ChatObjectKey, const std::string&) override {}
     void FailPlaceholder(ChatObjectKey) override {}

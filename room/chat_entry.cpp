@@ -121,8 +121,8 @@ void RenderAnnouncement(IChatView& view, std::string_view text, const ChatTextFo
 void RenderChatEntry(IChatView& view, const ChatEntry& e, const ChatRenderContext& c) {
     const std::string time = ClockText(c.time);
     view.AppendText(time, c.roomStyle);
-    if (!e.wealthIcon.empty()) view.AppendImage(e.wealthIcon);
-    if (!e.vipIcon.empty()) view.AppendImage(e.vipIcon);
+    if (!e.wealthIcon.empty()) view.AppendBadge(e.wealthIcon);
+    if (!e.vipIcon.empty()) view.AppendBadge(e.vipIcon);
 
     const ChatTextFormat header =
         e.kind == chat_kind::plain ? MakeFormat(kDefaultFace, 11, FromBgr(0x292929)) : c.roomStyle;

@@ -25,6 +25,8 @@ public:
     void AppendText(std::string_view run, const ChatTextFormat& format) override;
     void AppendFace(const FaceEntry& face) override;
     void AppendImage(const std::string& path) override;
+    // Kept among Images() but not printed: a badge is no content.
+    void AppendBadge(const std::string& path) override { images_.push_back(path); }
     void AppendPlaceholder(ChatObjectKey key, const std::string& waitingImage) override;
     void ReplacePlaceholder(ChatObjectKey key, const std::string& path) override;
     void FailPlaceholder(ChatObjectKey key) override;

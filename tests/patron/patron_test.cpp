@@ -210,7 +210,8 @@ TEST_F(Patron, EachQueryAnswersOnTheWorkerWithItsRecord) {
     EXPECT_EQ(w.userId, me);
     EXPECT_EQ(w.grade, 1u);
     EXPECT_STREQ(w.gradeText, "平民");
-    EXPECT_STREQ(w.medalUrl, "http://127.0.0.1:5000/wealth/1.png");
+    EXPECT_EQ(std::string(w.medalUrl), "http://127.0.0.1:" + std::to_string(srv.srv->checkinPort()) +
+                                           "/wealth/1.png");
 
     auto cars = Recorder::As<PatronCarList>(*rec.Wait(PATRON_EV_CAR_LIST));
     EXPECT_EQ(cars.status, 1u);
@@ -280,7 +281,8 @@ TEST_F(Patron, BillboardsArriveAsTheTlvBodyWithPeriodAndEntries) {
         EXPECT_EQ(first.get_string(4), "鲍勃");
         EXPECT_EQ(first.get_string(5), "富户");
         EXPECT_EQ(first.get_string(7), "#4CAF50");
-        EXPECT_EQ(first.get_string(10), "http://127.0.0.1:5000/wealth/3.png");
+        EXPECT_EQ(first.get_string(10), "http://127.0.0.1:" +
+                                            std::to_string(srv.srv->checkinPort()) + "/wealth/3.png");
         TLV::body second;
         ASSERT_TRUE(body.get_container(2, second, 1));
         EXPECT_EQ(second.get_int(3), 10001u);
