@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <thread>
 #include <utility>
 
 #include "core/files.h"
@@ -161,7 +162,10 @@ void CGlobalGiftHttp::Answer(const std::string& text) {
         log_msg("get global gift info error mgs=%s\r\n", answer.msg.c_str());
         return;
     }
-    // A sync in progress keeps its list; this answer is not taken.
+    // A worker that has just told its done message is only ending: wait
+    // for it. A sync in progress keeps its list; this answer is not taken.
+    for (int i = 0; i < 2000 && !IsFinished() && ending_.load(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (!IsFinished()) return;
     {
         std::lock_guard<std::mutex> lock(m_);
@@ -177,6 +181,7 @@ void CGlobalGiftHttp::Answer(const std::string& text) {
     fetch_.Reset();
     // An empty catalogue still runs: it writes the empty file and tells the
     // panels, which then stop offering what the service no longer has.
+    ending_ = false;
     if (Start() != 0) log_err("catalogue %s: no worker thread\r\n", itemType_.c_str());
 }
 
@@ -186,6 +191,10 @@ void CGlobalGiftHttp::StopSync() {
 }
 
 void CGlobalGiftHttp::Run() {
+    struct Ending {
+        std::atomic<bool>& flag;
+        ~Ending() { flag = true; }
+    } ending{ending_};
     filesDone_ = 0;
     filesTotal_ = 0;
     unreachable_ = false;

@@ -11,6 +11,7 @@
 // its own and hands it over when done; the UI thread swaps it in at the
 // done message (AdoptSync), so look-ups never see a list being replaced.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -138,6 +139,9 @@ private:
     std::uint64_t lastProgressMs_ = 0;
     bool progressPosted_ = false;
     bool unreachable_ = false;  // a download found no server: the sync is abandoned
+    // Set as the worker's body returns: its thread is ending, not working,
+    // so an answer that comes meanwhile waits for it instead of being lost.
+    std::atomic<bool> ending_{false};
 };
 
 }  // namespace catalogue
