@@ -1,6 +1,5 @@
 #include "room/role_vest.h"
 
-#include <sys/stat.h>
 
 #include <chrono>
 #include <fstream>
@@ -9,29 +8,9 @@
 #include "core/paths.h"
 #include "formats/markup.h"
 #include "platform/kitlib/kitlib.h"
+#include "room/catalogue/cached_file.h"
 
 namespace {
-
-bool EndsWithBmp(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string tail = path.substr(path.size() - 4);
-    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".bmp";
-}
-
-// A cached picture counts when it is a non-empty file; a BMP also when it
-// is as long as its header says, so a cut one is fetched again.
-bool GoodPicture(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
-    if (!EndsWithBmp(path)) return true;
-    unsigned char head[6] = {};
-    std::ifstream in(path, std::ios::binary);
-    if (!in.read(reinterpret_cast<char*>(head), sizeof head)) return false;
-    const std::uint32_t declared = head[2] | (head[3] << 8) | (head[4] << 16) |
-                                   (static_cast<std::uint32_t>(head[5]) << 24);
-    return head[0] == 'B' && head[1] == 'M' && declared == static_cast<std::uint64_t>(st.st_size);
-}
 
 // A picture field from the cache: "res/vestpic/NAME" (or with backslashes)
 // with a plain name; anything else could leave the data folder and is dropped.
@@ -161,7 +140,7 @@ std::string CRoleVest::FetchPicture(const std::string& url) {
     if (name.empty()) return {};  // no usable file name: no picture
     const std::string field = kFolder + name;
     const std::string path = dataFolder_ + field;
-    if (!GoodPicture(path) && !Download(url, path, nullptr, &cancel_))
+    if (!catalogue::CachedFileGood(path, name) && !Download(url, path, nullptr, &cancel_))
         log_msg("CRoleVest: picture %s not fetched\r\n", url.c_str());
     // Set even when the fetch failed: the next refresh tries again.
     return field;

@@ -1,23 +1,10 @@
 #include "room/room_badges.h"
 
-#include <filesystem>
-
 #include "core/log.h"
 #include "core/paths.h"
 #include "platform/kitlib/kitlib.h"
+#include "room/catalogue/cached_file.h"
 #include "room/push_data.h"
-
-namespace {
-
-// A cached picture counts only when it has bytes: a cut download or a
-// damaged cache is fetched again.
-bool UsableFile(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) > 0 &&
-           !ec;
-}
-
-}  // namespace
 
 CRoomBadges::CRoomBadges(CRoomSession& session, IChatTransfers& transfers, RoomBadgesSetup setup)
     : session_(session), transfers_(transfers), setup_(std::move(setup)) {
@@ -39,7 +26,7 @@ void CRoomBadges::DecorateUser(RoomUser& u) {
     u.medalIcon.clear();
     const std::string path = MedalPath(u.medalUrl);
     if (path.empty()) return;
-    if (UsableFile(path)) {
+    if (catalogue::CachedFileGood(path, UrlFileName(u.medalUrl))) {
         u.medalIcon = path;
         return;
     }
@@ -54,7 +41,7 @@ bool CRoomBadges::OnWindowMessage(const WindowMessage& m) {
     if (m.msg != UM_MEDAL_ICON_DONE) return false;
     bool any = false;
     for (const TransferDone& done : transfers_.TakeAnswer(m.msg, m.As<KitlibAnswer>())) {
-        const bool ok = done.ok && UsableFile(done.destination);
+        const bool ok = done.ok && catalogue::CachedFileGood(done.destination, UrlFileName(done.source));
         if (!ok) log_msg("medal picture %s fail\r\n", done.source.c_str());
         fetches_[done.destination] = ok ? Fetch::waiting : Fetch::failed;
         any = any || ok;

@@ -3,6 +3,8 @@
 #include <openssl/evp.h>
 #include <sys/stat.h>
 
+#include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -54,9 +56,33 @@ std::optional<std::string> FileDigest(const std::string& path) {
     return hex;
 }
 
+namespace {
+
+bool EndsWithBmp(std::string_view name) {
+    if (name.size() < 4) return false;
+    std::string tail(name.substr(name.size() - 4));
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".bmp";
+}
+
+// A BMP states its own length: a cut one is found without a digest.
+bool WholeBmp(const std::string& path, std::uint64_t size) {
+    unsigned char head[6] = {};
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    const bool read = std::fread(head, 1, sizeof head, f) == sizeof head;
+    std::fclose(f);
+    const std::uint32_t declared = head[2] | (head[3] << 8) | (head[4] << 16) |
+                                   (static_cast<std::uint32_t>(head[5]) << 24);
+    return read && head[0] == 'B' && head[1] == 'M' && declared == size;
+}
+
+}  // namespace
+
 bool CachedFileGood(const std::string& path, std::string_view name) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
+    if (EndsWithBmp(name) && !WholeBmp(path, static_cast<std::uint64_t>(st.st_size))) return false;
     const auto wanted = DigestOfName(name);
     if (!wanted) return true;
     const auto actual = FileDigest(path);

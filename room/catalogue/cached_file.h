@@ -17,7 +17,8 @@ std::optional<std::string> DigestOfName(std::string_view name);
 std::optional<std::string> FileDigest(const std::string& path);
 
 // A regular, non-empty file whose content, when its name is a digest,
-// matches it.
+// matches it, and which, when a BMP, is as long as its header says. Every
+// picture cache (catalogues, vests, medals) asks this one question.
 bool CachedFileGood(const std::string& path, std::string_view name);
 
 }  // namespace catalogue
