@@ -40,6 +40,25 @@ struct PropUse {
     std::string text;         // the video-text prop's text
 };
 
+// A purchase or a gift, as PATRON_GiveGift carries it: the giver is me,
+// the receiver the room's anchor (gifts) or me (cars, pack items, VIP).
+struct PurchaseOrder {
+    std::uint32_t kind = 0;  // 1 gift, 4 car, 6 pack item, 7 VIP
+    std::uint32_t itemId = 0;
+    std::uint32_t count = 1;
+    std::uint32_t receiverId = 0;
+    std::string receiverNick;
+    std::uint32_t giverId = 0;
+    std::string giverNick;
+    std::uint32_t roomId = 0;
+    std::string code;       // the catalogue item's code text
+    std::string itemName;
+    std::int64_t price = 0;  // the catalogue's price, hundredths
+    std::string headUrl;     // my head image
+    std::string text4;       // my user card tag 4
+    std::uint8_t profileByte = 0;  // my user card tag 3
+};
+
 struct MyAccount {
     std::uint32_t userId = 0;
     std::string nickname;
@@ -57,7 +76,7 @@ public:
     // Balance, wealth grade, cars, VIP, pack, user level.
     virtual void RequestAccountState() = 0;
     virtual void RequestBalance() = 0;
-    // Both wealth billboards (periods 0 and 1, 20 entries).
+    // The wealth billboards (periods 0 day to 3 all time, 20 entries each).
     virtual void RequestBillboards() = 0;
     virtual void RequestFlowerCount(std::uint32_t anchorId) = 0;
     // The power list of the room service ("m=LB"); the answer arrives as
@@ -68,6 +87,30 @@ public:
     // Uses a prop; false when the call failed at once. The result comes as
     // UM_PROP_USED.
     virtual bool GiveProp(const PropUse& use) = 0;
+    // Buys or gives (false when the call failed at once); the result comes
+    // as UM_PURCHASE_RESULT.
+    virtual bool GiveGift(const PurchaseOrder& order) {
+        (void)order;
+        return false;
+    }
+    // Makes the car the one shown when I enter a room (UM_CAR_ACTIVATED).
+    virtual bool ActivateCar(std::uint32_t carId) {
+        (void)carId;
+        return false;
+    }
+    // The account's own recharge window (UM_RECHARGE_RESULT).
+    virtual void Recharge() {}
+    // A flower for the anchor; `json` describes me for the room's line.
+    // False when the call failed at once (UM_FLOWER_FAILED otherwise on failure).
+    virtual bool GiveFlower(std::uint32_t anchorId, std::uint32_t roomId, const std::string& json) {
+        (void)anchorId;
+        (void)roomId;
+        (void)json;
+        return false;
+    }
+    // My cars (UM_CAR_LIST) and my VIP memberships (UM_VIP_LIST) again.
+    virtual void RequestCars() {}
+    virtual void RequestVips() {}
     // The account's own profile window of a user.
     virtual void ShowUserInfo(std::uint32_t userId) = 0;
     virtual void Close() = 0;

@@ -8,6 +8,7 @@
 
 #include "room/chat_view.h"
 #include "room/mic/mic_queue.h"
+#include "room/purchases/purchase_view.h"
 #include "room/user_list_model.h"
 
 enum class BoxIcon { Info, Error };
@@ -64,6 +65,12 @@ public:
     virtual bool SignDialogOpen() const { return false; }
     // The user list control follows the model through this observer.
     virtual IUserListObserver& UserListView() = 0;
+    // The purchase dialogs, my lists and the billboards; a view without
+    // them shows nothing.
+    virtual IPurchaseView& Purchases() {
+        static IPurchaseView nowhere;
+        return nowhere;
+    }
     // The microphone queue's list control ("List_Wheat"); a view without
     // one shows nothing.
     virtual IMicQueueObserver& MicQueueView() {

@@ -24,6 +24,7 @@ public:
     void SetVolumes(CRoomVolumes* volumes) { volumes_ = volumes; }
     void SetVideo(CRoomVideo* video) { video_ = video; }
     void SetAnchorSign(CAnchorSign* sign) { sign_ = sign; }
+    void SetPurchases(IPurchaseActions* purchases) { purchases_ = purchases; }
 
     void EnterRoom(std::uint32_t roomId) override;
     bool SendChat(const IChatInput& input) override;
@@ -41,6 +42,7 @@ public:
     CRoomVolumes* Volumes() const override { return volumes_; }
     CRoomVideo* Video() const override { return video_; }
     CAnchorSign* AnchorSign() const override { return sign_; }
+    IPurchaseActions* Purchases() const override { return purchases_; }
     MyChatStyle MyStyle() const override;
     void SetMyStyle(const MyChatStyle& style) override;
 
@@ -53,6 +55,7 @@ private:
     CRoomVolumes* volumes_ = nullptr;
     CRoomVideo* video_ = nullptr;
     CAnchorSign* sign_ = nullptr;
+    IPurchaseActions* purchases_ = nullptr;
     const CFaceTable* faces_;
     std::function<void()> onClose_;
 };

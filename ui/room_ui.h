@@ -44,6 +44,7 @@ class CRoomVideo;
 class CVideoContainer;
 class CRoomVolumes;
 class IModerationActions;
+class IPurchaseActions;
 class CRoomUserList;
 
 // The devices the window's microphone and sound buttons and their volume
@@ -101,6 +102,8 @@ public:
     // The anchor's clock-in (bnt_card) and sign-in (bnt_sign); null until
     // the room has started.
     virtual CAnchorSign* AnchorSign() const { return nullptr; }
+    // The purchases: panels, buy dialogs, flower, recharge; null without.
+    virtual IPurchaseActions* Purchases() const { return nullptr; }
 };
 
 class CRoomUI : public WindowImplBase, public IRoomView {
