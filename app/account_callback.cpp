@@ -36,6 +36,11 @@ void AccountCallback(int event, std::uintptr_t a, std::intptr_t b, void* context
     if (!ctx || !ctx->GetRoom()) return;
     const HWND w = ctx->GetHwnd();
     if (!w) return;
+    PostAccountEvent(w, event, a, b);
+    if (event == PATRON_EV_CLOSED) ctx->SetRoom(nullptr);
+}
+
+void PostAccountEvent(HWND w, int event, std::uintptr_t a, std::intptr_t b) {
     switch (event) {
         case PATRON_EV_SESSION_LOST: PostMessage(w, UM_ACCOUNT_EXIT, 0, 0); break;
         case PATRON_EV_USER_LEVEL: PostResult<PatronUserLevel>(w, UM_USER_LEVEL, a, b); break;
@@ -63,10 +68,7 @@ void AccountCallback(int event, std::uintptr_t a, std::intptr_t b, void* context
         case PATRON_EV_PACK_LIST: PostResult<PatronPackList>(w, UM_PACK_LIST, a, b); break;
         case PATRON_EV_VIP_LIST: PostResult<PatronVipList>(w, UM_VIP_LIST, a, b); break;
         case PATRON_EV_PROP_USED: PostMessage(w, UM_PROP_USED, a, b); break;
-        case PATRON_EV_CLOSED:
-            PostMessage(w, UM_ACCOUNT_EXIT, 0, 0);
-            ctx->SetRoom(nullptr);
-            break;
+        case PATRON_EV_CLOSED: PostMessage(w, UM_ACCOUNT_EXIT, 0, 0); break;
         case PATRON_EV_ENTER_ROOM: PostMessage(w, UM_ACCOUNT_ENTER_ROOM, a, 0); break;
         default: break;
     }

@@ -22,3 +22,7 @@ struct AccountBillboard {
 // context = the AppContext. Events before the room window exists, after
 // the session has ended, and of other numbers are dropped.
 void AccountCallback(int event, std::uintptr_t a, std::intptr_t b, void* context);
+
+// The same for one room window: the event as its message, the lent record
+// or text copied. Tests that hold several clients give each its own.
+void PostAccountEvent(HWND w, int event, std::uintptr_t a, std::intptr_t b);
