@@ -27,11 +27,13 @@ void FrameRect(QPainter& p, const QRect& r, const QColor& c) {
 }
 
 QRect CentredIn(const QRect& box, QSize size) {
-    return QRect(box.left() + (box.width() - size.width()) / 2, box.top() + (box.height() - size.height()) / 2,
-                 size.width(), size.height());
+    return QRect(box.left() + (box.width() - size.width()) / 2,
+                 box.top() + (box.height() - size.height()) / 2, size.width(), size.height());
 }
 
-QSize Shrunk(QSize box, int by) { return QSize(std::max(0, box.width() - by), std::max(0, box.height() - by)); }
+QSize Shrunk(QSize box, int by) {
+    return QSize(std::max(0, box.width() - by), std::max(0, box.height() - by));
+}
 
 }  // namespace
 
@@ -77,7 +79,8 @@ void CFaceCtrl::SetFaceTable(const CFaceTable* table) {
     Repage();
 }
 
-void CFaceCtrl::SetColors(std::uint32_t bk, std::uint32_t line, std::uint32_t hover, std::uint32_t zoomFrame) {
+void CFaceCtrl::SetColors(std::uint32_t bk, std::uint32_t line, std::uint32_t hover,
+                          std::uint32_t zoomFrame) {
     bk_ = face_ctrl::FromColorRef(bk);
     line_ = face_ctrl::FromColorRef(line);
     hoverFrame_ = face_ctrl::FromColorRef(hover);
@@ -87,7 +90,8 @@ void CFaceCtrl::SetColors(std::uint32_t bk, std::uint32_t line, std::uint32_t ho
 
 void CFaceCtrl::Repage() {
     const int per = FacesPerPage();
-    const int faces = table_ ? static_cast<int>(std::min<std::size_t>(table_->Entries().size(), 0x7FFFFFFF)) : 0;
+    const int faces =
+        table_ ? static_cast<int>(std::min<std::size_t>(table_->Entries().size(), 0x7FFFFFFF)) : 0;
     pageCount_ = per > 0 && faces > 0 ? (faces - 1) / per + 1 : 0;
     page_ = std::clamp(page_, 0, std::max(0, pageCount_ - 1));
     LoadPage();
@@ -105,8 +109,10 @@ void CFaceCtrl::LoadPage() {
     pictures_.clear();
     if (pageCount_ > 0) {
         const auto& entries = table_->Entries();
-        const std::size_t first = static_cast<std::size_t>(page_) * static_cast<std::size_t>(FacesPerPage());
-        const std::size_t end = std::min(entries.size(), first + static_cast<std::size_t>(FacesPerPage()));
+        const std::size_t first =
+            static_cast<std::size_t>(page_) * static_cast<std::size_t>(FacesPerPage());
+        const std::size_t end =
+            std::min(entries.size(), first + static_cast<std::size_t>(FacesPerPage()));
         pictures_.resize(end - first);
         // A face whose picture cannot be read keeps its text instead.
         for (std::size_t i = first; i < end; ++i) pictures_[i - first].Load(entries[i].imagePath);
@@ -143,7 +149,8 @@ int CFaceCtrl::CellAt(QPoint pos) const {
 
 QRect CFaceCtrl::CellRect(int cell) const {
     if (cell < 0 || cell >= FacesPerPage()) return {};
-    return QRect((cell % cols_) * item_.width(), (cell / cols_) * item_.height(), item_.width(), item_.height());
+    return QRect((cell % cols_) * item_.width(), (cell / cols_) * item_.height(), item_.width(),
+                 item_.height());
 }
 
 QSize CFaceCtrl::GridSize() const {
@@ -213,6 +220,12 @@ void CFaceCtrl::leaveEvent(QEvent* e) {
     CControlUI::leaveEvent(e);
 }
 
+void CFaceCtrl::hideEvent(QHideEvent* e) {
+    // A hidden picker hears no leave: its preview must not go on animating.
+    ClearHover();
+    CControlUI::hideEvent(e);
+}
+
 // ---------------------------------------------------------------- painting
 
 void CFaceCtrl::DoPaint(QPainter& p) {
@@ -230,7 +243,8 @@ void CFaceCtrl::PaintCell(QPainter& p, int cell) {
     const QRect box = CellRect(cell);
     AnimatedPicture& pic = pictures_[static_cast<std::size_t>(cell)];
     if (pic.IsLoaded()) {
-        const QSize size = face_ctrl::FitWithin(QSize(pic.Width(), pic.Height()), Shrunk(box.size(), kPictureMargin));
+        const QSize size = face_ctrl::FitWithin(QSize(pic.Width(), pic.Height()),
+                                                Shrunk(box.size(), kPictureMargin));
         pic.Draw(p, CentredIn(box, size), 0);
         return;
     }
@@ -249,6 +263,7 @@ void CFaceCtrl::PaintPreview(QPainter& p) {
     FrameRect(p, zoomRect_, zoomFrame_);
     AnimatedPicture& pic = pictures_[static_cast<std::size_t>(hover_)];
     if (!pic.IsLoaded()) return;
-    const QSize size = face_ctrl::FitWithin(QSize(pic.Width(), pic.Height()), Shrunk(zoom_, kPictureMargin));
+    const QSize size =
+        face_ctrl::FitWithin(QSize(pic.Width(), pic.Height()), Shrunk(zoom_, kPictureMargin));
     pic.Draw(p, CentredIn(zoomRect_, size), frame_);
 }

@@ -55,7 +55,8 @@ public:
     void SetZoomSize(int width, int height);
     // Not owned; must outlive the control or be replaced first. Null: no faces.
     void SetFaceTable(const CFaceTable* table);
-    void SetColors(std::uint32_t bk, std::uint32_t line, std::uint32_t hover, std::uint32_t zoomFrame);
+    void SetColors(std::uint32_t bk, std::uint32_t line, std::uint32_t hover,
+                   std::uint32_t zoomFrame);
     // Makes n current and loads its pictures; false (nothing changes) unless
     // 0 <= n < PageCount().
     bool SetPage(int n);
@@ -93,6 +94,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void leaveEvent(QEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
 
 private:
     void SetHover(int cell, QPoint mouse);

@@ -19,7 +19,9 @@ constexpr std::uint32_t kZoomFrame = 0xFF8A00;
 constexpr int kFrame = 1;
 constexpr int kPageBar = 28;
 
-int Bounded(int asked, int fallback, int lo, int hi) { return asked == 0 ? fallback : std::clamp(asked, lo, hi); }
+int Bounded(int asked, int fallback, int lo, int hi) {
+    return asked == 0 ? fallback : std::clamp(asked, lo, hi);
+}
 
 }  // namespace
 
@@ -74,7 +76,8 @@ void CFaceSelDlg::ShowPage(int page) {
     const int count = grid->PageCount();
     SetControlEnabled(kPrev, grid->Page() > 0);
     SetControlEnabled(kNext, grid->Page() + 1 < count);
-    SetControlText(kPageText, count > 0 ? std::to_string(grid->Page() + 1) + "/" + std::to_string(count) : "");
+    SetControlText(kPageText,
+                   count > 0 ? std::to_string(grid->Page() + 1) + "/" + std::to_string(count) : "");
 }
 
 void CFaceSelDlg::ShowAbove(const QRect& anchor) {
@@ -92,9 +95,12 @@ void CFaceSelDlg::Notify(TNotifyUI& msg) {
     if (msg.sType != dui::notify::kClick) return;
     CFaceCtrl* grid = Grid();
     if (!grid) return;
-    if (msg.senderName == kGrid) Choose(static_cast<int>(msg.lParam));
-    else if (msg.senderName == kPrev) ShowPage(grid->Page() - 1);
-    else if (msg.senderName == kNext) ShowPage(grid->Page() + 1);
+    if (msg.senderName == kGrid)
+        Choose(static_cast<int>(msg.lParam));
+    else if (msg.senderName == kPrev)
+        ShowPage(grid->Page() - 1);
+    else if (msg.senderName == kNext)
+        ShowPage(grid->Page() + 1);
 }
 
 void CFaceSelDlg::Choose(int cell) {
@@ -109,7 +115,8 @@ void CFaceSelDlg::Choose(int cell) {
 bool CFaceSelDlg::event(QEvent* e) {
     // Another window took the focus: gone, as a menu would be. A
     // deactivation while the mouse is still over it (the tip) keeps it.
-    if (e->type() == QEvent::WindowDeactivate && isVisible() && !frameGeometry().contains(QCursor::pos()))
+    if (e->type() == QEvent::WindowDeactivate && isVisible() &&
+        !frameGeometry().contains(QCursor::pos()))
         Dismiss();
     return WindowImplBase::event(e);
 }

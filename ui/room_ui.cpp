@@ -156,8 +156,8 @@ CRoomUI::CRoomUI(IRoomActions& actions) : actions_(actions) {
 }
 
 CRoomUI::~CRoomUI() {
-    // The drop-down, the volume pop-up, the sign prompt, the face picker and a menu left open are top-level
-    // windows of their own.
+    // The drop-down, the volume pop-up, the sign prompt, the face picker and a
+    // menu left open are top-level windows of their own.
     if (history_) delete history_.data();
     if (slider_) delete slider_.data();
     if (sign_) delete sign_.data();
@@ -521,7 +521,8 @@ void CRoomUI::OpenFacePicker(const CControlUI* button) {
         facePicker_ = new CFaceSelDlg(GetHWND(), faces, kFaceContext);
         facePicker_->Create();
     }
-    const QRect anchor = button ? QRect(button->mapToGlobal(QPoint(0, 0)), button->size()) : QRect(QCursor::pos(), QSize());
+    const QRect anchor =
+        button ? QRect(button->mapToGlobal(QPoint(0, 0)), button->size()) : QRect(QCursor::pos(), QSize());
     // Opens upwards from the button: the input box is at the bottom.
     facePicker_->ShowAbove(anchor);
 }
@@ -529,13 +530,12 @@ void CRoomUI::OpenFacePicker(const CControlUI* button) {
 void CRoomUI::InsertChosenFace(std::uintptr_t context) {
     const CFaceTable* faces = actions_.Faces();
     if (!facePicker_ || context != kFaceContext || !faces || !input_) return;
-    // By its place in the table: ids may repeat there, the first one winning.
     const ChosenFace& chosen = facePicker_->Chosen();
-    const auto& entries = faces->Entries();
-    if (!chosen.Valid() || static_cast<std::size_t>(chosen.tableIndex) >= entries.size()) return;
-    const FaceEntry& face = entries[static_cast<std::size_t>(chosen.tableIndex)];
-    if (face.id != chosen.id) return;
-    input_->InsertFace(face);
+    // By its number, as the line will carry it: the box then shows what
+    // everyone else will see.
+    const FaceEntry* face = chosen.Valid() ? faces->FindById(chosen.id) : nullptr;
+    if (!face) return;
+    input_->InsertFace(*face);
     if (CControlUI* box = FindControl(kChatInput)) box->setFocus();
 }
 

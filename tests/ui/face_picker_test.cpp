@@ -52,8 +52,8 @@ public:
         std::string xml = "<faces><faceconfig " + layout + ">";
         for (int i = 1; i <= count; ++i) {
             const std::string n = std::to_string(i);
-            xml += "<face id=\"" + n + "\" tip=\"tip" + n + "\" tag=\"/t" + n + "\" text=\"F" + n + "\" file=\"Face/" +
-                   fileFor(i) + "\"/>";
+            xml += "<face id=\"" + n + "\" tip=\"tip" + n + "\" tag=\"/t" + n + "\" text=\"F" + n +
+                   "\" file=\"Face/" + fileFor(i) + "\"/>";
         }
         xml += "</faceconfig></faces>";
         return table.LoadFromText(xml, Root());
@@ -75,7 +75,9 @@ protected:
         grid.resize(grid.GridSize());
     }
     void TearDown() override { manager.RemoveNotifier(this); }
-    void Notify(TNotifyUI& msg) override { clicks.push_back(msg.sType == "click" ? msg.lParam : -100); }
+    void Notify(TNotifyUI& msg) override {
+        clicks.push_back(msg.sType == "click" ? msg.lParam : -100);
+    }
 
     void Move(QPoint at) { SendMouse(&grid, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton); }
     QImage Paint() {
@@ -156,7 +158,8 @@ TEST_F(FaceGrid, PaintingShowsTheGridPicturesTextsAndTheHoverFrameInTheirColours
     // Face 1: the 40 px still picture shrunk into 20 x 20, centred.
     const QRect c0 = grid.CellRect(0);
     EXPECT_EQ(img.pixelColor(c0.center()), QColor(0x20, 0xA0, 0x40));
-    EXPECT_EQ(img.pixelColor(c0.left() + 3, c0.top() + 3), white) << "the picture keeps 4 px from the edges";
+    EXPECT_EQ(img.pixelColor(c0.left() + 3, c0.top() + 3), white)
+        << "the picture keeps 4 px from the edges";
 
     // Face 2 has no picture: its text, in the text colour, instead.
     EXPECT_FALSE(grid.HasPicture(1));
@@ -204,7 +207,8 @@ TEST_F(FaceGrid, ThePreviewSitsAwayFromTheMouseAndAnimatesOnlyAnimatedFaces) {
     EXPECT_EQ(grid.TimerPeriod(CFaceCtrl::kFrameTimer), 500u);
     img = Paint();
     EXPECT_EQ(img.pixelColor(grid.ZoomRect().center()), QColor(0x30, 0x30, 0xE0));
-    EXPECT_EQ(img.pixelColor(grid.CellRect(2).center()), QColor(0xE0, 0x30, 0x30)) << "the cell keeps frame 0";
+    EXPECT_EQ(img.pixelColor(grid.CellRect(2).center()), QColor(0xE0, 0x30, 0x30))
+        << "the cell keeps frame 0";
     grid.DoTimer(CFaceCtrl::kFrameTimer);
     EXPECT_EQ(grid.CurrentFrame(), 0);
 
@@ -256,9 +260,10 @@ TEST(FacePicker, HostileTableSizesAreClampedAndMissingOnesTakeTheDefaults) {
     // The same through a table file: the picker's grid and window stay sane.
     FaceFolder folder;
     CFaceTable faces;
-    ASSERT_TRUE(folder.Fill(faces, 70, [](int) { return "still.png"; },
-                            "row=\"-3\" col=\"99999\" item_width=\"1\" item_height=\"9999999999\" "
-                            "zoom_width=\"x\" zoom_height=\"300\""));
+    ASSERT_TRUE(folder.Fill(
+        faces, 70, [](int) { return "still.png"; },
+        "row=\"-3\" col=\"99999\" item_width=\"1\" item_height=\"9999999999\" "
+        "zoom_width=\"x\" zoom_height=\"300\""));
     Owner owner;
     CFaceSelDlg dlg(owner.Handle(), &faces);
     ASSERT_TRUE(dlg.Create()) << dlg.SkinError();
@@ -276,8 +281,10 @@ TEST(FacePicker, HostileTableSizesAreClampedAndMissingOnesTakeTheDefaults) {
 TEST(FacePicker, AClickStoresTheFacePostsItToTheOwnerAndHides) {
     FaceFolder folder;
     CFaceTable faces;
-    ASSERT_TRUE(folder.Fill(faces, 30, [](int) { return "still.png"; },
-                            "row=\"2\" col=\"10\" item_width=\"30\" item_height=\"30\" zoom_width=\"70\" zoom_height=\"70\""));
+    ASSERT_TRUE(folder.Fill(
+        faces, 30, [](int i) { return i == 25 ? "moving.gif" : "still.png"; },
+        "row=\"2\" col=\"10\" item_width=\"30\" item_height=\"30\" zoom_width=\"70\" "
+        "zoom_height=\"70\""));
     Owner owner;
     CFaceSelDlg dlg(owner.Handle(), &faces, 77);
     ASSERT_TRUE(dlg.Create()) << dlg.SkinError();
@@ -295,8 +302,11 @@ TEST(FacePicker, AClickStoresTheFacePostsItToTheOwnerAndHides) {
     EXPECT_EQ(dlg.GetControlText(CFaceSelDlg::kPageText), "2/2");
     EXPECT_FALSE(dlg.FindControl(CFaceSelDlg::kNext)->IsEnabled());
 
+    SendMouse(grid, QEvent::MouseMove, grid->CellRect(4).center(), Qt::NoButton, Qt::NoButton);
+    ASSERT_TRUE(grid->HasTimer(CFaceCtrl::kFrameTimer));
     uitest::Click(grid, Qt::LeftButton, grid->CellRect(4).center());
     EXPECT_FALSE(dlg.isVisible());
+    EXPECT_FALSE(grid->HasTimer(CFaceCtrl::kFrameTimer)) << "hidden, the preview stops";
     EXPECT_EQ(dlg.Chosen().id, 25);
     EXPECT_EQ(dlg.Chosen().tableIndex, 24);
     EXPECT_EQ(dlg.Chosen().imagePath, faces.Entries()[24].imagePath);
@@ -335,7 +345,8 @@ TEST(FacePicker, ScreenshotWithAHoveredFaceAndItsPreview) {
     const QPoint g = grid->mapTo(&dlg, QPoint(0, 0));
     const QRect zoom = grid->ZoomRect().translated(g);
     auto at = [&](QPoint p) { return shot.pixelColor(QPoint(int(p.x() * dpr), int(p.y() * dpr))); };
-    EXPECT_EQ(at(QPoint(zoom.left(), zoom.center().y())), QColor(0x00, 0x8A, 0xFF)) << "the preview's frame";
+    EXPECT_EQ(at(QPoint(zoom.left(), zoom.center().y())), QColor(0x00, 0x8A, 0xFF))
+        << "the preview's frame";
     // The preview and the hovered cell both hold a picture, not the background.
     auto coloured = [&](QRect r) {
         int n = 0;
