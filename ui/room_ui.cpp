@@ -28,6 +28,7 @@
 #include "platform/dui/inputs.h"
 #include "platform/dui/menu.h"
 #include "platform/dui/small_controls.h"
+#include "ui/face_sel_dlg.h"
 #include "ui/moderation_actions.h"
 #include "ui/room_history.h"
 #include "ui/room_user_list.h"
@@ -40,9 +41,7 @@ constexpr const char* kAnnouncement = "Edit_Announcement";
 constexpr const char* kChatInput = "Edit_SendChat";
 constexpr const char* kChatMenu = "RoomRecvEditMenu.xml";
 constexpr const char* kUserMenu = "RoomUserMenu.xml";
-constexpr const char* kFaceMenu = "FaceMenu.xml";
 constexpr const char* kCheckImage = "file='menu_check.png' dest='4,4,20,20'";
-constexpr const char* kFacePrefix = "Face_";
 
 struct Zoom {
     const char* menu;
@@ -157,12 +156,13 @@ CRoomUI::CRoomUI(IRoomActions& actions) : actions_(actions) {
 }
 
 CRoomUI::~CRoomUI() {
-    // The drop-down, the volume pop-up, the sign prompt and a menu left open are top-level
-    // windows of their own.
+    // The drop-down, the volume pop-up, the sign prompt, the face picker and a
+    // menu left open are top-level windows of their own.
     if (history_) delete history_.data();
     if (slider_) delete slider_.data();
     if (sign_) delete sign_.data();
     if (menu_) delete menu_.data();
+    if (facePicker_) delete facePicker_.data();
 }
 
 std::string CRoomUI::GetWindowClassName() const {
@@ -349,7 +349,7 @@ void CRoomUI::OnClick(const std::string& name, TNotifyUI& msg) {
     else if (name == "bnt_Image") ChoosePicture();
     else if (name == "bnt_ScreenCut") ScreenCut();
     else if (name == "bnt_font") ChooseStyle();
-    else if (name == "bnt_Face") OpenFaceMenu(msg.pSender ? msg.pSender->mapToGlobal(QPoint(0, 0)) : QPoint());
+    else if (name == "bnt_Face") OpenFacePicker(msg.pSender);
     else if (name == "bnt_history") OpenHistory();
     else if (name == "bntSearchUser") SearchUser();
     else if (name == "bntsearchclose") CloseSearch();
@@ -405,6 +405,10 @@ void CRoomUI::changeEvent(QEvent* e) {
 std::intptr_t CRoomUI::HandleMessage(const WindowMessage& m) {
     if (m.msg == UM_HISTORY_ENTER_ROOM) {
         actions_.EnterRoom(static_cast<std::uint32_t>(m.wParam));
+        return 1;
+    }
+    if (m.msg == UM_FACE_CHOSEN) {
+        InsertChosenFace(m.wParam);
         return 1;
     }
     return 0;
@@ -510,35 +514,34 @@ bool CRoomUI::OpenUserMenu(std::uint32_t userId, QPoint screen) {
     return true;
 }
 
-void CRoomUI::OpenFaceMenu(QPoint screen) {
+void CRoomUI::OpenFacePicker(const CControlUI* button) {
     const CFaceTable* faces = actions_.Faces();
     if (!faces || faces->Empty()) return;
-    if (menu_) menu_->close();
-    auto* menu = new CMenuWnd(this, kFaceMenu);
-    if (!menu->IsLoaded()) {
-        delete menu;
-        return;
+    if (!facePicker_) {
+        facePicker_ = new CFaceSelDlg(GetHWND(), faces, kFaceContext);
+        facePicker_->Create();
     }
-    for (const FaceEntry& f : faces->Entries()) {
-        if (f.imagePath.empty()) continue;
-        menu->AddElement(kFacePrefix + std::to_string(f.id), "<i file='" + f.file + "'><x 6>" + f.tip);
-    }
-    menuView_.clear();
-    menu_ = menu;
+    const QRect anchor =
+        button ? QRect(button->mapToGlobal(QPoint(0, 0)), button->size()) : QRect(QCursor::pos(), QSize());
     // Opens upwards from the button: the input box is at the bottom.
-    menu->Popup(screen);
+    facePicker_->ShowAbove(anchor);
+}
+
+void CRoomUI::InsertChosenFace(std::uintptr_t context) {
+    const CFaceTable* faces = actions_.Faces();
+    if (!facePicker_ || context != kFaceContext || !faces || !input_) return;
+    const ChosenFace& chosen = facePicker_->Chosen();
+    // By its number, as the line will carry it: the box then shows what
+    // everyone else will see.
+    const FaceEntry* face = chosen.Valid() ? faces->FindById(chosen.id) : nullptr;
+    if (!face) return;
+    input_->InsertFace(*face);
+    if (CControlUI* box = FindControl(kChatInput)) box->setFocus();
 }
 
 void CRoomUI::OnMenuChoice(const std::string& element) {
     if (OnMicMenuChoice(element)) return;
     if (userMenu_.OnChoice(element)) return;
-    if (element.rfind(kFacePrefix, 0) == 0) {
-        const CFaceTable* faces = actions_.Faces();
-        const std::uint32_t id = ParseUserId(element.substr(std::string(kFacePrefix).size()));
-        if (const FaceEntry* f = faces ? faces->FindById(static_cast<std::int32_t>(id)) : nullptr)
-            input_->InsertFace(*f);
-        return;
-    }
     CChatView* chat = FindChat(menuView_);
     if (!chat || !chat->Control()) return;
     CRichEditUI* edit = chat->Control();

@@ -31,6 +31,7 @@
 #include "room/room_view.h"
 #include "ui/chat_input_box.h"
 #include "ui/chat_view.h"
+#include "ui/face_sel_dlg.h"
 #include "ui/room_history.h"
 #include "ui/sign_dlg.h"
 #include "ui/sound_slider_dlg.h"
@@ -162,6 +163,10 @@ public:
     CSoundSliderDlg* SoundSlider() const { return slider_; }
     // The sign prompt, once one was opened.
     CSignDlg* SignDialog() const { return sign_; }
+    // The face picker, once the face button opened it.
+    CFaceSelDlg* FacePicker() const { return facePicker_; }
+    // The picker's context value (UM_FACE_CHOSEN's wParam): the input box.
+    static constexpr std::uintptr_t kFaceContext = 1;
 
     // Replaceable for tests: message boxes, and the file dialogs of the
     // picture button and "save as" (they return the chosen path or "").
@@ -285,7 +290,10 @@ private:
     void OnSelect(const std::string& name);
     void ShowMaximised(bool maximised);
     void SaveChatPicture();
-    void OpenFaceMenu(QPoint screen);
+    // The face picker above the face button; a face chosen there arrives as
+    // UM_FACE_CHOSEN and goes into the input box.
+    void OpenFacePicker(const CControlUI* button);
+    void InsertChosenFace(std::uintptr_t context);
 
     IRoomActions& actions_;
     UserListForward userForward_{*this};
@@ -312,6 +320,7 @@ private:
     QPointer<CMenuWnd> menu_;
     QPointer<CSoundSliderDlg> slider_;
     QPointer<CSignDlg> sign_;
+    QPointer<CFaceSelDlg> facePicker_;
     std::string menuView_;
     std::string menuPicture_;  // the picture under the chat menu
     std::uint32_t menuUser_ = 0;

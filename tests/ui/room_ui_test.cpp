@@ -15,6 +15,7 @@
 #include <QTextBlock>
 #include <QTextEdit>
 
+#include "chat/face_ctrl.h"
 #include "platform/dui/builder.h"
 #include "platform/dui/controls.h"
 #include "platform/dui/inputs.h"
@@ -102,7 +103,7 @@ TEST(RoomSkins, EverySkinLoadsAndTheRoomSkinHasEveryNamedControl) {
         << "the waiting animation is drawn by the build and plays";
 
     // The menus the window opens are readable, with the entries it binds.
-    for (const char* file : {"RoomRecvEditMenu.xml", "RoomUserMenu.xml", "FaceMenu.xml"}) {
+    for (const char* file : {"RoomRecvEditMenu.xml", "RoomUserMenu.xml"}) {
         auto* menu = new CMenuWnd(&w, file);
         EXPECT_TRUE(menu->IsLoaded()) << file << ": " << menu->Error();
         delete menu;
@@ -463,14 +464,25 @@ TEST_F(RoomWindow, ThePictureAndFaceButtonsReachTheRoom) {
 
     ASSERT_TRUE(w.FindControl("bnt_Face")->IsEnabled());
     Click(w.FindControl("bnt_Face"));
-    CMenuWnd* faces = w.OpenMenu();
-    ASSERT_NE(faces, nullptr);
-    EXPECT_EQ(faces->ElementCount(), static_cast<int>(actions.faces.Entries().size()));
-    faces->Choose(Element(faces, "Face_3"));
+    CFaceSelDlg* picker = w.FacePicker();
+    ASSERT_NE(picker, nullptr);
+    EXPECT_TRUE(picker->isVisible());
+    // The third face of the first page, clicked: message 1281 reaches the
+    // window, which puts that face into the input box.
+    CFaceCtrl* grid = picker->Grid();
+    ASSERT_NE(grid, nullptr);
+    Click(grid, Qt::LeftButton, grid->CellRect(2).center());
+    EXPECT_FALSE(picker->isVisible());
+    EXPECT_EQ(picker->Chosen().id, 3);
+    ASSERT_TRUE(uitest::Pump([&] { return !w.Input().Pieces().empty(); }));
     const auto pieces = w.Input().Pieces();
     ASSERT_EQ(pieces.size(), 1u);
     EXPECT_EQ(pieces[0].kind, ChatInputPiece::Kind::Face);
     EXPECT_EQ(pieces[0].face, 3);
+    // A 1281 with another context is not the picker's: nothing is inserted.
+    PostMessage(w.GetHWND(), UM_FACE_CHOSEN, CRoomUI::kFaceContext + 1, 0);
+    uitest::Pump([] { return false; }, 30);
+    EXPECT_EQ(w.Input().Pieces().size(), 1u);
     // Buttons whose work is not built yet cannot be pressed.
     EXPECT_FALSE(w.FindControl("bnt_recharge2")->IsEnabled());
     uitest::Pump([] { return false; }, 50);
