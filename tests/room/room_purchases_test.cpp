@@ -28,15 +28,6 @@ constexpr std::uint32_t kMe = 42, kBob = 7, kDave = 10004;
 constexpr std::uint32_t kRose = 1101, kCrown = 1102, kGroup = 1200, kCar = 4101;
 constexpr std::uint32_t kGagEntry = 501, kCancelEntry = 502, kTextEntry = 503;
 
-class NoHttp : public IHttpStarter {
-public:
-    bool Download(unsigned, const std::string&, const std::string&) override { return false; }
-    bool Post(unsigned, const std::string&, const std::vector<std::uint8_t>&) override {
-        return false;
-    }
-    std::string Host() override { return {}; }
-};
-
 // The room tests' account, plus the purchase calls it records.
 class PurchaseAccount : public roomtest::FakeAccount {
 public:
@@ -194,7 +185,7 @@ protected:
     PurchaseAccount account;
     CRoomSession session{view, link, timers, clock, account};
     CFaceTable faces;
-    NoHttp http;
+    roomtest::NoHttp http;
     CSerialTransfers transfers{http};
     std::map<std::uint32_t, catalogue::GiftRecords> catalogues;
     std::map<std::string, std::string> medals;
