@@ -14,11 +14,6 @@
 
 // The account messages (UM_BALANCE, UM_PACK_LIST…) are the room's: room/room_account.h.
 
-// The wealth billboard's TLV body.
-struct AccountBillboard {
-    std::vector<unsigned char> body;
-};
-
 // context = the AppContext. Events before the room window exists, after
 // the session has ended, and of other numbers are dropped.
 void AccountCallback(int event, std::uintptr_t a, std::intptr_t b, void* context);

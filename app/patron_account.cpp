@@ -1,10 +1,14 @@
 #include "app/patron_account.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "core/log.h"
 #include "net/power.h"
 #include "platform/kitlib/kitlib.h"
+#include "room/purchases/billboards.h"
 #include "room/role_table.h"
 
 CPatronAccount::~CPatronAccount() { Close(); }
@@ -57,8 +61,9 @@ void CPatronAccount::RequestBalance() { PATRON_GetBalance(h_, MyId()); }
 
 void CPatronAccount::RequestBillboards() {
     const std::uint32_t me = MyId();
-    PATRON_GetWealthBillBoard(h_, me, 0, 0, 20);
-    PATRON_GetWealthBillBoard(h_, me, 1, 0, 20);
+    // Every tab has its list: day, week, month and all time.
+    for (std::uint32_t period = 0; period < billboard::kPeriods; ++period)
+        PATRON_GetWealthBillBoard(h_, me, period, 0, billboard::kEntriesAsked);
 }
 
 void CPatronAccount::RequestFlowerCount(std::uint32_t anchorId) {
@@ -88,6 +93,45 @@ bool CPatronAccount::GiveProp(const PropUse& use) {
     PatronCopyText(r.text, use.text.data(), use.text.size());
     return PATRON_GiveProp(h_, &r) != 0;
 }
+
+bool CPatronAccount::GiveGift(const PurchaseOrder& order) {
+    PatronGiftRecord gift{};
+    gift.receiverId = order.receiverId;
+    gift.giverId = order.giverId;
+    gift.roomId = order.roomId;
+    gift.profileByte = order.profileByte;
+    PatronCopyText(gift.receiverNick, order.receiverNick.data(), order.receiverNick.size());
+    PatronCopyText(gift.giverNick, order.giverNick.data(), order.giverNick.size());
+    PatronCopyText(gift.code, order.code.data(), order.code.size());
+    PatronCopyText(gift.headUrl, order.headUrl.data(), order.headUrl.size());
+    PatronCopyText(gift.text4, order.text4.data(), order.text4.size());
+    PatronItemRecord item{};
+    item.itemId = order.itemId;
+    item.kind = order.kind;
+    // Shown by the library only; the service charges its own price.
+    item.price = static_cast<std::uint32_t>(std::clamp<std::int64_t>(order.price, 0, UINT32_MAX));
+    PatronCopyText(item.name, order.itemName.data(), order.itemName.size());
+    PatronCopyText(item.code, order.code.data(), order.code.size());
+    return PATRON_GiveGift(h_, &gift, &item, order.count) != 0;
+}
+
+bool CPatronAccount::ActivateCar(std::uint32_t carId) {
+    return PATRON_ActivateCar(h_, MyId(), std::to_string(carId).c_str()) != 0;
+}
+
+void CPatronAccount::Recharge() { PATRON_Recharge(h_, MyId()); }
+
+bool CPatronAccount::GiveFlower(std::uint32_t anchorId, std::uint32_t roomId,
+                                const std::string& json) {
+    return PATRON_GiveFlower(h_, MyId(), anchorId, roomId, json.c_str()) != 0;
+}
+
+void CPatronAccount::RequestCars() {
+    const std::uint32_t me = MyId();
+    PATRON_GetMyCarList(h_, me, me);
+}
+
+void CPatronAccount::RequestVips() { PATRON_GetMyVipList(h_, MyId()); }
 
 void CPatronAccount::ShowUserInfo(std::uint32_t userId) { PATRON_ShowUserInfo(h_, userId); }
 

@@ -23,6 +23,12 @@ public:
     void RequestPowerList() override;
     void RequestPack() override;
     bool GiveProp(const PropUse& use) override;
+    bool GiveGift(const PurchaseOrder& order) override;
+    bool ActivateCar(std::uint32_t carId) override;
+    void Recharge() override;
+    bool GiveFlower(std::uint32_t anchorId, std::uint32_t roomId, const std::string& json) override;
+    void RequestCars() override;
+    void RequestVips() override;
     void ShowUserInfo(std::uint32_t userId) override;
     // Ends the account session once; later requests do nothing.
     void Close() override;

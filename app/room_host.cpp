@@ -8,6 +8,7 @@
 #include "room/catalogue/gift_record.h"
 #include "room/chat_transfers.h"
 #include "room/mic/room_mic.h"
+#include "room/purchases/purchase_messages.h"
 #include "room/role_table.h"
 #include "room/video/room_video.h"
 
@@ -65,6 +66,20 @@ std::intptr_t CRoomHost::OnMessage(const WindowMessage& m) {
         // My pack and a used card's result: the room's moderation keeps the pack.
         case UM_PACK_LIST:
         case UM_PROP_USED: s.OnFeatureMessage(m); break;
+        // The account's purchase answers and the purchase dialogs' choices.
+        case UM_FLOWER_COUNT:
+        case UM_BALANCE:
+        case UM_PURCHASE_RESULT:
+        case UM_WEALTH_GRADE:
+        case UM_BILLBOARD:
+        case UM_FLOWER_FAILED:
+        case UM_CAR_ACTIVATED:
+        case UM_CAR_LIST:
+        case UM_RECHARGE_RESULT:
+        case purchase::UM_ITEM_CHOSEN:
+        case purchase::UM_BUY_ITEM:
+        case purchase::UM_ACTIVATE_CAR:
+        case purchase::UM_USE_PROP: s.OnFeatureMessage(m); break;
         // My VIP grade starts the item catalogues; their syncs report back.
         case UM_VIP_LIST:
         case catalogue::UM_GIFT_CONFIG_DONE:

@@ -77,6 +77,9 @@ void CRoomStack::CForwardActions::SetMyStyle(const MyChatStyle& style) {
 }
 
 CRoomVideo* CRoomStack::CForwardActions::Video() const { return to ? to->Video() : nullptr; }
+IPurchaseActions* CRoomStack::CForwardActions::Purchases() const {
+    return to ? to->Purchases() : nullptr;
+}
 
 CRoomStack::~CRoomStack() {
     forward_.to = nullptr;
@@ -90,6 +93,10 @@ CRoomStack::~CRoomStack() {
     actions_.SetVolumes(nullptr);
     actions_.SetVideo(nullptr);
     actions_.SetAnchorSign(nullptr);
+    actions_.SetPurchases(nullptr);
+    // It leaves the moderation's pack and the badges before they go.
+    if (badges_) badges_->SetOnMedalsArrived({});
+    purchases_.reset();
     sign_.reset();
     moderationActions_.reset();
     host_.SetOnInputLine({});
@@ -285,6 +292,29 @@ bool CRoomStack::Start() {
         std::make_unique<CRoomModerationActions>(session(), *moderation_, roles_->table(), mic_.get(),
                                                  volumes_.get());
     actions_.SetModeration(moderationActions_.get());
+    // Buying and giving: the catalogues for what is sold, the moderation
+    // for my pack, the chat for the flower counter, the badges for medals.
+    RoomPurchasesSetup purchaseSetup;
+    purchaseSetup.dataFolder = paths::DataFolder();
+    purchaseSetup.catalogue = [this](std::uint32_t kind) -> const catalogue::GiftRecords* {
+        if (!catalogues_) return nullptr;
+        switch (kind) {
+            case purchase::kGift: return &catalogues_->gifts().Records();
+            case purchase::kCar: return &catalogues_->cars().Records();
+            case purchase::kProp: return &catalogues_->packs().Records();
+            case purchase::kVip: return &catalogues_->vips().Records();
+            default: return nullptr;
+        }
+    };
+    purchaseSetup.medalIcon = [this](const std::string& url) {
+        return badges_ ? badges_->MedalIcon(url) : std::string();
+    };
+    purchases_ = std::make_unique<CRoomPurchases>(session(), account_, *moderation_, chat_.get(),
+                                                  std::move(purchaseSetup));
+    badges_->SetOnMedalsArrived([this] {
+        if (purchases_) purchases_->MedalsArrived();
+    });
+    actions_.SetPurchases(purchases_.get());
     // Typed lines (headless): "/to ID text" is private, another "/to" is
     // refused with its usage, moderation words ("/gag", "/mode"…) go to
     // their feature, anything else public.

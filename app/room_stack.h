@@ -23,6 +23,7 @@
 #include "room/mic/voice_set.h"
 #include "room/room_chat.h"
 #include "room/room_moderation.h"
+#include "room/purchases/room_purchases.h"
 #include "room/room_volumes.h"
 #include "room/room_roles.h"
 #include "room/video/room_live_video.h"
@@ -79,6 +80,7 @@ public:
     CRoomChat* chat() { return chat_.get(); }
     CRoomCatalogue* catalogues() { return catalogues_.get(); }
     CRoomMic* mic() { return mic_.get(); }
+    CRoomPurchases* purchases() { return purchases_.get(); }
     CVoiceSet* voice() { return voice_.get(); }
     CVideoEngine* videoEngine() { return videoEngine_.get(); }
     CRoomVideo* video() { return video_.get(); }
@@ -114,6 +116,7 @@ private:
         void SetMyStyle(const MyChatStyle& style) override;
         CRoomVideo* Video() const override;
         CAnchorSign* AnchorSign() const override;
+        IPurchaseActions* Purchases() const override;
     };
 
     IRoomAccount& account_;
@@ -133,6 +136,7 @@ private:
     std::unique_ptr<CRoomRoles> roles_;
     std::unique_ptr<CAnchorSign> sign_;
     std::unique_ptr<CRoomModerationActions> moderationActions_;
+    std::unique_ptr<CRoomPurchases> purchases_;
     std::unique_ptr<IKeyState> keys_;  // the window's talk key; none headless
     std::unique_ptr<CVoiceSet::Options> voiceOptions_;
     // The engine outlives everything that feeds it: the voice path (through

@@ -37,6 +37,9 @@ void CHeadlessView::SetText(const std::string& control, const std::string& text)
     controls_[control].text = text;
     // Why a room refused me is what a script waits for.
     if (control == "Label_Fail" && !text.empty()) Say("fail", text);
+    // My balances are what a script checks after buying.
+    if (control == "Label_Balance") Say("balance", text);
+    if (control == "Label_Pelto") Say("pelto", text);
 }
 void CHeadlessView::SetVisible(const std::string& control, bool visible) {
     controls_[control].visible = visible;

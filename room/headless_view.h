@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "chat/plain_chat_sink.h"
+#include "room/headless_purchases.h"
 #include "room/room_view.h"
 
 // A chat view as lines of plain text (faces as their tags, pictures and
@@ -95,7 +96,10 @@ public:
         int value = 0, max = 0;  // progress bars
     };
 
-    explicit CHeadlessView(FILE* out = stdout) : out_(out) {}
+    explicit CHeadlessView(FILE* out = stdout)
+        : out_(out), purchases_([this](const std::string& kind, const std::string& text) {
+              Say(kind, text);
+          }) {}
 
     void SetText(const std::string& control, const std::string& text) override;
     void SetVisible(const std::string& control, bool visible) override;
@@ -121,6 +125,8 @@ public:
     IRoomShows& Shows() override { return shows_; }
     IUserListObserver& UserListView() override { return *this; }
     IMicQueueObserver& MicQueueView() override { return *this; }
+    IPurchaseView& Purchases() override { return purchases_; }
+    CHeadlessPurchaseView& HeadlessPurchases() { return purchases_; }
     // The sign prompt is a line ("sign: …"); "/sign" answers it.
     void OpenSignDialog(std::function<void()> confirm) override;
     void CloseSignDialog() override { signConfirm_ = nullptr; }
@@ -169,6 +175,7 @@ private:
     CHeadlessChatView nowhere_;  // names the room does not have
     CHeadlessChatView announcement_;
     CHeadlessShows shows_;
+    CHeadlessPurchaseView purchases_;
     std::function<void()> signConfirm_;
 };
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "net/user_card.h"
 
@@ -27,6 +28,11 @@ enum : unsigned {
     UM_PROP_USED = 1788,        // (1 used / 0 refused, pack entry id)
     UM_ACCOUNT_EXIT = 1738,     // the room window's exit path
     UM_ACCOUNT_ENTER_ROOM = 1757,
+};
+
+// The wealth billboard's TLV body (UM_BILLBOARD), copied from the library.
+struct AccountBillboard {
+    std::vector<unsigned char> body;
 };
 
 // One prop of a pack entry used on a member of the room.

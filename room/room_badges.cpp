@@ -23,18 +23,19 @@ std::string CRoomBadges::MedalPath(const std::string& url) const {
 
 void CRoomBadges::DecorateUser(RoomUser& u) {
     u.vipIcon = u.vipLevel && setup_.vipIcon ? setup_.vipIcon(u.vipLevel) : std::string();
-    u.medalIcon.clear();
-    const std::string path = MedalPath(u.medalUrl);
-    if (path.empty()) return;
-    if (catalogue::CachedFileGood(path, UrlFileName(u.medalUrl))) {
-        u.medalIcon = path;
-        return;
-    }
-    if (fetches_.count(path)) return;
-    if (transfers_.FetchIcon(UM_MEDAL_ICON_DONE, u.medalUrl, path))
+    u.medalIcon = MedalIcon(u.medalUrl);
+}
+
+std::string CRoomBadges::MedalIcon(const std::string& url) {
+    const std::string path = MedalPath(url);
+    if (path.empty()) return {};
+    if (catalogue::CachedFileGood(path, UrlFileName(url))) return path;
+    if (fetches_.count(path)) return {};
+    if (transfers_.FetchIcon(UM_MEDAL_ICON_DONE, url, path))
         fetches_[path] = Fetch::waiting;
     else
         fetches_[path] = Fetch::failed;
+    return {};
 }
 
 bool CRoomBadges::OnWindowMessage(const WindowMessage& m) {
@@ -46,6 +47,9 @@ bool CRoomBadges::OnWindowMessage(const WindowMessage& m) {
         fetches_[done.destination] = ok ? Fetch::waiting : Fetch::failed;
         any = any || ok;
     }
-    if (any) session_.RedecorateUsers();
+    if (any) {
+        session_.RedecorateUsers();
+        if (onMedalsArrived_) onMedalsArrived_();
+    }
     return true;
 }

@@ -29,6 +29,11 @@ public:
     // The local file of a medal URL: "res/wealth/" + its file name; empty
     // when the URL names no usable file.
     std::string MedalPath(const std::string& url) const;
+    // The medal's local file when cached; otherwise empty, and its one
+    // download is started (the users and SetOnMedalsArrived hear of it).
+    std::string MedalIcon(const std::string& url);
+    // Told after medal pictures arrived (the billboards show them too).
+    void SetOnMedalsArrived(std::function<void()> f) { onMedalsArrived_ = std::move(f); }
     // The VIP pictures changed (the catalogue finished): redraw every line.
     void VipIconsChanged() { session_.RedecorateUsers(); }
 
@@ -45,4 +50,5 @@ private:
     // Medal files asked for in this run: each is fetched at most once, and
     // one that failed is not asked again until the program starts anew.
     std::map<std::string, Fetch> fetches_;
+    std::function<void()> onMedalsArrived_;
 };

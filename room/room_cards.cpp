@@ -75,6 +75,8 @@ bool CRoomModeration::OnWindowMessage(const WindowMessage& m) {
                 const std::string* why = m.As<std::string>();
                 session_.view().ShowTip("获取自己包裹列表失败");
                 log_msg("pack list fail: %s\r\n", why ? why->c_str() : "");
+            } else if (onPackListed_) {
+                onPackListed_();
             }
             return true;
         case UM_PROP_USED:
@@ -92,7 +94,8 @@ void CRoomModeration::OnPropUsed(const WindowMessage& m) {
         return;
     }
     session_.view().ShowTip("使用道具成功!");
-    // The card's count has changed.
+    // The prop's count has changed, and a prop may have been a car.
+    account_.RequestCars();
     account_.RequestPack();
 }
 

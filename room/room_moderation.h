@@ -6,6 +6,7 @@
 // cards from my pack do the same without a power (room_cards.cpp).
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "room/room_account.h"
@@ -53,6 +54,8 @@ public:
     Result UseGagCard(std::uint32_t target);
     Result UseCancelGagCard(std::uint32_t target);
     const CRoomPack& pack() const { return pack_; }
+    // Told after each pack answer that listed my pack (the pack view follows).
+    void SetOnPackListed(std::function<void()> f) { onPackListed_ = std::move(f); }
 
     // IRoomFeature
     bool OnPacket(std::uint32_t command, const unsigned char* body, std::size_t length) override;
@@ -87,4 +90,5 @@ private:
     CRoomPack pack_;
     // The kick's answer names nobody; its log line names whom this client kicked.
     std::uint32_t kickTarget_ = 0;
+    std::function<void()> onPackListed_;
 };

@@ -1,5 +1,7 @@
 #include "room/room_session.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "core/app_context.h"
@@ -310,6 +312,8 @@ constexpr const char* kTypedHelp[] = {
     "/removeall, /setmic ID   the microphone queue",
     "/vol ID [PERCENT]         how loud a user sounds to me (0-200)",
     "/card, /sign              the anchor's clock-in and sign-in (role 7)",
+    "/gift ID [N], /buy KIND ID (4 car, 6 prop, 7 VIP), /car ID (activate), /use ENTRY [TEXT], "
+    "/flower, /recharge, /balance, /pack, /shop, /vip   buying and giving",
     "/help                     this list",
 };
 }  // namespace
@@ -362,6 +366,26 @@ void CRoomSession::SetUserRole(std::uint32_t userId, std::uint8_t role) {
         view_.SetVisible("bnt_sign", myRole_ == 7);
     }
     for (IRoomFeature* f : features_) f->OnRoleChanged(userId);
+}
+
+void CRoomSession::SetUserWealth(std::uint32_t userId, const WealthRecord& w) {
+    const auto grade = static_cast<std::int32_t>(std::min<std::uint32_t>(w.grade, INT32_MAX));
+    auto it = users_.find(userId);
+    if (it != users_.end() && it->second.wealthGrade != grade) {
+        RoomUser& u = it->second;
+        u.wealthGrade = grade;
+        u.nameColour = ParseColour(w.colour);
+        u.gradeText = w.text;
+        u.medalUrl = w.medalUrl;
+        Decorate(u);
+        userList_.UpdateWealthGrade(u);
+        if (userId == me_.userId) myRecord_ = u;
+    }
+    if (userId != me_.userId) return;
+    me_.card.wealth_grade = w.grade;
+    me_.card.wealth_colour = w.colour;
+    me_.card.wealth_text = w.text;
+    me_.card.medal_url = w.medalUrl;
 }
 
 void CRoomSession::SetRoomMode(std::uint32_t mode) {

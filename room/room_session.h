@@ -72,6 +72,14 @@ inline constexpr unsigned kStatus = 206;      // rates, signal, speaker expiry
 inline constexpr unsigned kBillboards = 213;  // wealth billboards
 }  // namespace room_timer
 
+// A wealth-grade answer of the account for one user.
+struct WealthRecord {
+    std::uint32_t grade = 0;
+    std::string colour;  // "#RRGGBB"
+    std::string text;
+    std::string medalUrl;
+};
+
 class CRoomSession : public ITimerSink {
 public:
     CRoomSession(IRoomView& view, IRoomLink& link, ITimerHost& timers, IClock& clock,
@@ -154,6 +162,10 @@ public:
     // room is ignored; mine also change my own flags and controls.
     void SetUserGagged(std::uint32_t userId, bool gagged);
     void SetUserRole(std::uint32_t userId, std::uint8_t role);
+    // A user's wealth grade as the account last gave it: a user of the room
+    // whose grade changed moves in the list; mine also becomes my card's
+    // (what my next login and chat lines carry).
+    void SetUserWealth(std::uint32_t userId, const WealthRecord& w);
     // Runs every feature's DecorateUser over the room's users again and
     // redraws the lines whose badges changed (an icon arrived).
     void RedecorateUsers();

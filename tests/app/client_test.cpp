@@ -91,7 +91,9 @@ private:
 std::string WhyNotADocumentedLine(const std::string& line) {
     static const char* const kKinds[] = {"tip",   "notice", "box", "chat",     "fail",  "user",
                                          "queue", "mic",    "help", "speaking", "volume",
-                                         "video", "record"};
+                                         "video", "record", "balance", "pelto", "buy",
+                                         "shop", "vip", "mycars", "myvip", "pack", "prompt",
+                                         "billboard"};
     const std::size_t colon = line.find(": ");
     const std::string kind = colon == std::string::npos ? "" : line.substr(0, colon);
     if (std::find(std::begin(kKinds), std::end(kKinds), kind) == std::end(kKinds))

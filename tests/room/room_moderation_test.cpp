@@ -27,16 +27,6 @@ namespace {
 constexpr std::uint32_t kMe = 42, kBob = 7, kDave = 10004, kStranger = 999;
 constexpr std::uint8_t kManager = 3, kGuest = 20, kAnchorRole = 7;
 
-// No pictures travel in these tests.
-class NoHttp : public IHttpStarter {
-public:
-    bool Download(unsigned, const std::string&, const std::string&) override { return false; }
-    bool Post(unsigned, const std::string&, const std::vector<std::uint8_t>&) override {
-        return false;
-    }
-    std::string Host() override { return {}; }
-};
-
 class RoomModeration : public ::testing::Test, public ITimerSink {
 protected:
     void SetUp() override {
@@ -98,7 +88,7 @@ protected:
     FakeAccount account;
     CRoomSession session{view, link, timers, clock, account};
     CFaceTable faces;
-    NoHttp http;
+    roomtest::NoHttp http;
     CSerialTransfers transfers{http};
     std::unique_ptr<CRoomChat> chat;
     std::unique_ptr<CRoomModeration> moderation;

@@ -17,6 +17,7 @@
 #include "net/json.h"
 #include "net/power.h"
 #include "net/room_link.h"
+#include "room/chat_transfers.h"
 #include "room/room_account.h"
 #include "room/room_session.h"
 
@@ -142,6 +143,16 @@ private:
         sent.push_back({c, TLV::encode(b)});
         return true;
     }
+};
+
+// No pictures travel: every HTTP request fails to start.
+class NoHttp : public IHttpStarter {
+public:
+    bool Download(unsigned, const std::string&, const std::string&) override { return false; }
+    bool Post(unsigned, const std::string&, const std::vector<std::uint8_t>&) override {
+        return false;
+    }
+    std::string Host() override { return {}; }
 };
 
 class FakeAccount : public IRoomAccount {
