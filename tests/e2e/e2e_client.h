@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "app/account_callback.h"
 #include "app/patron_account.h"
 #include "app/room_stack.h"
 #include "core/service_hosts.h"
@@ -204,6 +205,9 @@ public:
           stack_(mode, out_, link_, account_) {
         const HWND host = stack_.host().Handle();
         account_.SetWindow(host);
+        // The account's answers reach this client's room window, as the
+        // program's callback sends them to its one window.
+        PATRON_SetCallBack(account_.handle(), &ForwardAccountEvent, reinterpret_cast<void*>(host));
         // The item catalogues sync from this server, never a default port.
         ServiceHosts hosts = GetServiceHosts();
         hosts.catalogue = srv.cataloguePort();
@@ -234,6 +238,10 @@ public:
     }
 
 private:
+    static void ForwardAccountEvent(int event, std::uintptr_t a, std::intptr_t b, void* context) {
+        PostAccountEvent(reinterpret_cast<HWND>(context), event, a, b);
+    }
+
     static PATRON_HANDLE SignIn(testsupport::AccountServer& srv, const testsupport::DemoLogin& who) {
         PATRON_SetServer("127.0.0.1", srv.accountPort());
         PatronLoginOptions o;
