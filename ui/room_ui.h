@@ -38,6 +38,7 @@
 
 class CAnchorSign;
 class CFaceTable;
+class CGiftCtrl;
 class CMixer;
 class CRoomMic;
 class CRoomVideo;
@@ -146,6 +147,8 @@ public:
     void OpenSignDialog(std::function<void()> confirm) override;
     void CloseSignDialog() override;
     bool SignDialogOpen() const override;
+    // The gift, car or pack panel reloads its items (room_ui_gifts.cpp).
+    void ItemsReady(int kind) override;
 
     // ---- parts, for the program and tests ----
     CRoomUserList* UserList() const;
@@ -162,6 +165,8 @@ public:
     CSoundSliderDlg* SoundSlider() const { return slider_; }
     // The sign prompt, once one was opened.
     CSignDlg* SignDialog() const { return sign_; }
+    // The item panel of a kind (1 gifts, 4 cars, 6 packs); null for another.
+    CGiftCtrl* ItemPanel(int kind) const;
 
     // Replaceable for tests: message boxes, and the file dialogs of the
     // picture button and "save as" (they return the chosen path or "").
@@ -281,6 +286,8 @@ private:
     bool OnVideoClick(const std::string& name);
     // bnt_card and bnt_sign (room_ui_sign.cpp).
     bool OnSignClick(const std::string& name);
+    // The three item panels' set-up and first items (room_ui_gifts.cpp).
+    void SetUpItemPanels();
     CSoundSliderDlg& Slider();
     void OnSelect(const std::string& name);
     void ShowMaximised(bool maximised);
