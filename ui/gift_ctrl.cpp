@@ -171,7 +171,8 @@ const QImage& CGiftCtrl::Icon(const std::string& path) {
 
 void CGiftCtrl::DoPaint(QPainter& p) {
     CHorizontalLayoutUI::DoPaint(p);
-    if (rows_ <= 0 || columns_ <= 0) return;
+    // An empty panel leaves its area to the loading note.
+    if (rows_ <= 0 || columns_ <= 0 || visible_.empty()) return;
     const QRect grid = GridRect();
     const int right = grid.left() + columns_ * cellWidth_;
     const int bottom = grid.top() + rows_ * cellHeight_;

@@ -270,6 +270,8 @@ TEST_F(GiftPanel, DamagedOrMissingFilesGiveAnEmptyPanel) {
     EXPECT_FALSE(panel.up->IsEnabled());
     EXPECT_FALSE(panel.down->IsEnabled());
     EXPECT_TRUE(panel.note->IsVisible());
+    // No grid is drawn over the note.
+    EXPECT_EQ(Count(c.grab().toImage(), c.rect(), kGrid), 0);
     // A kind without a panel loads nothing.
     EXPECT_FALSE(c.LoadItems(7));
     EXPECT_TRUE(c.Items().empty());
