@@ -215,6 +215,11 @@ void CGiftCtrl::mousePressEvent(QMouseEvent* e) {
     CHorizontalLayoutUI::mousePressEvent(e);
 }
 
+void CGiftCtrl::hideEvent(QHideEvent* e) {
+    EndHover();
+    CHorizontalLayoutUI::hideEvent(e);
+}
+
 void CGiftCtrl::MouseMove(QPoint local) {
     const int cell = ItemCellAt(local);
     if (cell == hover_) return;
@@ -270,7 +275,7 @@ void CGiftCtrl::MouseDown(QPoint local) {
 void CGiftCtrl::DoTimer(unsigned id) {
     if (id == kFollowTimer) {
         const QPoint at = cursor_();
-        if (!rect().contains(mapFromGlobal(at))) EndHover();
+        if (!isVisible() || !rect().contains(mapFromGlobal(at))) EndHover();
         else if (popup_ && Now() - lastChange_ >= kFollowAfterMs) popup_->ShowAtCursor(at);
         return;
     }

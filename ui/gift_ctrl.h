@@ -86,6 +86,8 @@ protected:
     void DoPaint(QPainter& p) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    // A panel taken away (another tab, the window hidden) ends its hover.
+    void hideEvent(QHideEvent* e) override;
 
 private:
     QRect GridRect() const;

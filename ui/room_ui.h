@@ -167,6 +167,9 @@ public:
     CSignDlg* SignDialog() const { return sign_; }
     // The item panel of a kind (1 gifts, 4 cars, 6 packs); null for another.
     CGiftCtrl* ItemPanel(int kind) const;
+    // Where the panels post a chosen item (UM_ITEM_CHOSEN): the room host,
+    // whose features handle it; this window's own handle until set.
+    void SetItemChoiceTarget(HWND target);
 
     // Replaceable for tests: message boxes, and the file dialogs of the
     // picture button and "save as" (they return the chosen path or "").

@@ -43,6 +43,11 @@ void CRoomUI::SetUpItemPanels() {
     }
 }
 
+void CRoomUI::SetItemChoiceTarget(HWND target) {
+    for (const Panel& p : kPanels)
+        if (CGiftCtrl* panel = ItemPanel(p.kind)) panel->SetMainWindow(target);
+}
+
 void CRoomUI::ItemsReady(int kind) {
     if (CGiftCtrl* panel = ItemPanel(kind)) panel->LoadItems(kind);
 }

@@ -337,6 +337,13 @@ TEST_F(GiftPanel, ThePopupFollowsTheCursorAfterAPauseAndGoesWhenItLeaves) {
     EXPECT_FALSE(popup->isVisible());
     EXPECT_EQ(c.HoverCell(), -1);
     EXPECT_FALSE(c.HasTimer(CGiftCtrl::kFollowTimer));
+
+    // Another tab taking the panel's place takes the popup too.
+    HoverCell(3);
+    ASSERT_TRUE(popup->isVisible());
+    c.SetVisible(false);
+    EXPECT_FALSE(popup->isVisible());
+    EXPECT_EQ(c.HoverCell(), -1);
 }
 
 TEST_F(GiftPanel, TheHoveredAnimationStepsByItsFrameDelays) {
@@ -467,5 +474,13 @@ TEST(GiftPanelsOfTheRoomWindow, EachKindHasItsPanelCellsAndReloadsWhenItsCatalog
                            "<gift id=\"10\" name=\"解禁卡\"/></giftconfig></xml_root>";
     w.ItemsReady(6);
     EXPECT_EQ(packs->Items().size(), 2u);
+    // A chosen pack item goes where the room's features listen.
+    RoomWindow host;
+    w.SetItemChoiceTarget(host.Handle());
+    packs->MouseDown(packs->CellRect(1).center());
+    ASSERT_TRUE(uitest::Pump([&] { return !host.seen.empty(); }));
+    EXPECT_EQ(host.seen[0].msg, purchase::UM_ITEM_CHOSEN);
+    EXPECT_EQ(host.seen[0].wParam, 6u);
+    EXPECT_EQ(host.seen[0].lParam, 10);
     fs::remove(file);
 }
