@@ -267,6 +267,7 @@ bool CRoomStack::Start() {
         videoSetup.previewWindow = picture;
         videoSetup.videoWindow = picture;
         if (CVideoContainer* area = window_->VideoArea()) area->VideoWnd().SetClickTarget(host_.Handle());
+        window_->SetItemChoiceTarget(host_.Handle());
         videoSetup.chooseRecordPath = [this](const std::string& suggested) {
             return window_->ChooseRecordPath(suggested);
         };

@@ -65,6 +65,9 @@ public:
     virtual bool SignDialogOpen() const { return false; }
     // The user list control follows the model through this observer.
     virtual IUserListObserver& UserListView() = 0;
+    // A catalogue sync of a kind (1 gifts, 4 cars, 6 packs, 7 VIP grades)
+    // has written its cached file: the view's panel of that kind reloads.
+    virtual void ItemsReady(int kind) { (void)kind; }
     // The purchase dialogs, my lists and the billboards; a view without
     // them shows nothing.
     virtual IPurchaseView& Purchases() {

@@ -29,6 +29,7 @@
 #include "platform/dui/menu.h"
 #include "platform/dui/small_controls.h"
 #include "ui/face_sel_dlg.h"
+#include "ui/gift_ctrl.h"
 #include "ui/moderation_actions.h"
 #include "ui/room_history.h"
 #include "ui/room_user_list.h"
@@ -175,6 +176,7 @@ CControlUI* CRoomUI::CreateControl(std::string_view name) {
     if (name == "wait" || name == "gifflower") return new CGifControl;
     if (name == "buttonex") return new CButtonExUI;
     if (name == "video") return videoArea_ = new CVideoContainer;
+    if (name == "giftctrl") return new CGiftCtrl;
     return nullptr;
 }
 
@@ -187,6 +189,7 @@ void CRoomUI::InitWindow() {
     const CFaceTable* faces = actions_.Faces();
     SetControlEnabled("bnt_Face", faces && !faces->Empty());
     ShowSoundButtons();
+    SetUpItemPanels();
     // Where the desktop gives no picture of the screen, the button says why.
     if (const std::string no = PICTOOL_CanCut(); !no.empty()) {
         SetControlEnabled("bnt_ScreenCut", false);

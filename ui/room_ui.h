@@ -39,6 +39,7 @@
 
 class CAnchorSign;
 class CFaceTable;
+class CGiftCtrl;
 class CMixer;
 class CRoomMic;
 class CRoomVideo;
@@ -147,6 +148,8 @@ public:
     void OpenSignDialog(std::function<void()> confirm) override;
     void CloseSignDialog() override;
     bool SignDialogOpen() const override;
+    // The gift, car or pack panel reloads its items (room_ui_gifts.cpp).
+    void ItemsReady(int kind) override;
 
     // ---- parts, for the program and tests ----
     CRoomUserList* UserList() const;
@@ -167,6 +170,11 @@ public:
     CFaceSelDlg* FacePicker() const { return facePicker_; }
     // The picker's context value (UM_FACE_CHOSEN's wParam): the input box.
     static constexpr std::uintptr_t kFaceContext = 1;
+    // The item panel of a kind (1 gifts, 4 cars, 6 packs); null for another.
+    CGiftCtrl* ItemPanel(int kind) const;
+    // Where the panels post a chosen item (UM_ITEM_CHOSEN): the room host,
+    // whose features handle it; this window's own handle until set.
+    void SetItemChoiceTarget(HWND target);
 
     // Replaceable for tests: message boxes, and the file dialogs of the
     // picture button and "save as" (they return the chosen path or "").
@@ -286,6 +294,8 @@ private:
     bool OnVideoClick(const std::string& name);
     // bnt_card and bnt_sign (room_ui_sign.cpp).
     bool OnSignClick(const std::string& name);
+    // The three item panels' set-up and first items (room_ui_gifts.cpp).
+    void SetUpItemPanels();
     CSoundSliderDlg& Slider();
     void OnSelect(const std::string& name);
     void ShowMaximised(bool maximised);

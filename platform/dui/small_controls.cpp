@@ -33,6 +33,12 @@ void CGifControl::Play() {
 
 void CGifControl::Stop() { KillTimer(kFrameTimer); }
 
+void CGifControl::ShowFrame(int n) {
+    if (n < 0 || n >= picture_.FrameCount()) return;
+    frame_ = n;
+    update();
+}
+
 void CGifControl::DoTimer(unsigned id) {
     if (id != kFrameTimer) {
         CContainerUI::DoTimer(id);

@@ -31,6 +31,9 @@ public:
     void Play();
     void Stop();
     int CurrentFrame() const { return frame_; }
+    // Shows frame n while stopped (an owner stepping the frames itself);
+    // a frame the picture does not have is ignored.
+    void ShowFrame(int n);
     const AnimatedPicture& Picture() const { return picture_; }
     void SetListener(IGifSlink* listener) { listener_ = listener; }
     void DoTimer(unsigned id) override;

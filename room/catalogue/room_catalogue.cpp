@@ -1,5 +1,7 @@
 #include "room/catalogue/room_catalogue.h"
 
+#include <cstdlib>
+
 #include "platform/patron/patron_records.h"
 
 using catalogue::CatalogueProgress;
@@ -62,7 +64,8 @@ bool CRoomCatalogue::OnWindowMessage(const WindowMessage& m) {
     }
     for (auto& c : catalogues_) {
         if (m.msg != c->doneMessage() || c->itemType().empty()) continue;
-        c->AdoptSync();
+        // The cached file is new: the panel of this kind shows it.
+        if (c->AdoptSync()) session_.view().ItemsReady(std::atoi(c->itemType().c_str()));
         // New VIP pictures: the badges beside the names follow.
         if (c.get() == catalogues_[2].get()) session_.RedecorateUsers();
         return true;

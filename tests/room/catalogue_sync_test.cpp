@@ -450,6 +450,14 @@ TEST_F(CatalogueSync, AStopAbortsTheDownloadInFlightAndWritesNothing) {
 
 namespace {
 
+// The headless view, also noting which panels were told to reload.
+class ReadyView : public CHeadlessView {
+public:
+    using CHeadlessView::CHeadlessView;
+    void ItemsReady(int kind) override { ready.push_back(kind); }
+    std::vector<int> ready;
+};
+
 class RoomCatalogue : public CatalogueSync, public ITimerSink {
 protected:
     void SetUp() override {
@@ -481,7 +489,7 @@ protected:
     }
 
     roomtest::ScopedDataFolder data{"rcat"};
-    CHeadlessView view{nullptr};
+    ReadyView view{nullptr};
     roomtest::RecordingLink link;
     CManualClock clock;
     CManualTimerHost timers{clock, *this};
@@ -544,6 +552,12 @@ TEST_F(RoomCatalogue, MyVipGradeStartsTheSyncOnceAndTheDoneMessageSwapsTheList) 
     EXPECT_EQ(room.VipIcon(2), "");
     EXPECT_TRUE(room.OnWindowMessage(WindowMessage{catalogue::UM_VIP_CONFIG_DONE, 0, 0, nullptr}));
     EXPECT_EQ(room.VipIcon(2), (dir / "res/globalvip" / CGlobalGiftHttp::UrlFileName(badge)).string());
+    // Each adopted sync has its panel reload; a done message without a new
+    // file reloads nothing.
+    for (unsigned done : {catalogue::UM_GIFT_CONFIG_DONE, catalogue::UM_CAR_CONFIG_DONE,
+                          catalogue::UM_PACK_CONFIG_DONE, catalogue::UM_GIFT_CONFIG_DONE})
+        EXPECT_TRUE(room.OnWindowMessage(WindowMessage{done, 0, 0, nullptr}));
+    EXPECT_EQ(view.ready, (std::vector<int>{7, 1, 4, 6}));
     for (const char* folder : {"globalgift", "globalcar", "globalvip", "globalpack"})
         EXPECT_TRUE(std::filesystem::exists(dir / "res" / folder / "GiftConfig.xml")) << folder;
 }

@@ -439,6 +439,17 @@ void Pictures() {
         p.drawEllipse(QPointF(10.5, 10.5), 5.5, 5.5);
         p.drawLine(QPointF(14.5, 14.5), QPointF(19.5, 19.5));
     });
+    // The item panels' page buttons; dimmed on the first and the last page.
+    for (const bool on : {true, false}) {
+        const QColor ink = on ? kInk : QColor(0x4A, 0x50, 0x66);
+        const QString off = on ? "" : "_off";
+        Icon("page_up" + off + ".png", 16, [](QPainter& p) {
+            p.drawPolyline(QPolygonF({QPointF(6, 15), QPointF(12, 9), QPointF(18, 15)}));
+        }, ink);
+        Icon("page_down" + off + ".png", 16, [](QPainter& p) {
+            p.drawPolyline(QPolygonF({QPointF(6, 9), QPointF(12, 15), QPointF(18, 9)}));
+        }, ink);
+    }
     Icon("close_small.png", k, [](QPainter& p) {
         p.drawLine(QPointF(8, 8), QPointF(16, 16));
         p.drawLine(QPointF(16, 8), QPointF(8, 16));
