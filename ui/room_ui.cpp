@@ -399,6 +399,7 @@ void CRoomUI::changeEvent(QEvent* e) {
     if (e->type() == QEvent::WindowStateChange) {
         SetControlVisible("bnt_SysMax", !IsMaximised());
         SetControlVisible("bnt_SysRestore", IsMaximised());
+        if (RoomWindowVisible()) shows_.RoomShown();
     }
 }
 
