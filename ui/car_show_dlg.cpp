@@ -15,20 +15,11 @@ QColor FromColorRef(std::uint32_t bgr) { return QColor::fromRgb(FromBgr(bgr)); }
 
 }  // namespace
 
-CCarShowDlg::CCarShowDlg(ICarShowSlink& slink, ITimerHost* timers) : slink_(slink), timers_(timers) {
-    setObjectName(QStringLiteral("CarShowUI"));
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                   Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput);
-    setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    if (!timers_) {
-        ownTimers_ = std::make_unique<CShowTimers>([this](unsigned id) { OnTimer(id); });
-        timers_ = ownTimers_.get();
-    }
-}
+CCarShowDlg::CCarShowDlg(ICarShowSlink& slink, ITimerHost* timers)
+    : CShowWindow("CarShowUI", timers), slink_(slink) {}
 
 CCarShowDlg::~CCarShowDlg() {
-    if (timer_ != 0) timers_->KillTimer(timer_);
+    if (timer_ != 0) Timers().KillTimer(timer_);
 }
 
 void CCarShowDlg::Enqueue(std::uint32_t carId, const std::string& nickname,
@@ -68,7 +59,7 @@ void CCarShowDlg::TryShow() {
         image_ = Prepare(picture, current_);
         place_ = QRect(start, image_.size());
         busy_ = true;
-        timers_->SetTimer(kDriveTimer, kDriveMs);
+        Timers().SetTimer(kDriveTimer, kDriveMs);
         timer_ = kDriveTimer;
         Paint();
         return;
@@ -88,7 +79,7 @@ void CCarShowDlg::OnTimer(unsigned id) {
 
 void CCarShowDlg::Done() {
     busy_ = false;
-    timers_->KillTimer(kDriveTimer);
+    Timers().KillTimer(kDriveTimer);
     timer_ = 0;
     hide();
     image_ = QImage();
@@ -96,15 +87,7 @@ void CCarShowDlg::Done() {
     TryShow();
 }
 
-void CCarShowDlg::Paint() {
-    if (!slink_.RoomWindowVisible()) {
-        hide();
-        return;
-    }
-    setGeometry(place_);
-    if (isHidden()) show();
-    update();
-}
+void CCarShowDlg::Paint() { Present(place_, slink_.RoomWindowVisible()); }
 
 QImage CCarShowDlg::Prepare(const QImage& picture, const CarShowItem& item) {
     QImage img(kImageWidth, picture.height() + kCaptionHeight, QImage::Format_ARGB32_Premultiplied);
@@ -135,12 +118,4 @@ QImage CCarShowDlg::Prepare(const QImage& picture, const CarShowItem& item) {
         x += fm.horizontalAdvance(run.text);
     }
     return img;
-}
-
-void CCarShowDlg::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    // The window grows as the car comes closer: the picture grows with it.
-    p.drawImage(rect(), image_);
 }

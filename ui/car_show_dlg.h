@@ -7,16 +7,14 @@
 #include <QImage>
 #include <QPoint>
 #include <QRect>
-#include <QWidget>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "core/clock.h"
 #include "room/chat_view.h"
 #include "ui/show_queue.h"
-#include "ui/show_timers.h"
+#include "ui/show_window.h"
 
 // What the car show asks of the room window.
 class ICarShowSlink {
@@ -38,7 +36,7 @@ struct CarShowItem {
     std::string picture;
 };
 
-class CCarShowDlg : public QWidget {
+class CCarShowDlg : public CShowWindow {
 public:
     static constexpr unsigned kDriveTimer = 101;
     static constexpr unsigned kDriveMs = 100;
@@ -63,7 +61,7 @@ public:
     void PictureFailed(ShowPictureKey pending);
     // Starts the next car if none drives (the room window came back).
     void TryShow();
-    void OnTimer(unsigned id);
+    void OnTimer(unsigned id) override;
 
     // ---- state, for the room window and tests ----
     bool Busy() const { return busy_; }
@@ -74,11 +72,9 @@ public:
     const CShowQueue<CarShowItem>& Queue() const { return queue_; }
     // The arrival driving now.
     const CarShowItem& Current() const { return current_; }
-    // The prepared picture with its caption (null when none drives).
-    const QImage& Image() const { return image_; }
-
-protected:
-    void paintEvent(QPaintEvent* e) override;
+    // The prepared picture with its caption (null when none drives); the
+    // window grows as the car comes closer, and the picture with it.
+    const QImage& Frame() const override { return image_; }
 
 private:
     void Paint();
@@ -86,8 +82,6 @@ private:
     static QImage Prepare(const QImage& picture, const CarShowItem& item);
 
     ICarShowSlink& slink_;
-    std::unique_ptr<CShowTimers> ownTimers_;
-    ITimerHost* timers_;
     CShowQueue<CarShowItem> queue_;
     CarShowItem current_;
     bool busy_ = false;

@@ -44,16 +44,8 @@ std::string WaitingPicture(const std::string& skinFolder) {
 }  // namespace
 
 GiftShowDlg::GiftShowDlg(IGiftShowSlink& slink, std::string skinFolder, ITimerHost* timers)
-    : slink_(slink), skinFolder_(std::move(skinFolder)), timers_(timers), pick_(RandomPick) {
-    setObjectName(QStringLiteral("GiftShowUI"));
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                   Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput);
-    setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    if (!timers_) {
-        ownTimers_ = std::make_unique<CShowTimers>([this](unsigned id) { OnTimer(id); });
-        timers_ = ownTimers_.get();
-    }
+    : CShowWindow("GiftShowUI", timers), slink_(slink), skinFolder_(std::move(skinFolder)),
+      pick_(RandomPick) {
     for (int i = 0; i < kBackgroundCount; ++i) {
         QImage bg = LoadShowPicture(dui::JoinSkinPath(skinFolder_, kBackgrounds[i]),
                                     QSize(kMaxBannerWidth, kMaxBannerHeight));
@@ -163,24 +155,19 @@ void GiftShowDlg::Finish() {
 
 void GiftShowDlg::StartTimer(unsigned id, unsigned ms) {
     StopTimer();
-    timers_->SetTimer(id, ms);
+    Timers().SetTimer(id, ms);
     timer_ = id;
 }
 
 void GiftShowDlg::StopTimer() {
-    if (timer_ != 0) timers_->KillTimer(timer_);
+    if (timer_ != 0) Timers().KillTimer(timer_);
     timer_ = 0;
 }
 
 void GiftShowDlg::Paint() {
-    if (!slink_.RoomWindowVisible()) {
-        hide();
-        return;
-    }
-    frame_ = Compose();
-    setGeometry(place_);
-    if (isHidden()) show();
-    update();
+    const bool visible = slink_.RoomWindowVisible();
+    if (visible) frame_ = Compose();
+    Present(place_, visible);
 }
 
 QImage GiftShowDlg::Compose() const {
@@ -208,10 +195,4 @@ QImage GiftShowDlg::Compose() const {
     p.drawText(QRect(kCountLeft, 0, std::max(0, img.width() - kCountLeft), img.height()),
                Qt::AlignLeft | Qt::AlignVCenter, QString::asprintf("%d个", displayed_));
     return img;
-}
-
-void GiftShowDlg::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(rect(), frame_);
 }

@@ -11,17 +11,15 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
-#include <QWidget>
 
 #include <array>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "core/clock.h"
 #include "room/chat_view.h"
 #include "ui/show_queue.h"
-#include "ui/show_timers.h"
+#include "ui/show_window.h"
 
 // What the banner asks of the room window.
 class IGiftShowSlink {
@@ -41,7 +39,7 @@ struct GiftBannerItem {
     std::string icon;
 };
 
-class GiftShowDlg : public QWidget {
+class GiftShowDlg : public CShowWindow {
 public:
     static constexpr unsigned kSlideInTimer = 101;
     static constexpr unsigned kSlideOutTimer = 102;
@@ -69,7 +67,7 @@ public:
     void IconArrived(ShowPictureKey cookie, const std::string& icon);
     // Its fetch failed: the gift is shown with the waiting picture.
     void IconFailed(ShowPictureKey cookie);
-    void OnTimer(unsigned id);
+    void OnTimer(unsigned id) override;
 
     // Which of the backgrounds (0..count−1) the next banner takes; random
     // unless replaced.
@@ -92,10 +90,7 @@ public:
     QRect Place() const { return place_; }
     const CShowQueue<GiftBannerItem>& Queue() const { return queue_; }
     // The last frame drawn.
-    const QImage& Frame() const { return frame_; }
-
-protected:
-    void paintEvent(QPaintEvent* e) override;
+    const QImage& Frame() const override { return frame_; }
 
 private:
     void TryShow();
@@ -107,8 +102,6 @@ private:
 
     IGiftShowSlink& slink_;
     std::string skinFolder_;
-    std::unique_ptr<CShowTimers> ownTimers_;
-    ITimerHost* timers_;
     PickFn pick_;
     std::array<QImage, kBackgroundCount> backgrounds_;
     CShowQueue<GiftBannerItem> queue_;

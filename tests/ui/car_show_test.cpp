@@ -43,7 +43,7 @@ TEST_F(CarShow, DrivesFromTheStartInTenMovesGrowingAsItComes) {
     EXPECT_EQ(dlg.Step(), 110);
     EXPECT_EQ(timers.running, (std::map<unsigned, unsigned>{{101, 100}}));
     // The picture with a caption line under it, 400 wide.
-    EXPECT_EQ(dlg.Image().size(), QSize(400, 112));
+    EXPECT_EQ(dlg.Frame().size(), QSize(400, 112));
     EXPECT_EQ(dlg.Place(), QRect(QPoint(1200, 20), QSize(400, 112)));
     EXPECT_TRUE(dlg.isVisible());
 
@@ -53,13 +53,13 @@ TEST_F(CarShow, DrivesFromTheStartInTenMovesGrowingAsItComes) {
     EXPECT_EQ(DriveToEnd(), 9);
     EXPECT_FALSE(dlg.Busy());
     EXPECT_FALSE(dlg.isVisible());
-    EXPECT_TRUE(dlg.Image().isNull());
+    EXPECT_TRUE(dlg.Frame().isNull());
     EXPECT_TRUE(timers.running.empty());
 }
 
 TEST_F(CarShow, CaptionNamesTheDriverAndTheCarInTheirColours) {
     dlg.Enqueue(1, "驾驶员驾驶员", "跑车跑车", picture, 0);
-    const QImage& img = dlg.Image();
+    const QImage& img = dlg.Frame();
     ASSERT_FALSE(img.isNull());
     // Colour values are blue-green-red: 0x0606F9 is a red, 0x37E8F6 a yellow.
     int red = 0, yellow = 0, grey = 0;
@@ -141,7 +141,7 @@ TEST_F(CarShow, CarWithoutAPictureIsDroppedNotWaitedFor) {
     // A large picture is scaled down into the 400-wide image.
     DriveToEnd();
     dlg.Enqueue(4, "big", "a", pictures.Solid("big.png", 1600, 800), 0);
-    EXPECT_EQ(dlg.Image().size(), QSize(400, 212));
+    EXPECT_EQ(dlg.Frame().size(), QSize(400, 212));
 }
 
 TEST_F(CarShow, QueueKeepsSixtyFour) {

@@ -226,6 +226,10 @@ TEST_F(GiftBanner, DrawsTheChosenBackgroundWithTheIconInItsBox) {
     const QRect box(190, dlg.Frame().height() / 2 - 30, 80, 60);
     EXPECT_EQ(QColor(dlg.Frame().pixel(box.center())), QColor(Qt::green));
     EXPECT_NE(QColor(dlg.Frame().pixel(box.left() + 2, box.center().y())), QColor(Qt::green));
+    // The window shows that frame.
+    const QImage shown = dlg.grab().toImage();
+    EXPECT_EQ(shown.size(), dlg.Frame().size());
+    EXPECT_EQ(QColor(shown.pixel(box.center())), QColor(Qt::green));
     // A picker out of range falls back to the first background.
     PlayToEnd();
     dlg.SetBackgroundPicker([](int) { return 9; });
