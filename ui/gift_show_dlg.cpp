@@ -1,7 +1,6 @@
 #include "ui/gift_show_dlg.h"
 
 #include <QFont>
-#include <QFontMetrics>
 #include <QPainter>
 
 #include <random>
