@@ -8,6 +8,7 @@
 #include "core/service_hosts.h"
 #include "platform/keys/app_key_state.h"
 #include "platform/kitlib/kitlib.h"
+#include "room/catalogue/picture_lookup.h"
 #include "ui/skin_root.h"
 #include "ui/video_wnd.h"
 #include "video/settings.h"
@@ -285,6 +286,11 @@ bool CRoomStack::Start() {
     catalogueSetup.port = hosts.catalogue;
     catalogueSetup.window = host_.Handle();
     catalogues_ = std::make_unique<CRoomCatalogue>(session(), std::move(catalogueSetup));
+    // The car show learns a car's id from its picture.
+    if (window_)
+        window_->RoomShows().SetCarIdLookup([this](const std::string& picture) {
+            return catalogues_ ? catalogue::FindIdByPicture(catalogues_->cars().Records(), picture) : 0u;
+        });
     // The room's one role table (user menu, vests): the cache now, the
     // role service's list once its pictures are in.
     roles_ = std::make_unique<CRoomRoles>(session(), CRoleVest::instance(), host_.Handle());

@@ -32,6 +32,14 @@ public:
 // completed once the download of `path` ends.
 using ShowPictureKey = std::uint64_t;
 
+// Gift counts as the banner and the gift line show them: a pushed count is
+// the sender's word, so one outside 1–99999 is shown at the nearest bound.
+inline constexpr std::int64_t kMinShowCount = 1, kMaxShowCount = 99999;
+constexpr int ClampShowCount(std::int64_t count) {
+    return static_cast<int>(count < kMinShowCount ? kMinShowCount
+                            : count > kMaxShowCount ? kMaxShowCount : count);
+}
+
 // The room's animated announcements. The windows that draw them come with
 // their own work; until then the views keep what they are given.
 class IRoomShows {

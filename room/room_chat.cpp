@@ -476,14 +476,14 @@ void CRoomChat::PushGift(const std::string& json) {
     std::string icon;
     bool pending = false;
     AppendIcon(view, UM_GIFT_ICON_DONE, "res/globalgift/", g->iconUrl, show, &icon, &pending);
-    std::string count = " X" + std::to_string(g->count);
+    const int shown = ClampShowCount(g->count);
+    std::string count = " X" + std::to_string(shown);
     if (g->appId == kOwnAppId && session_.myRole() < kMarkerRoleLimit) count += " (zeri)";
     view.AppendText(count, name);
     view.AppendLineBreak();
     TrimChatView(view, session_.view().Minimised());
     view.ScrollToEnd();
-    session_.view().Shows().QueueGift(g->giverName, icon, static_cast<int>(g->count),
-                                      pending ? show : 0);
+    session_.view().Shows().QueueGift(g->giverName, icon, shown, pending ? show : 0);
 }
 
 void CRoomChat::PushCar(const std::string& json) {

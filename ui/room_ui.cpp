@@ -279,6 +279,7 @@ void CRoomUI::ShowWindow(bool shown) {
     if (shown) ShowSoundButtons();
     else if (slider_) slider_->Dismiss();
     WindowImplBase::ShowWindow(shown);
+    if (shown) shows_.RoomShown();
     // What a person types first is chat, not a user id for the search box.
     if (shown)
         if (CControlUI* box = FindControl(kChatInput)) box->setFocus(Qt::ActiveWindowFocusReason);
@@ -402,6 +403,7 @@ void CRoomUI::changeEvent(QEvent* e) {
     if (e->type() == QEvent::WindowStateChange) {
         SetControlVisible("bnt_SysMax", !IsMaximised());
         SetControlVisible("bnt_SysRestore", IsMaximised());
+        if (RoomWindowVisible()) shows_.RoomShown();
     }
 }
 

@@ -30,9 +30,12 @@
 #include "room/my_chat_style.h"
 #include "room/room_view.h"
 #include "ui/chat_input_box.h"
+#include "ui/car_show_dlg.h"
 #include "ui/chat_view.h"
 #include "ui/face_sel_dlg.h"
+#include "ui/gift_show_dlg.h"
 #include "ui/room_history.h"
+#include "ui/room_shows.h"
 #include "ui/sign_dlg.h"
 #include "ui/sound_slider_dlg.h"
 #include "ui/user_menu_view.h"
@@ -108,7 +111,10 @@ public:
     virtual IPurchaseActions* Purchases() const { return nullptr; }
 };
 
-class CRoomUI : public WindowImplBase, public IRoomView {
+class CRoomUI : public WindowImplBase,
+                public IRoomView,
+                public IGiftShowSlink,
+                public ICarShowSlink {
 public:
     // Menu names of the chat views' zoom entries and their quarters.
     static int ZoomQuartersFor(std::string_view menuName);
@@ -161,7 +167,11 @@ public:
     const std::string& MenuView() const { return menuView_; }
     std::uint32_t MenuUser() const { return menuUser_; }
     CUserMenuView& UserMenuView() { return userMenu_; }
-    CHeadlessShows& QueuedShows() { return shows_; }
+    // The gift banner and the car show (room_ui_shows.cpp).
+    CRoomShows& RoomShows() { return shows_; }
+    void GetGiftShowArea(QRect& area) override;
+    void GetCarShowPoints(std::uint32_t carId, QPoint& start, QPoint& end) override;
+    bool RoomWindowVisible() const override;
     // The volume pop-up, once one was opened.
     CSoundSliderDlg* SoundSlider() const { return slider_; }
     // The sign prompt, once one was opened.
@@ -310,17 +320,10 @@ private:
     WheatListForward wheatForward_{*this};
     std::uint32_t queueMenuUser_ = 0;
     NoChat noChat_;
-    // The banner and the car show keep their items; the video text scrolls
+    // The banner and the car show over the room; the video text scrolls
     // over the video.
-    class WindowShows : public CHeadlessShows {
-    public:
-        explicit WindowShows(CRoomUI& ui) : ui_(ui) {}
-        void ScrollVideoText(const std::string& text) override;
-
-    private:
-        CRoomUI& ui_;
-    };
-    WindowShows shows_{*this};
+    CRoomShows::Setup ShowsSetup();
+    CRoomShows shows_{ShowsSetup()};
     CVideoContainer* videoArea_ = nullptr;
     SaveFn saveRecord_;
     std::function<void()> openLiveSettings_;

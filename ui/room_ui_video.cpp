@@ -35,8 +35,3 @@ HWND CRoomUI::VideoWindow() const { return videoArea_ ? videoArea_->VideoWnd().H
 std::string CRoomUI::ChooseRecordPath(const std::string& suggested) {
     return saveRecord_ ? saveRecord_(suggested, "(*.mp4)") : suggested;
 }
-
-void CRoomUI::WindowShows::ScrollVideoText(const std::string& text) {
-    CHeadlessShows::ScrollVideoText(text);
-    if (CVideoContainer* area = ui_.VideoArea()) area->VideoText().ScrollText(text);
-}

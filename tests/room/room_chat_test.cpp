@@ -526,6 +526,15 @@ TEST_F(RoomChat, GiftLinesShowTheirIconAndQueueTheBanner) {
     EXPECT_EQ(gifts.Lines().back(), " 22:13:20 bob送出ann[图片] X2 (zeri)");
     EXPECT_EQ(gifts.Images().back(), Data() + "res/globalgift/rose.png");
     EXPECT_EQ(shows.gifts.back().pending, 0u);
+
+    // Counts outside 1–99999 are the sender's word: shown at the bound.
+    for (const auto& [items, shown] : {std::pair<const char*, int>{"4294967297", 99999},
+                                       {"-1", 1}, {"0", 1}, {"100000", 99999}}) {
+        Push(std::string(R"(2|{"nickname":"bob","recevierNickname":"ann","iconUrl":"http://g/rose.png","goodsItems":)") +
+             items + "}");
+        EXPECT_EQ(gifts.Lines().back(), " 22:13:20 bob送出ann[图片] X" + std::to_string(shown));
+        EXPECT_EQ(shows.gifts.back().count, shown);
+    }
 }
 
 TEST_F(RoomChat, CarArrivalsPropsAndFlowers) {

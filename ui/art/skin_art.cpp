@@ -543,6 +543,54 @@ void ChoiceMarks() {
     }
 }
 
+// The gift banner's four plates: a translucent ribbon in one hue, brighter
+// where the gift's icon sits. Drawn at the size the banner takes on screen,
+// since the banner window is exactly its background.
+void GiftBanners() {
+    const struct {
+        const char* name;
+        QColor deep, light;
+    } plates[] = {{"gift_bg_blue.png", QColor(0x1E, 0x4F, 0xC8), QColor(0x5C, 0xB8, 0xFF)},
+                  {"gift_bg_red.png", QColor(0xB8, 0x1E, 0x3A), QColor(0xFF, 0x6F, 0x7F)},
+                  {"gift_bg_violet.png", QColor(0x5A, 0x2A, 0xB8), QColor(0xB5, 0x7C, 0xFF)},
+                  {"gift_bg_yellow.png", QColor(0xC0, 0x80, 0x10), QColor(0xFF, 0xD8, 0x4A)}};
+    const int w = 360, h = 72;
+    for (const auto& plate : plates) {
+        QImage img = Canvas(w, h);
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient ribbon(0, 0, w, 0);
+        QColor clear = plate.deep;
+        clear.setAlpha(0);
+        QColor deep = plate.deep;
+        deep.setAlpha(225);
+        ribbon.setColorAt(0, clear);
+        ribbon.setColorAt(0.18, deep);
+        ribbon.setColorAt(1, deep);
+        p.setPen(Qt::NoPen);
+        p.setBrush(ribbon);
+        p.drawRoundedRect(QRectF(0, 4, w, h - 8), (h - 8) / 2.0, (h - 8) / 2.0);
+        QRadialGradient glow(QPointF(230, h / 2.0), 70);
+        QColor light = plate.light;
+        light.setAlpha(200);
+        glow.setColorAt(0, light);
+        light.setAlpha(0);
+        glow.setColorAt(1, light);
+        p.setBrush(glow);
+        p.drawEllipse(QPointF(230, h / 2.0), 70, h / 2.0);
+        p.setPen(QPen(QColor(255, 255, 255, 90), 1.2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(40.5, 4.5, w - 41, h - 9), (h - 9) / 2.0, (h - 9) / 2.0);
+        for (int i = 0; i < 6; ++i) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(255, 255, 255, 150 - i * 18));
+            p.drawPath(Star(QPointF(300 + i * 9, 14 + (i % 3) * 20), 3 - i * 0.3, 1.2));
+        }
+        p.end();
+        Save(img, plate.name);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -562,6 +610,7 @@ int main(int argc, char** argv) {
     Pictures();
     WaitingAnimation();
     ChoiceMarks();
+    GiftBanners();
     if (argc == 3) DesktopIcons(QString::fromLocal8Bit(argv[2]));
     return g_failures == 0 ? 0 : 1;
 }
