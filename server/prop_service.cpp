@@ -101,8 +101,13 @@ void GiveProp(CServerDb& db, CRoomHandler& rooms, IClock& clock, const HttpReque
     if (prop != kPropVideoText && prop != kPropGagCard && prop != kPropCancelGagCard)
         return Fail(res, 400, prop_error::unsupported, "该道具不能这样使用");
     if (found->count == 0) return Fail(res, 409, prop_error::used_up, "道具数量不足");
-    if (prop == kPropVideoText)
+    if (prop == kPropVideoText) {
+        // The JSON reader ends a text at an escaped NUL: seen here, it would
+        // show only the part before it.
+        if (req.body.find("\\u0000") != std::string::npos)
+            return Fail(res, 400, purchase_error::bad_text, "字幕应为1到128字节且不含控制字符");
         return UseVideoText(db, rooms, me, room, entry, body.get_string("text"), res);
+    }
 
     const bool gag = prop == kPropGagCard;
     const auto use = rooms.GagByCard(room, me, receiver, gag, "entry " + std::to_string(entry),

@@ -39,7 +39,7 @@ inline constexpr int too_soon = 1050;        // a second flower within the minut
 inline constexpr int no_car = 1051;          // not one of my live cars
 inline constexpr int recharge_closed = 1052;
 inline constexpr int too_many = 1053;        // the per-user rate limit
-inline constexpr int too_large = 1054;       // a body over 16 KiB
+inline constexpr int too_large = 1009;       // a body over 16 KiB, as the port refuses it
 inline constexpr int bad_text = 1055;        // a prop text that cannot be shown
 }  // namespace purchase_error
 
