@@ -78,7 +78,7 @@ void UseVideoText(CServerDb& db, CRoomHandler& rooms, std::uint32_t me, std::uin
 
 void GiveProp(CServerDb& db, CRoomHandler& rooms, IClock& clock, const HttpRequest& req,
               HttpResponse& res) {
-    if (req.body.size() > 16 * 1024) return Fail(res, 413, purchase_error::too_large, "请求过大");
+    if (req.body.size() > 16 * 1024) return Fail(res, 413, purchase_error::too_large, "请求内容过长");
     const std::uint32_t me = AuthorisedUser(db, clock, req, res);
     if (!me) return;
     const json::value body = json::value::parse(req.body);

@@ -92,7 +92,7 @@ std::string CPurchaseService::PictureUrl(const std::string& itemType, const Item
 
 std::uint32_t CPurchaseService::Begin(const HttpRequest& req, HttpResponse& res, json::value& body) {
     if (req.body.size() > kMaxBody) {
-        Fail(res, 413, purchase_error::too_large, "请求过大");
+        Fail(res, 413, purchase_error::too_large, "请求内容过长");
         return 0;
     }
     const std::uint32_t me = AuthorisedUser(db_, clock_, req, res);
