@@ -30,6 +30,17 @@ std::uint32_t Id(const json::value& v, const char* name) {
     return n > 0 && n <= 0xFFFFFFFFll ? static_cast<std::uint32_t>(n) : 0;
 }
 
+// A use done: the entry and what is left in it.
+void AnswerUsed(CServerDb& db, std::uint32_t entry, std::uint32_t prop, HttpResponse& res) {
+    const auto left = db.PropEntryById(entry);
+    json::value v = json::value::object();
+    v.set("code", std::int64_t{0});
+    v.set("entry", static_cast<std::int64_t>(entry));
+    v.set("prop", static_cast<std::int64_t>(prop));
+    v.set("count", static_cast<std::int64_t>(left ? left->count : 0));
+    Answer(res, 200, v);
+}
+
 // Text that scrolls over everyone's video: 1–128 bytes of UTF-8 without
 // control characters (a NUL would cut it short, a line break would break it).
 bool IsShowableText(const std::string& t) {
@@ -67,13 +78,7 @@ void UseVideoText(CServerDb& db, CRoomHandler& rooms, std::uint32_t me, std::uin
     push.set("extMsg", text);
     push.set("msgType", "1");
     rooms.PushToRoom(room, kPushPropUse, push.dump());
-    const auto left = db.PropEntryById(entry);
-    json::value v = json::value::object();
-    v.set("code", std::int64_t{0});
-    v.set("entry", static_cast<std::int64_t>(entry));
-    v.set("prop", static_cast<std::int64_t>(kPropVideoText));
-    v.set("count", static_cast<std::int64_t>(left ? left->count : 0));
-    Answer(res, 200, v);
+    AnswerUsed(db, entry, kPropVideoText, res);
 }
 
 void GiveProp(CServerDb& db, CRoomHandler& rooms, IClock& clock, const HttpRequest& req,
@@ -129,13 +134,7 @@ void GiveProp(CServerDb& db, CRoomHandler& rooms, IClock& clock, const HttpReque
         case U::failed:
             return Fail(res, 500, account_error::internal, "服务器内部错误");
     }
-    const auto left = db.PropEntryById(entry);
-    json::value v = json::value::object();
-    v.set("code", std::int64_t{0});
-    v.set("entry", static_cast<std::int64_t>(entry));
-    v.set("prop", static_cast<std::int64_t>(prop));
-    v.set("count", static_cast<std::int64_t>(left ? left->count : 0));
-    Answer(res, 200, v);
+    AnswerUsed(db, entry, prop, res);
 }
 
 }  // namespace

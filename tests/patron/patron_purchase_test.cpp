@@ -107,6 +107,30 @@ protected:
         return i;
     }
 
+    // A gift of red hearts through a relay that drops the first `drops`
+    // answers of the gift route.
+    struct Relayed {
+        std::uint32_t status = 9;
+        int seen = 0;         // gift requests that reached the service
+        std::uint32_t paid = 0;
+        int pushes = 0;       // gift lines the room heard
+    };
+    Relayed GiftThroughRelay(int drops, std::uint32_t count) {
+        patrontest::CAnswerDropper relay(srv.accountPort(), "POST /account/gift", drops);
+        const PATRON_HANDLE h = AliceAt(relay.port());
+        const std::uint32_t before = Coins(h);
+        const PatronGiftRecord gift = GiftTo(kCarol);
+        const PatronItemRecord heart = Item(1, kHeart);
+        Relayed out;
+        EXPECT_EQ(PATRON_GiveGift(h, &gift, &heart, count), 1);
+        const auto e = rec.Wait(PATRON_EV_PURCHASE);
+        if (e) out.status = static_cast<std::uint32_t>(e->a);
+        out.seen = relay.seen();
+        out.paid = before - Coins(h);
+        out.pushes = Pushes(*bob, 3);
+        return out;
+    }
+
     testsupport::AccountServer srv;
     Recorder rec;
     std::unique_ptr<srvtest::RawClient> carol, bob, alice;
@@ -177,34 +201,19 @@ TEST_F(PatronPurchases, AFlowerFailsAloudOnlyWhenTheServiceRefusesIt) {
 }
 
 TEST_F(PatronPurchases, ALostAnswerIsAskedAgainWithTheSameIdAndPaidOnce) {
-    patrontest::CAnswerDropper relay(srv.accountPort(), "POST /account/gift", 1);
-    const PATRON_HANDLE h = AliceAt(relay.port());
-    const std::uint32_t before = Coins(h);
-    const PatronGiftRecord gift = GiftTo(kCarol);
-    const PatronItemRecord heart = Item(1, kHeart);
-    ASSERT_EQ(PATRON_GiveGift(h, &gift, &heart, 2), 1);
-    const auto e = rec.Wait(PATRON_EV_PURCHASE);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->a, 1u);
-    EXPECT_EQ(relay.dropped(), 1);
-    EXPECT_EQ(relay.seen(), 2);
-    EXPECT_EQ(Coins(h), before - 200);
-    EXPECT_EQ(Pushes(*bob, 3), 1);
+    const Relayed r = GiftThroughRelay(1, 2);
+    EXPECT_EQ(r.status, 1u);
+    EXPECT_EQ(r.seen, 2);
+    EXPECT_EQ(r.paid, 200u);
+    EXPECT_EQ(r.pushes, 1);
 }
 
 TEST_F(PatronPurchases, AfterTwoRetriesWithoutAnswerTheCallFailsYetWasPaidOnlyOnce) {
-    patrontest::CAnswerDropper relay(srv.accountPort(), "POST /account/gift", 5);
-    const PATRON_HANDLE h = AliceAt(relay.port());
-    const std::uint32_t before = Coins(h);
-    const PatronGiftRecord gift = GiftTo(kCarol);
-    const PatronItemRecord heart = Item(1, kHeart);
-    ASSERT_EQ(PATRON_GiveGift(h, &gift, &heart, 1), 1);
-    const auto e = rec.Wait(PATRON_EV_PURCHASE);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->a, 0u);
-    EXPECT_EQ(relay.seen(), 3);  // the first try and two more
-    EXPECT_EQ(Coins(h), before - 100);
-    EXPECT_EQ(Pushes(*bob, 3), 1);
+    const Relayed r = GiftThroughRelay(5, 1);
+    EXPECT_EQ(r.status, 0u);
+    EXPECT_EQ(r.seen, 3);  // the first try and two more
+    EXPECT_EQ(r.paid, 100u);
+    EXPECT_EQ(r.pushes, 1);
 }
 
 }  // namespace
