@@ -330,6 +330,29 @@ TEST_F(Purchases, EveryRefusalHasACodeAndATextAndChangesNothing) {
     EXPECT_EQ(Pushed(*bob, 300ms), "(nothing)");
 }
 
+TEST_F(Purchases, ACostBeyondSixtyThreeBitsIsRefusedNotWrapped) {
+    auto carol = AnchorCarol();
+    auto alice = In(kAlice);
+    // The catalogue's own checks keep prices small; an edited table may not.
+    ASSERT_EQ(sqlite3_exec(peek,
+                           "PRAGMA ignore_check_constraints = ON;"
+                           "INSERT INTO catalogue_items (id, item_type, name, price, currency_type) "
+                           "VALUES (1990, '1', 'huge', 4611686018427387904, '1'),"
+                           "       (1991, '1', 'huge2', 92233720368547759, '2');"
+                           "PRAGMA ignore_check_constraints = OFF;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    SetWallet(kAlice, INT64_MAX, INT64_MAX);
+    const std::string dump = Dump();
+    for (auto [item, count] : {std::pair{1990u, 2}, std::pair{1990u, 9999}, std::pair{1991u, 1}}) {
+        const Reply r = Gift(kAlice, item, count, kCarol);
+        EXPECT_EQ(r.status, 400) << r.text;
+        EXPECT_EQ(r.code(), purchase_error::too_costly);
+    }
+    EXPECT_EQ(Dump(), dump);
+    EXPECT_EQ(Gift(kAlice, 1990, 1, kCarol).status, 200);  // 2^62 still fits
+}
+
 class RateLimitedPurchases : public ::testing::Test, public PurchaseServer {
 protected:
     void SetUp() override {
