@@ -1,7 +1,9 @@
 #include "server/purchase_service.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <optional>
 
 #include "core/log.h"
 #include "net/json.h"

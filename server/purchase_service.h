@@ -9,11 +9,13 @@
 // (membership, the anchor); the store pays and delivers in one transaction.
 // Only after the commit is the room told (gift line, flower, car).
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
 
 #include "core/clock.h"
+#include "net/json.h"
 #include "server/database.h"
 #include "server/http/http_server.h"
 #include "server/purchase_store.h"
