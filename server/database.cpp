@@ -181,6 +181,45 @@ WHEN NEW.parent_id <> 0 AND NOT EXISTS (SELECT 1 FROM catalogue_items
   WHERE id = NEW.parent_id AND node = '1' AND item_type = NEW.item_type)
 BEGIN SELECT RAISE(ABORT, 'catalogue item: the parent is not a group of its catalogue'); END;
 )sql"},
+        // Purchases: the answer kept under each request id (a retried request
+        // gets it again instead of paying twice), the gifts given, the charm
+        // they earned their receivers, and each giver's last flower to an
+        // anchor. The wallets and the lists they fill stay the account
+        // store's tables.
+        {9, "purchases, gifts, charm and flowers given", R"sql(
+CREATE TABLE account_purchases (
+  user_id     INTEGER NOT NULL,
+  request_id  TEXT NOT NULL
+              CHECK (length(request_id) = 32 AND request_id NOT GLOB '*[^0-9a-f]*'),
+  content     TEXT NOT NULL,
+  answer      TEXT NOT NULL,
+  at          INTEGER NOT NULL,
+  PRIMARY KEY (user_id, request_id)
+) WITHOUT ROWID;
+CREATE TABLE account_gift_ledger (
+  id          INTEGER PRIMARY KEY AUTOINCREMENT,
+  giver_id    INTEGER NOT NULL,
+  receiver_id INTEGER NOT NULL,
+  room_id     INTEGER NOT NULL,
+  item_id     INTEGER NOT NULL,
+  count       INTEGER NOT NULL CHECK (count BETWEEN 1 AND 9999),
+  cost        INTEGER NOT NULL CHECK (cost >= 0),
+  currency    TEXT NOT NULL CHECK (currency IN ('coins', 'pelto')),
+  charm       INTEGER NOT NULL CHECK (charm >= 0),
+  at          INTEGER NOT NULL
+);
+CREATE INDEX account_gift_ledger_receiver ON account_gift_ledger(receiver_id, at);
+CREATE TABLE account_charm (
+  user_id     INTEGER PRIMARY KEY,
+  charm       INTEGER NOT NULL DEFAULT 0 CHECK (charm >= 0)
+);
+CREATE TABLE account_flower_givers (
+  giver_id    INTEGER NOT NULL,
+  anchor_id   INTEGER NOT NULL,
+  last_at     INTEGER NOT NULL,
+  PRIMARY KEY (giver_id, anchor_id)
+) WITHOUT ROWID;
+)sql"},
     };
     return list;
 }

@@ -5,8 +5,10 @@
 // A gag card (prop 100) gags the receiver, a cancel-gag card (prop 10) frees
 // them, each as a gag by power would (stored, logged, told to the room) but
 // paid with the card instead of a power. The card is checked, spent and its
-// effect stored in one transaction: a refused use costs nothing. See
-// docs/account-api.md for the answers.
+// effect stored in one transaction: a refused use costs nothing. A
+// video-text prop (prop 1) with its "text" (1–128 bytes, no control
+// characters) is spent and its text pushed to the room (type 8, inner "1").
+// See docs/account-api.md for the answers.
 
 #include "core/clock.h"
 #include "server/database.h"

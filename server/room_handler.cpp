@@ -352,6 +352,7 @@ void CRoomHandler::ControlLogin(const SessionPtr& s, const unsigned char* body, 
     }
     log_msg("room: login user=%u room=%u role=%u grade=%u vip=%u", req.user_id, req.room_id, role,
             grade, vip);
+    if (newcomer && onEntered_) onEntered_(req.room_id, req.user_id);
 }
 
 void CRoomHandler::RoomInfo(const SessionPtr& s, const unsigned char*, std::size_t) {

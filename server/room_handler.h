@@ -135,6 +135,11 @@ public:
     // the room (room_push.cpp). The number of members it went to; nothing
     // when the text cannot travel (a NUL in the payload, a bad type).
     std::optional<std::size_t> PushToRoom(std::uint32_t room, int type, std::string_view payload);
+    // Told of every member who enters a room (a chat login that is new to
+    // the room), after the room has heard of them. Set before serving.
+    void SetOnEntered(std::function<void(std::uint32_t room, std::uint32_t user)> fn) {
+        onEntered_ = std::move(fn);
+    }
     // Runs the mic queues' clocks (`now` in seconds, the clock's Now()): a
     // head whose turn is over leaves the queue. Called about once a second.
     void OnTick(std::int64_t now);
@@ -319,6 +324,7 @@ private:
     std::map<std::uint32_t, std::optional<RoomRecord>> rooms_;
     std::uint64_t roomsGeneration_ = 0;
 
+    std::function<void(std::uint32_t, std::uint32_t)> onEntered_;
     std::mutex lock_;
     std::unordered_map<std::uint64_t, Session> sessions_;
     Index chatOf_, videoOf_, mixOf_;

@@ -37,7 +37,7 @@ const char* ServerUsage() {
            "                   [--catalogue-port N] [--checkin-port N] [--threads N]\n"
            "                   [--admin-secret S] [--picture-quota-mb N]\n"
            "                   [--picture-user-quota-mb N]\n"
-           "                   [--seed-demo] [--issue-token USER [--token-days N]]\n"
+           "                   [--seed-demo] [--demo-recharge] [--issue-token USER [--token-days N]]\n"
            "  --data-dir DIR      folder of zeri-server.db and log/ (default: the data folder)\n"
            "  --listen ADDR       address of the room relay (default 0.0.0.0)\n"
            "  --port N            port of the room relay (default 6666; 0 = any)\n"
@@ -49,6 +49,7 @@ const char* ServerUsage() {
            "  --picture-quota-mb N  room for all stored chat pictures (default 1024)\n"
            "  --picture-user-quota-mb N  room for one user's chat pictures (default 64)\n"
            "  --seed-demo         add the demo users, rooms, roles, powers and catalogue (idempotent)\n"
+           "  --demo-recharge     a recharge credits 10000 demo coins (otherwise it is refused)\n"
            "  --issue-token USER  print a new login token for USER and exit\n"
            "  --token-days N      lifetime of that token (default 30)\n";
 }
@@ -71,6 +72,8 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& out
             out.help = true;
         } else if (a == "--seed-demo") {
             out.seedDemo = true;
+        } else if (a == "--demo-recharge") {
+            out.purchases.demoRecharge = true;
         } else if (a == "--data-dir") {
             if (!value(out.dataDir)) return false;
         } else if (a == "--listen") {
@@ -221,6 +224,8 @@ bool CZeriServer::Start(std::string& error) {
         account_.reset();
         pictures_.reset();
         relay_.reset();
+        purchases_.reset();
+        purchaseStore_.Close();
         rooms_.reset();
         accountStore_.Close();
         db_.Close();
@@ -240,10 +245,17 @@ bool CZeriServer::Start(std::string& error) {
     so.pictureQuotaBytes = options_.pictureQuotaMb << 20;
     so.userPictureQuotaBytes = options_.pictureUserQuotaMb << 20;
     roomService_ = std::make_unique<CRoomService>(db_, *rooms_, *pictures_, clock_, so);
+    if (!purchaseStore_.Open(dbPath_, error)) return fail();
+    purchases_ = std::make_unique<CPurchaseService>(db_, purchaseStore_, *rooms_, clock_,
+                                                    options_.purchases);
+    rooms_->SetOnEntered([this](std::uint32_t room, std::uint32_t user) {
+        purchases_->AnnounceCar(room, user);
+    });
     // One HTTP port carries the account and the room services.
     http_ = std::make_unique<CHttpServer>(io_->context, "http services", options_.http);
     account_->Mount(*http_);
     roomService_->Mount(*http_);
+    purchases_->Mount(*http_);
     const std::uint16_t httpPort = options_.port == 0 ? 0 : options_.accountPort;
     if (!http_->Listen(options_.listen, httpPort, error)) {
         error = "account service: " + error;
@@ -261,6 +273,7 @@ bool CZeriServer::Start(std::string& error) {
     if (!checkin_->Listen(options_.listen, options_.port == 0 ? 0 : options_.checkinPort, error))
         return fail();
     account_->SetMedalPort(checkin_->port());
+    purchases_->SetMedalPort(checkin_->port());
     catalogue_ = std::make_unique<CCatalogueService>(catalogueStore_);
     // Its handlers only read: a few workers are plenty.
     HttpLimits catalogueLimits = options_.http;
@@ -272,6 +285,7 @@ bool CZeriServer::Start(std::string& error) {
         error = "item catalogue: " + error;
         return fail();
     }
+    purchases_->SetCataloguePort(catalogueHttp_->port());
     io_->context.restart();
     io_->work.emplace(io_->context.get_executor());
     io_->tickTimer = std::make_unique<boost::asio::steady_timer>(io_->context);
@@ -357,6 +371,8 @@ void CZeriServer::Wait() {
     io_->tick = nullptr;
     io_->signals.reset();
     relay_.reset();
+    purchases_.reset();
+    purchaseStore_.Close();
     rooms_.reset();
     db_.Close();
 }

@@ -22,6 +22,8 @@
 #include "server/memory_trim.h"
 #include "server/relay_server.h"
 #include "server/picture_store.h"
+#include "server/purchase_service.h"
+#include "server/purchase_store.h"
 #include "server/room_handler.h"
 #include "server/room_service.h"
 
@@ -52,6 +54,8 @@ struct ServerOptions {
     bool help = false;
     HttpLimits http;  // connection caps and deadlines of the HTTP port
     RelayLimits relay;  // deadlines of the relay connections
+    // Gifts, purchases, flowers and recharges (--demo-recharge opens the last).
+    PurchaseOptions purchases;
 };
 
 // False with a message for an unknown flag, a missing value or a bad number.
@@ -89,6 +93,7 @@ public:
     CRelayServer* relay() { return relay_.get(); }
     CServerDb& db() { return db_; }
     CRoomHandler& rooms() { return *rooms_; }
+    CPurchaseStore& purchaseStore() { return purchaseStore_; }
     const std::string& databasePath() const { return dbPath_; }
 
 private:
@@ -104,6 +109,8 @@ private:
     std::unique_ptr<CAccountService> account_;
     std::unique_ptr<CPictureStore> pictures_;
     std::unique_ptr<CRoomService> roomService_;
+    CPurchaseStore purchaseStore_;
+    std::unique_ptr<CPurchaseService> purchases_;
     // The I/O context with its work guard, signals and stop timer; kept
     // out of this header so that its users need no networking headers.
     struct Io;

@@ -424,13 +424,14 @@ int PATRON_GetFlowerNum(PATRON_HANDLE h, std::uint32_t anchor) {
     return WithSession(h, [anchor](CSession& s) { return s.GetFlowers(anchor); });
 }
 
-// --- purchases: not open yet, so every one fails through its event -------
-// (props are used for real, above them in patron.h)
+// --- purchases (the session's patron_purchases.cpp) ------------------------
 
-int PATRON_GiveFlower(PATRON_HANDLE h, std::uint32_t, std::uint32_t, std::uint32_t, const char*) {
-    return WithSession(h, [](CSession& s) {
-        return s.RunOnWorker([&s] { s.Emit(PATRON_EV_FLOWER_FAILED, 0, 0); });
-    });
+int PATRON_GiveFlower(PATRON_HANDLE h, std::uint32_t, std::uint32_t anchor, std::uint32_t room,
+                      const char*) {
+    // The giver is the signed-in user; what the room shows of them (the
+    // JSON text) the service takes from its own tables.
+    if (anchor == 0 || room == 0) return 0;
+    return WithSession(h, [=](CSession& s) { return s.GiveFlower(anchor, room); });
 }
 
 int PATRON_GiveProp(PATRON_HANDLE h, const PatronPropRecord* record) {
@@ -442,35 +443,37 @@ int PATRON_GiveProp(PATRON_HANDLE h, const PatronPropRecord* record) {
 int PATRON_GiveGift(PATRON_HANDLE h, const PatronGiftRecord* gift, const PatronItemRecord* item,
                     std::uint32_t count) {
     if (!gift || !item) return 0;
-    PatronPurchaseResult r{};
-    r.status = 0;
-    r.kind = item->kind;
-    r.itemId = item->itemId;
-    r.count = count;
-    const std::string kind = std::to_string(item->kind);
-    PatronCopyText(r.kindText, kind.data(), kind.size());
-    PatronCopyText(r.error, kPatronPurchaseClosed, std::strlen(kPatronPurchaseClosed));
-    PatronCopyText(r.receiver, gift->receiverNick, strnlen(gift->receiverNick, sizeof gift->receiverNick));
-    PatronCopyText(r.itemName, item->name, strnlen(item->name, sizeof item->name));
-    return WithSession(h, [r](CSession& s) {
-        return s.RunOnWorker([&s, r] {
-            PatronPurchaseResult copy = r;
-            s.Emit(PATRON_EV_PURCHASE, 0, reinterpret_cast<std::intptr_t>(&copy));
-        });
-    });
+    const PatronGiftRecord g = *gift;
+    const PatronItemRecord i = *item;
+    return WithSession(h, [&](CSession& s) { return s.GiveGift(g, i, count); });
 }
 
 int PATRON_ActivateCar(PATRON_HANDLE h, std::uint32_t, const char* carId) {
-    std::uint32_t id = 0;
-    if (carId) id = static_cast<std::uint32_t>(std::strtoul(carId, nullptr, 10));
-    return WithSession(h, [id](CSession& s) {
-        return s.RunOnWorker([&s, id] { s.Emit(PATRON_EV_CAR_ACTIVATED, 0, id); });
-    });
+    // Decimal digits only: anything else names no car.
+    if (!carId || !*carId || std::strlen(carId) > 10 ||
+        std::strspn(carId, "0123456789") != std::strlen(carId))
+        return 0;
+    const unsigned long long id = std::strtoull(carId, nullptr, 10);
+    if (id == 0 || id > 0xFFFFFFFFull) return 0;
+    return WithSession(h, [id](CSession& s) { return s.ActivateCar(static_cast<std::uint32_t>(id)); });
 }
 
-int PATRON_Recharge(PATRON_HANDLE h, std::uint32_t) {
-    return WithSession(h, [](CSession& s) {
-        return s.RunOnWorker([&s] { s.Emit(PATRON_EV_RECHARGE, 0, 0); });
+int PATRON_Recharge(PATRON_HANDLE h, std::uint32_t me) {
+    bool headless;
+    {
+        std::lock_guard<std::mutex> g(Lib().lock);
+        headless = Lib().login.headless;
+    }
+    const bool windows = !headless && HaveWindows();
+    // The library's recharge notice: one line where there are no windows.
+    return WithSession(h, [me, windows](CSession& s) {
+        return s.Recharge([me, windows](bool ok, const std::string& text) {
+            log_msg("patron recharge %u %s: %s\r\n", me, ok ? "done" : "fail", text.c_str());
+            if (windows) return;
+            std::printf("recharge: %u %s %s\n", me, ok ? "ok" : "fail",
+                        text::ForTerminal(text).c_str());
+            std::fflush(stdout);
+        });
     });
 }
 

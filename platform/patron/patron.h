@@ -1,6 +1,6 @@
 #pragma once
 // The account library: sign-in, the token, balance, wealth grade, lists,
-// billboards, flowers and using props, from zeri-server's account service
+// billboards, flowers, purchases and using props, from zeri-server's account service
 // over HTTP+JSON (docs/account-api.md).
 //
 // A session (PATRON_Connect) owns one worker thread. Every request is
@@ -105,13 +105,26 @@ int PATRON_GetFlowerNum(PATRON_HANDLE h, std::uint32_t anchor);
 // logged), b = the entry. The giver is always the signed-in user.
 int PATRON_GiveProp(PATRON_HANDLE h, const PatronPropRecord* record);
 
-// Purchases are not open yet: each is queued and answered with its failure
-// event (7, 5, 15, 16) carrying the reason.
+// Purchases. Each paying call sends a random 128-bit request id; an answer
+// lost on the way (no HTTP answer at all) is asked for again with the same
+// id, at most twice, and the service pays and delivers it once.
+// Flowers for the room's anchor: free, one a minute. Success shows through
+// the room's push; a failure raises PATRON_EV_FLOWER_FAILED. The JSON text
+// is not sent: the service builds what the room shows from its tables.
 int PATRON_GiveFlower(PATRON_HANDLE h, std::uint32_t me, std::uint32_t anchor,
                       std::uint32_t room, const char* json);
+// Kind 1 gives `count` of a gift to the record's receiver (the room's
+// anchor) in the record's room; kinds 4 (car), 6 (pack item) and 7 (VIP
+// time) buy the item for me. PATRON_EV_PURCHASE: a = status, b = the
+// PatronPurchaseResult with the service's answer or its reason.
 int PATRON_GiveGift(PATRON_HANDLE h, const PatronGiftRecord* gift,
                     const PatronItemRecord* item, std::uint32_t count);
+// Makes one of my cars the one shown when I enter a room:
+// PATRON_EV_CAR_ACTIVATED, a = 1 done / 0 failed, b = the car id.
 int PATRON_ActivateCar(PATRON_HANDLE h, std::uint32_t me, const char* carId);
+// Recharges (demo coins; a server without --demo-recharge refuses):
+// PATRON_EV_RECHARGE, a = 1 / 0. The outcome is also one "recharge:" line on
+// standard output where there are no windows.
 int PATRON_Recharge(PATRON_HANDLE h, std::uint32_t me);
 
 // Shows a small profile window of the user (without windows: one
@@ -127,7 +140,3 @@ int PATRON_LoginRoomNotify(PATRON_HANDLE h, std::uint32_t me, std::uint32_t room
 // Waits for closed sessions to finish their sign-out (bounded by the
 // request timeouts) and frees them. Process exit and tests.
 void PATRON_Shutdown();
-
-// The text PATRON_Close and failed purchases report, and what a request
-// without the service answers: shared with the tests.
-inline constexpr const char* kPatronPurchaseClosed = "购买功能暂未开放";

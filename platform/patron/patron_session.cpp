@@ -8,6 +8,7 @@
 #include <future>
 
 #include "core/log.h"
+#include "platform/patron/patron_answer.h"
 
 void PatronCopyText(char* field, std::size_t size, const char* text, std::size_t length) {
     if (!field || size == 0) return;
@@ -28,50 +29,6 @@ constexpr std::size_t kMaxJobs = 256;
 constexpr std::size_t kMaxAnswer = 1u << 20;
 // The error code of a refused token (docs/account-api.md).
 constexpr int kBadTokenCode = 1003;
-
-struct JsonFree {
-    void operator()(cJSON* p) const { cJSON_Delete(p); }
-};
-using JsonPtr = std::unique_ptr<cJSON, JsonFree>;
-
-const cJSON* Member(const cJSON* o, const char* name) {
-    return cJSON_IsObject(o) ? cJSON_GetObjectItem(o, name) : nullptr;
-}
-
-std::int64_t Int(const cJSON* o, const char* name) {
-    const cJSON* m = Member(o, name);
-    if (!cJSON_IsNumber(m) || !std::isfinite(m->valuedouble)) return 0;
-    const double d = m->valuedouble;
-    if (d >= 9.2e18) return INT64_MAX;
-    if (d <= -9.2e18) return INT64_MIN;
-    return static_cast<std::int64_t>(d);
-}
-
-std::uint32_t U32(const cJSON* o, const char* name) {
-    const std::int64_t v = Int(o, name);
-    return v < 0 ? 0 : v > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v);
-}
-
-std::string Str(const cJSON* o, const char* name) {
-    const cJSON* m = Member(o, name);
-    return cJSON_IsString(m) && m->valuestring ? std::string(m->valuestring) : std::string();
-}
-
-template <std::size_t N>
-void Put(char (&field)[N], const std::string& text) {
-    PatronCopyText(field, text.data(), text.size());
-}
-
-std::string Body(std::initializer_list<std::pair<const char*, std::int64_t>> numbers,
-                 std::initializer_list<std::pair<const char*, std::string>> texts = {}) {
-    JsonPtr o(cJSON_CreateObject());
-    for (auto& [k, v] : numbers) cJSON_AddNumberToObject(o.get(), k, static_cast<double>(v));
-    for (auto& [k, v] : texts) cJSON_AddStringToObject(o.get(), k, v.c_str());
-    char* text = cJSON_PrintUnformatted(o.get());
-    std::string s = text ? text : "{}";
-    cJSON_free(text);
-    return s;
-}
 
 // --- the billboard body: tag, 16-bit big-endian length, value ---
 void PutItem(std::string& out, unsigned char tag, const std::string& value) {
@@ -130,14 +87,6 @@ std::string BillboardBody(const std::string& answerJson, const char* error) {
     return out;
 }
 
-struct CSession::Reply {
-    bool reached = false;  // an HTTP answer came
-    int status = 0;
-    JsonPtr root;
-    int code = -1;
-    std::string error;
-    bool ok() const { return reached && status == 200 && code == 0 && root; }
-};
 
 struct CSession::Http {
     Http(const std::string& host, std::uint16_t port) : client(host, port) {

@@ -80,6 +80,14 @@ public:
     bool LoginRoomNotify(std::uint32_t room, const std::string& text);
     // Uses one prop of a pack entry (PATRON_EV_PROP_USED).
     bool GiveProp(const PatronPropRecord& record);
+    // Purchases (patron_purchases.cpp): each is sent with a request id of its
+    // own and answered by its event (PATRON_EV_PURCHASE, _FLOWER_FAILED,
+    // _CAR_ACTIVATED, _RECHARGE).
+    bool GiveGift(const PatronGiftRecord& gift, const PatronItemRecord& item, std::uint32_t count);
+    bool GiveFlower(std::uint32_t anchor, std::uint32_t room);
+    bool ActivateCar(std::uint32_t car);
+    // `done` runs on the worker with the outcome's text before the event.
+    bool Recharge(std::function<void(bool ok, const std::string& text)> done);
     // A user's detail record for the profile window; `done` runs on the
     // worker with ok = false and an error text when it failed.
     bool GetUserDetail(std::uint32_t user,
@@ -100,6 +108,9 @@ private:
     bool Queue(std::function<void()> job, bool internal = false);
     void Work();
     Reply Call(const char* path, const std::string& body, bool withToken);
+    // A paying call whose answer never came is sent again with the same
+    // request id (which the service answers once), at most twice more.
+    Reply CallPurchase(const char* path, const std::string& body);
     // Emits the failure of a request; a refused token also ends the session.
     void EmitFailure(int event, const Reply& r);
     // Ends the session once when the answer refused the token.

@@ -1,7 +1,6 @@
 // The account library against an in-process zeri-server: connecting,
 // signing in from options, the events with their records, a refused token
-// ending the session, closing, using a gag card on a member of a room, and
-// the purchases that are not open yet.
+// ending the session, closing, and using a gag card on a member of a room.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -22,76 +21,15 @@
 #include "server/account_store.h"
 #include "tests/server/server_fixture.h"
 #include "tests/support/account_server.h"
+#include "tests/patron/patron_recorder.h"
 
 using namespace std::chrono_literals;
 using testsupport::AccountServer;
 using testsupport::kAlice;
+using patrontest::Event;
+using patrontest::Recorder;
 
 namespace {
-
-struct Event {
-    int event;
-    std::uintptr_t a;
-    std::intptr_t b;
-    std::string data;  // the record's bytes, the text, or the billboard body
-    std::thread::id thread;
-};
-
-// Copies what the library lends during the callback.
-class Recorder {
-public:
-    static void Callback(int event, std::uintptr_t a, std::intptr_t b, void* ctx) {
-        auto* r = static_cast<Recorder*>(ctx);
-        Event e{event, a, b, {}, std::this_thread::get_id()};
-        const char* p = reinterpret_cast<const char*>(b);
-        auto record = [&](std::size_t n) { e.data.assign(p, n); };
-        switch (event) {
-            case PATRON_EV_USER_LEVEL: a == 1 ? record(sizeof(PatronUserLevel)) : void(e.data = p); break;
-            case PATRON_EV_BALANCE: a == 1 ? record(sizeof(PatronBalance)) : void(e.data = p); break;
-            case PATRON_EV_WEALTH_GRADE: a == 1 ? record(sizeof(PatronWealthGrade)) : void(e.data = p); break;
-            case PATRON_EV_CAR_LIST: a == 1 ? record(sizeof(PatronCarList)) : void(e.data = p); break;
-            case PATRON_EV_PACK_LIST: a == 1 ? record(sizeof(PatronPackList)) : void(e.data = p); break;
-            case PATRON_EV_VIP_LIST: a == 1 ? record(sizeof(PatronVipList)) : void(e.data = p); break;
-            case PATRON_EV_PURCHASE: record(sizeof(PatronPurchaseResult)); break;
-            case PATRON_EV_BILLBOARD: e.data.assign(p, a); break;
-            default: break;
-        }
-        std::lock_guard<std::mutex> g(r->m);
-        r->events.push_back(std::move(e));
-        r->cv.notify_all();
-    }
-    // The first event of that number, waiting for it.
-    std::optional<Event> Wait(int event, std::size_t nth = 0) {
-        std::unique_lock<std::mutex> g(m);
-        const bool got = cv.wait_for(g, 10s, [&] { return Count(event) > nth; });
-        if (!got) return std::nullopt;
-        for (const Event& e : events)
-            if (e.event == event && nth-- == 0) return e;
-        return std::nullopt;
-    }
-    std::size_t CountOf(int event) {
-        std::lock_guard<std::mutex> g(m);
-        return Count(event);
-    }
-    template <class R>
-    static R As(const Event& e) {
-        R r{};
-        EXPECT_EQ(e.data.size(), sizeof(R));
-        std::memcpy(&r, e.data.data(), std::min(sizeof(R), e.data.size()));
-        return r;
-    }
-
-    std::mutex m;
-    std::condition_variable cv;
-    std::vector<Event> events;
-
-private:
-    std::size_t Count(int event) const {
-        std::size_t n = 0;
-        for (const Event& e : events) n += e.event == event;
-        return n;
-    }
-};
 
 class Patron : public ::testing::Test {
 protected:
@@ -343,37 +281,6 @@ TEST_F(Patron, ARefusedTokenEndsTheSessionOnceAndCloseSignsOutLast) {
     EXPECT_EQ(second.events.back().event, PATRON_EV_CLOSED);
     EXPECT_EQ(srv.db().CheckToken(kAlice.id, token, std::time(nullptr)),
               server::TokenCheck::no_token);
-}
-
-TEST_F(Patron, PurchasesAreNotOpenAndSayNoThroughTheirEvents) {
-    const PATRON_HANDLE h = SignedIn();
-    PatronGiftRecord gift{};
-    std::strcpy(gift.receiverNick, "卡萝");
-    PatronItemRecord item{};
-    item.kind = 1;
-    item.itemId = 5;
-    std::strcpy(item.name, "玫瑰");
-    ASSERT_EQ(PATRON_GiveGift(h, &gift, &item, 3), 1);
-    ASSERT_EQ(PATRON_GiveFlower(h, kAlice.id, 10003, 1001, "{}"), 1);
-    ASSERT_EQ(PATRON_ActivateCar(h, kAlice.id, "12"), 1);
-    ASSERT_EQ(PATRON_Recharge(h, kAlice.id), 1);
-    EXPECT_EQ(PATRON_GiveGift(h, nullptr, &item, 1), 0);
-
-    auto p = Recorder::As<PatronPurchaseResult>(*rec.Wait(PATRON_EV_PURCHASE));
-    EXPECT_EQ(p.status, 0u);
-    EXPECT_STREQ(p.kindText, "1");
-    EXPECT_EQ(p.count, 3u);
-    EXPECT_STREQ(p.error, kPatronPurchaseClosed);
-    EXPECT_STREQ(p.receiver, "卡萝");
-    EXPECT_STREQ(p.itemName, "玫瑰");
-    EXPECT_EQ(rec.Wait(PATRON_EV_FLOWER_FAILED)->a, 0u);
-    auto car = rec.Wait(PATRON_EV_CAR_ACTIVATED);
-    EXPECT_EQ(car->a, 0u);
-    EXPECT_EQ(car->b, 12);
-    EXPECT_EQ(rec.Wait(PATRON_EV_RECHARGE)->a, 0u);
-    // Nothing was spent.
-    ASSERT_EQ(PATRON_GetBalance(h, kAlice.id), 1);
-    EXPECT_EQ(Recorder::As<PatronBalance>(*rec.Wait(PATRON_EV_BALANCE)).coins, 100000u);
 }
 
 TEST_F(Patron, AGagCardIsUsedThroughTheServiceAndItsAnswerIsTheEventWithTheEntry) {

@@ -202,7 +202,7 @@ TEST_F(PropCards, ARefusedUseIsAnsweredWithItsReasonAndCostsNothing) {
         {"another user's entry", [&] { return Use(kDave, kPropGagCard, kCarol, kLobby, kBob); },
          404, 1017},
         {"none left", [&] { return Use(kCarol, kPropGagCard, kBob); }, 409, 1018},
-        {"video-text prop", [&] { return Use(kCarol, 1, kBob); }, 400, 1019},
+        {"video-text prop without its text", [&] { return Use(kCarol, 1, kBob); }, 400, 1055},
         {"a room I am not in", [&] { return Use(kDave, kPropGagCard, kAlice, kMusic); }, 403, 1007},
         {"no such room", [&] { return Use(kDave, kPropGagCard, kBob, 4242); }, 404, 1008},
         {"unknown entry",
