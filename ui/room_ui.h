@@ -25,6 +25,7 @@
 #include "chat/chat_sink.h"
 #include "platform/buddy/buddy.h"
 #include "platform/dui/menu.h"
+#include "platform/dui/small_controls.h"
 #include "platform/dui/window.h"
 #include "room/headless_view.h"
 #include "room/my_chat_style.h"
@@ -32,6 +33,7 @@
 #include "ui/chat_input_box.h"
 #include "ui/chat_view.h"
 #include "ui/room_history.h"
+#include "ui/room_purchases_view.h"
 #include "ui/sign_dlg.h"
 #include "ui/sound_slider_dlg.h"
 #include "ui/user_menu_view.h"
@@ -106,7 +108,7 @@ public:
     virtual IPurchaseActions* Purchases() const { return nullptr; }
 };
 
-class CRoomUI : public WindowImplBase, public IRoomView {
+class CRoomUI : public WindowImplBase, public IRoomView, public IGifSlink {
 public:
     // Menu names of the chat views' zoom entries and their quarters.
     static int ZoomQuartersFor(std::string_view menuName);
@@ -146,6 +148,10 @@ public:
     void OpenSignDialog(std::function<void()> confirm) override;
     void CloseSignDialog() override;
     bool SignDialogOpen() const override;
+    // The buy dialogs, my lists and the billboards (room_ui_purchases.cpp).
+    IPurchaseView& Purchases() override { return purchases_; }
+    // The flower animation wrapped: the room shows the flower button again.
+    void OnGifEnd(CGifControl* gif) override;
 
     // ---- parts, for the program and tests ----
     CRoomUserList* UserList() const;
@@ -162,6 +168,7 @@ public:
     CSoundSliderDlg* SoundSlider() const { return slider_; }
     // The sign prompt, once one was opened.
     CSignDlg* SignDialog() const { return sign_; }
+    CRoomPurchasesView& PurchaseView() { return purchases_; }
 
     // Replaceable for tests: message boxes, and the file dialogs of the
     // picture button and "save as" (they return the chosen path or "").
@@ -281,6 +288,10 @@ private:
     bool OnVideoClick(const std::string& name);
     // bnt_card and bnt_sign (room_ui_sign.cpp).
     bool OnSignClick(const std::string& name);
+    // The flower, recharge, VIP, car list and pack buttons, and the
+    // purchase dialogs' messages (room_ui_purchases.cpp).
+    bool OnPurchaseClick(const std::string& name);
+    bool OnPurchaseMessage(const WindowMessage& m);
     CSoundSliderDlg& Slider();
     void OnSelect(const std::string& name);
     void ShowMaximised(bool maximised);
@@ -322,4 +333,5 @@ private:
     StyleFn chooseStyle_;
     std::string pictureUser_;
     SaveFn savePicture_;
+    CRoomPurchasesView purchases_{*this};
 };
