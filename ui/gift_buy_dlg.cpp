@@ -1,6 +1,9 @@
 #include "ui/gift_buy_dlg.h"
 
+#include <QLineEdit>
+
 #include "core/paths.h"
+#include "platform/dui/inputs.h"
 #include "room/purchases/purchase_messages.h"
 #include "ui/offer_view.h"
 #include "ui/purchase_texts.h"
@@ -17,6 +20,9 @@ void CGiftBuyDlg::InitWindow() {
     // Item pictures come from the catalogue's cache in the data folder.
     Manager().AddImageRoot(paths::DataFolder());
     fullHeight_ = height();
+    // Typed, pasted or set: the total and the hint follow every change.
+    if (auto* edit = FindControl<CEditUI>("Edit_count"))
+        QObject::connect(edit->Edit(), &QLineEdit::textChanged, this, [this] { ShowCount(); });
 }
 
 void CGiftBuyDlg::Open(const purchase::Offer& item, bool compact, QPoint cursor) {
@@ -54,9 +60,7 @@ void CGiftBuyDlg::Confirm() {
 void CGiftBuyDlg::Notify(TNotifyUI& msg) {
     namespace n = dui::notify;
     const std::string& name = msg.senderName;
-    if (msg.sType == n::kTextChanged && name == "Edit_count") {
-        ShowCount();
-    } else if (msg.sType == n::kReturn && name == "Edit_count") {
+    if (msg.sType == n::kReturn && name == "Edit_count") {
         Confirm();
     } else if (msg.sType == n::kClick) {
         if (name == "bnt_ok") Confirm();
