@@ -44,12 +44,23 @@ void CCarListDlg::Open(const std::vector<purchase::Offer>& cars, const std::vect
 
 void CCarListDlg::ShowMyCars(const std::vector<purchase::OwnedCar>& cars) {
     if (myCars_) myCars_->SetCars(cars);
+    tile_pager::Show(*this, CurrentList());
+}
+
+CPurchaseTiles* CCarListDlg::CurrentList() const {
+    switch (CurrentTab()) {
+        case kCarShop: return carShop_;
+        case kPackShop: return packShop_;
+        case kMyCars: return myCars_;
+        default: return nullptr;
+    }
 }
 
 void CCarListDlg::SelectTab(Tab tab) {
     for (const TabOption& t : kTabs)
         if (t.tab == tab) SetControlSelected(t.option, true);
     if (auto* tabs = FindControl<CTabLayoutUI>("tab_carlist")) tabs->SelectItem(tab);
+    tile_pager::Show(*this, CurrentList());
 }
 
 int CCarListDlg::CurrentTab() const {
@@ -79,10 +90,9 @@ void CCarListDlg::Notify(TNotifyUI& msg) {
     const std::string& name = msg.senderName;
     if (msg.sType == n::kSelectChanged && msg.wParam == 1) {
         for (const TabOption& t : kTabs)
-            if (name == t.option)
-                if (auto* tabs = FindControl<CTabLayoutUI>("tab_carlist")) tabs->SelectItem(t.tab);
+            if (name == t.option) SelectTab(t.tab);
     } else if (msg.sType == n::kClick) {
         if (name == "bnt_close") Close();
-        else OnTileButton(msg.pSender);
+        else if (!tile_pager::Turn(*this, CurrentList(), name)) OnTileButton(msg.pSender);
     }
 }

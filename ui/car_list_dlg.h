@@ -11,6 +11,7 @@
 
 class CCarList;
 class CMyCarList;
+class CPurchaseTiles;
 
 class CCarListDlg : public WindowImplBase {
 public:
@@ -32,6 +33,8 @@ public:
     CCarList* CarShop() const { return carShop_; }
     CCarList* PackShop() const { return packShop_; }
     CMyCarList* MyCars() const { return myCars_; }
+    // The list of the tab shown (its pager is the window's).
+    CPurchaseTiles* CurrentList() const;
 
     // A tile's button, as a click on it does: true when it posted.
     bool OnTileButton(CControlUI* button);

@@ -48,6 +48,7 @@ void CMyPackDlg::Open() {
 
 void CMyPackDlg::ShowPack(const std::vector<purchase::PackLine>& pack) {
     if (list_) list_->SetEntries(pack);
+    tile_pager::Show(*this, list_);
 }
 
 bool CMyPackDlg::Use(CControlUI* button) {
@@ -61,5 +62,5 @@ bool CMyPackDlg::Use(CControlUI* button) {
 void CMyPackDlg::Notify(TNotifyUI& msg) {
     if (msg.sType != dui::notify::kClick) return;
     if (msg.senderName == "bnt_close") Close();
-    else Use(msg.pSender);
+    else if (!tile_pager::Turn(*this, list_, msg.senderName)) Use(msg.pSender);
 }

@@ -2,15 +2,29 @@
 // Tiles of items built from a template of the window's skin folder, each
 // with its own buttons (buy, activate, use). A button's click reaches the
 // window by its name; the tile list tells which item it belongs to. When
-// there are no tiles the list's caption says so.
+// there are no tiles the list's caption says so. Tiles beyond what the area
+// holds go to further pages, so every item can be reached.
 
 #include <string>
 
 #include "platform/dui/small_controls.h"
 
+class WindowImplBase;
+
 class CPurchaseTiles : public CTextTileUI {
 public:
     using CTextTileUI::CTextTileUI;
+
+    // Tiles one page holds: the cells that fit, at least one.
+    int PerPage() const;
+    // 0 without tiles.
+    int PageCount() const;
+    int Page() const { return page_; }
+    // Shows that page (clamped to the pages there are).
+    void SetPage(int page);
+    // "2/3"; "" while there is at most one page.
+    std::string PageText() const;
+    void Relayout() override;
 
     // The index of the tile a control (a tile's button) is part of; -1 when
     // it belongs to no tile of this list.
@@ -32,5 +46,18 @@ protected:
     void DoneFilling();
 
 private:
+    // Shows the tiles of the current page only.
+    void ApplyPage();
+
     std::string emptyText_;
+    int page_ = 0;
+    bool paging_ = false;
 };
+
+// A window's pager for its tile list: "bnt_page_prev", "Label_page",
+// "bnt_page_next". Shown only when there is more than one page.
+namespace tile_pager {
+void Show(WindowImplBase& w, const CPurchaseTiles* list);
+// A click on a page button turns the list's page; false for other names.
+bool Turn(WindowImplBase& w, CPurchaseTiles* list, const std::string& name);
+}  // namespace tile_pager

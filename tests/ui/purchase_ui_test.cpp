@@ -320,6 +320,45 @@ TEST_F(PurchaseWindow, TheCarListBuysFromItsShopsAndActivatesMyCars) {
     EXPECT_EQ(mine->GetText(), "您还没有座驾");
 }
 
+TEST_F(PurchaseWindow, AShopLargerThanItsAreaPagesSoEveryItemCanBeBought) {
+    std::vector<purchase::Offer> cars;
+    for (std::uint32_t i = 0; i < 11; ++i) cars.push_back(Offer(purchase::kCar, 40 + i, "车" + std::to_string(i), 1000));
+    view().OpenCarList(cars, {});
+    CCarListDlg* dlg = view().CarList();
+    ASSERT_NE(dlg, nullptr);
+    CCarList* shop = dlg->CarShop();
+    ASSERT_NE(shop, nullptr);
+    const int per = shop->PerPage();
+    ASSERT_GE(per, 2);
+    ASSERT_LT(per, 11) << "the skin's area should not hold eleven tiles";
+    const int pages = (11 + per - 1) / per;
+    EXPECT_EQ(shop->PageCount(), pages);
+    EXPECT_TRUE(shop->GetItemAt(0)->IsVisible());
+    EXPECT_FALSE(shop->GetItemAt(per)->IsVisible());
+    EXPECT_TRUE(dlg->IsControlVisible("bnt_page_next"));
+    EXPECT_FALSE(dlg->FindControl("bnt_page_prev")->isEnabled());
+    EXPECT_EQ(dlg->GetControlText("Label_page"), "1/" + std::to_string(pages));
+
+    for (int p = 1; p < pages; ++p) Click(dlg->FindControl("bnt_page_next"));
+    EXPECT_EQ(shop->Page(), pages - 1);
+    EXPECT_FALSE(dlg->FindControl("bnt_page_next")->isEnabled());
+    EXPECT_FALSE(shop->GetItemAt(0)->IsVisible());
+    ASSERT_TRUE(shop->GetItemAt(10)->IsVisible());
+    Click(TileButton(shop, 10, "bnt_buy"));
+    Deliver();
+    ASSERT_EQ(purchases.buys.size(), 1u);
+    EXPECT_EQ(std::get<1>(purchases.buys[0]), 50u);
+    // A page past the last is the last; my cars, one page, need no pager.
+    shop->SetPage(99);
+    EXPECT_EQ(shop->Page(), pages - 1);
+    Click(dlg->FindControl("Option_my_car"));
+    EXPECT_FALSE(dlg->IsControlVisible("bnt_page_next"));
+    // Opened again, the shop starts on its first page.
+    view().OpenCarList(cars, {});
+    EXPECT_EQ(shop->Page(), 0);
+    EXPECT_TRUE(shop->GetItemAt(0)->IsVisible());
+}
+
 TEST_F(PurchaseWindow, MyPackFromThePackButtonUsesAnEntryThatHasSomeLeft) {
     view().ShowMyPack({{11, 1, 2, "上视频卡", {}}, {12, 10, 0, "解禁卡", {}}});
     Click(w.FindControl("bnt_prop"));
@@ -481,5 +520,6 @@ TEST_F(PurchaseWindow, MyVipsShowOnTheVipButton) {
     EXPECT_EQ(w.GetControlText("bnt_vip"), "开通VIP");
     EXPECT_EQ(w.FindControl("bnt_vip")->toolTip().toStdString(), "尚未开通VIP");
 }
+
 
 }  // namespace

@@ -472,7 +472,7 @@ TEST_F(RoomWindow, ThePictureAndFaceButtonsReachTheRoom) {
     EXPECT_EQ(pieces[0].kind, ChatInputPiece::Kind::Face);
     EXPECT_EQ(pieces[0].face, 3);
     // Buttons whose work is not built yet cannot be pressed.
-    EXPECT_FALSE(w.FindControl("bnt_recharge2")->IsEnabled());
+    EXPECT_FALSE(w.FindControl("bnt_money")->IsEnabled());
     uitest::Pump([] { return false; }, 50);
 }
 
