@@ -30,8 +30,7 @@ void CCarList::SetOffers(std::uint32_t kind, const std::vector<purchase::Offer>&
 }
 
 const purchase::Offer* CCarList::OfferAt(int index) const {
-    if (index < 0 || index >= static_cast<int>(offers_.size())) return nullptr;
-    return &offers_[static_cast<std::size_t>(index)];
+    return TileItem(offers_, index);
 }
 
 void CMyCarList::SetCars(const std::vector<purchase::OwnedCar>& cars) {
@@ -52,6 +51,5 @@ void CMyCarList::SetCars(const std::vector<purchase::OwnedCar>& cars) {
 }
 
 const purchase::OwnedCar* CMyCarList::CarAt(int index) const {
-    if (index < 0 || index >= static_cast<int>(cars_.size())) return nullptr;
-    return &cars_[static_cast<std::size_t>(index)];
+    return TileItem(cars_, index);
 }

@@ -3,6 +3,7 @@
 #include "core/paths.h"
 #include "platform/dui/controls.h"
 #include "room/purchases/purchase_messages.h"
+#include "ui/offer_view.h"
 #include "ui/car_list.h"
 
 namespace {
@@ -37,9 +38,7 @@ void CCarListDlg::Open(const std::vector<purchase::Offer>& cars, const std::vect
     if (packShop_) packShop_->SetOffers(purchase::kProp, packs);
     SelectTab(kCarShop);
     CenterWindow();
-    ShowWindow(true);
-    raise();
-    activateWindow();
+    offer_view::Present(*this);
 }
 
 void CCarListDlg::ShowMyCars(const std::vector<purchase::OwnedCar>& cars) {

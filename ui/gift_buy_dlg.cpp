@@ -37,9 +37,7 @@ void CGiftBuyDlg::Open(const purchase::Offer& item, bool compact, QPoint cursor)
     else ShowCount();
     if (fullHeight_ > 0) resize(width(), compact ? kCompactHeight : fullHeight_);
     offer_view::MoveAboveCursor(*this, cursor);
-    ShowWindow(true);
-    raise();
-    activateWindow();
+    offer_view::Present(*this);
 }
 
 std::int64_t CGiftBuyDlg::Count() const { return purchase_text::ParseGiftCount(GetControlText("Edit_count")); }

@@ -23,8 +23,7 @@ void CMyPackList::SetEntries(const std::vector<purchase::PackLine>& pack) {
 }
 
 const purchase::PackLine* CMyPackList::EntryAt(int index) const {
-    if (index < 0 || index >= static_cast<int>(entries_.size())) return nullptr;
-    return &entries_[static_cast<std::size_t>(index)];
+    return TileItem(entries_, index);
 }
 
 CMyPackDlg::CMyPackDlg(HWND owner) : owner_(owner) { setWindowFlags(Qt::Tool | Qt::FramelessWindowHint); }
@@ -41,9 +40,7 @@ void CMyPackDlg::InitWindow() {
 
 void CMyPackDlg::Open() {
     CenterWindow();
-    ShowWindow(true);
-    raise();
-    activateWindow();
+    offer_view::Present(*this);
 }
 
 void CMyPackDlg::ShowPack(const std::vector<purchase::PackLine>& pack) {

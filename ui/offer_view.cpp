@@ -26,6 +26,12 @@ void MoveAboveCursor(WindowImplBase& w, QPoint cursor) {
     w.move(PlaceAboveCursor(cursor, w.size(), s ? s->availableGeometry() : QRect()));
 }
 
+void Present(WindowImplBase& w) {
+    w.ShowWindow(true);
+    w.raise();
+    w.activateWindow();
+}
+
 bool ShowPicture(CControlUI* c, const std::string& file) {
     if (!c || file.empty()) return false;
     CSkinManager* m = c->GetManager();

@@ -21,6 +21,9 @@ QPoint PlaceAboveCursor(QPoint cursor, QSize size, const QRect& screen);
 // The window moved there, on the screen under the cursor.
 void MoveAboveCursor(WindowImplBase& w, QPoint cursor);
 
+// Shows the window on top and gives it the keyboard.
+void Present(WindowImplBase& w);
+
 // "icon" (the item's picture, or none when the window cannot draw it), "Label_name"
 // and "Label_price".
 void ShowOffer(WindowImplBase& w, const purchase::Offer& item);

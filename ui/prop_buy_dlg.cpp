@@ -29,9 +29,7 @@ void CPropBuyDlg::Open(const purchase::Offer& item, bool compact, QPoint cursor)
     SetControlText("Label_hint", compact ? offer_view::VipRequirementText(item.buyRequest) : std::string());
     SetControlEnabled("bnt_ok", !compact);
     offer_view::MoveAboveCursor(*this, cursor);
-    ShowWindow(true);
-    raise();
-    activateWindow();
+    offer_view::Present(*this);
 }
 
 void CPropBuyDlg::Confirm() {

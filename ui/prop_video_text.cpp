@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/dui/inputs.h"
+#include "ui/offer_view.h"
 #include "ui/purchase_texts.h"
 
 CPropVideoText::CPropVideoText() {
@@ -42,9 +43,7 @@ void CPropVideoText::Prompt(std::function<void(const std::string&)> ok) {
     SetControlText("Label_hint", "");
     FitText();
     CenterWindow();
-    ShowWindow(true);
-    raise();
-    activateWindow();
+    offer_view::Present(*this);
     if (CControlUI* edit = FindControl("Edit_text")) edit->setFocus();
 }
 

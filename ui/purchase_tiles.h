@@ -6,10 +6,17 @@
 // holds go to further pages, so every item can be reached.
 
 #include <string>
+#include <vector>
 
 #include "platform/dui/small_controls.h"
 
 class WindowImplBase;
+
+// The tile's item of a list kept beside the tiles; nullptr outside it.
+template <class T>
+const T* TileItem(const std::vector<T>& items, int index) {
+    return index >= 0 && index < static_cast<int>(items.size()) ? &items[static_cast<std::size_t>(index)] : nullptr;
+}
 
 class CPurchaseTiles : public CTextTileUI {
 public:

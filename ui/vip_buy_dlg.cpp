@@ -2,6 +2,7 @@
 
 #include "core/paths.h"
 #include "room/purchases/purchase_messages.h"
+#include "ui/offer_view.h"
 #include "ui/purchase_texts.h"
 
 CVipBuyDlg::CVipBuyDlg(HWND owner) : owner_(owner) {
@@ -38,9 +39,7 @@ void CVipBuyDlg::Open(const std::vector<purchase::VipTier>& tiers) {
     }
     SetControlText("Label_notice", "");
     CenterWindow();
-    ShowWindow(true);
-    raise();
-    activateWindow();
+    offer_view::Present(*this);
 }
 
 bool CVipBuyDlg::Buy(int tier) {

@@ -521,5 +521,4 @@ TEST_F(PurchaseWindow, MyVipsShowOnTheVipButton) {
     EXPECT_EQ(w.FindControl("bnt_vip")->toolTip().toStdString(), "尚未开通VIP");
 }
 
-
 }  // namespace
