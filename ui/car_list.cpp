@@ -23,15 +23,14 @@ void CCarList::SetOffers(std::uint32_t kind, const std::vector<purchase::Offer>&
         if (!tile) break;
         offer_view::ShowPicture(tile->FindSubControl("icon"), o.icon);
         SetSub(tile, "Label_name", o.name);
-        SetSub(tile, "Label_price", purchase_text::OfferPriceText(o.price, o.initialPrice, o.currency));
+        SetSub(tile, "Label_price",
+               purchase_text::OfferPriceText(o.price, o.initialPrice, o.currency));
         offers_.push_back(o);
     }
     DoneFilling();
 }
 
-const purchase::Offer* CCarList::OfferAt(int index) const {
-    return TileItem(offers_, index);
-}
+const purchase::Offer* CCarList::OfferAt(int index) const { return TileItem(offers_, index); }
 
 void CMyCarList::SetCars(const std::vector<purchase::OwnedCar>& cars) {
     cars_.clear();
@@ -41,8 +40,9 @@ void CMyCarList::SetCars(const std::vector<purchase::OwnedCar>& cars) {
         if (!tile) break;
         offer_view::ShowPicture(tile->FindSubControl("icon"), car.icon);
         SetSub(tile, "Label_name", car.name);
-        SetSub(tile, "Label_expiry", car.expiry ? "到期:" + purchase_text::ExpiryText(car.expiry)
-                                                : purchase_text::ExpiryText(0));
+        SetSub(tile, "Label_expiry",
+               car.expiry ? "到期:" + purchase_text::ExpiryText(car.expiry)
+                          : purchase_text::ExpiryText(0));
         if (CControlUI* b = tile->FindSubControl("bnt_activate")) b->SetVisible(!car.active);
         if (CControlUI* l = tile->FindSubControl("Label_active")) l->SetVisible(car.active);
         cars_.push_back(car);
@@ -50,6 +50,4 @@ void CMyCarList::SetCars(const std::vector<purchase::OwnedCar>& cars) {
     DoneFilling();
 }
 
-const purchase::OwnedCar* CMyCarList::CarAt(int index) const {
-    return TileItem(cars_, index);
-}
+const purchase::OwnedCar* CMyCarList::CarAt(int index) const { return TileItem(cars_, index); }

@@ -3,8 +3,8 @@
 #include "core/paths.h"
 #include "platform/dui/controls.h"
 #include "room/purchases/purchase_messages.h"
-#include "ui/offer_view.h"
 #include "ui/car_list.h"
+#include "ui/offer_view.h"
 
 namespace {
 
@@ -18,7 +18,9 @@ constexpr TabOption kTabs[] = {{"Option_car_shop", CCarListDlg::kCarShop},
 
 }  // namespace
 
-CCarListDlg::CCarListDlg(HWND owner) : owner_(owner) { setWindowFlags(Qt::Tool | Qt::FramelessWindowHint); }
+CCarListDlg::CCarListDlg(HWND owner) : owner_(owner) {
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+}
 
 CControlUI* CCarListDlg::CreateControl(std::string_view name) {
     if (name == "carlist") return new CCarList;
@@ -33,7 +35,8 @@ void CCarListDlg::InitWindow() {
     myCars_ = FindControl<CMyCarList>("List_my_car");
 }
 
-void CCarListDlg::Open(const std::vector<purchase::Offer>& cars, const std::vector<purchase::Offer>& packs) {
+void CCarListDlg::Open(const std::vector<purchase::Offer>& cars,
+                       const std::vector<purchase::Offer>& packs) {
     if (carShop_) carShop_->SetOffers(purchase::kCar, cars);
     if (packShop_) packShop_->SetOffers(purchase::kProp, packs);
     SelectTab(kCarShop);
@@ -48,10 +51,14 @@ void CCarListDlg::ShowMyCars(const std::vector<purchase::OwnedCar>& cars) {
 
 CPurchaseTiles* CCarListDlg::CurrentList() const {
     switch (CurrentTab()) {
-        case kCarShop: return carShop_;
-        case kPackShop: return packShop_;
-        case kMyCars: return myCars_;
-        default: return nullptr;
+        case kCarShop:
+            return carShop_;
+        case kPackShop:
+            return packShop_;
+        case kMyCars:
+            return myCars_;
+        default:
+            return nullptr;
     }
 }
 
@@ -91,7 +98,9 @@ void CCarListDlg::Notify(TNotifyUI& msg) {
         for (const TabOption& t : kTabs)
             if (name == t.option) SelectTab(t.tab);
     } else if (msg.sType == n::kClick) {
-        if (name == "bnt_close") Close();
-        else if (!tile_pager::Turn(*this, CurrentList(), name)) OnTileButton(msg.pSender);
+        if (name == "bnt_close")
+            Close();
+        else if (!tile_pager::Turn(*this, CurrentList(), name))
+            OnTileButton(msg.pSender);
     }
 }

@@ -33,14 +33,18 @@ void CGiftBuyDlg::Open(const purchase::Offer& item, bool compact, QPoint cursor)
     SetControlText("Edit_count", "1");
     SetControlVisible("Container_count", !compact);
     SetControlEnabled("bnt_ok", !compact);
-    if (compact) SetControlText("Label_hint", offer_view::VipRequirementText(item.buyRequest));
-    else ShowCount();
+    if (compact)
+        SetControlText("Label_hint", offer_view::VipRequirementText(item.buyRequest));
+    else
+        ShowCount();
     if (fullHeight_ > 0) resize(width(), compact ? kCompactHeight : fullHeight_);
     offer_view::MoveAboveCursor(*this, cursor);
     offer_view::Present(*this);
 }
 
-std::int64_t CGiftBuyDlg::Count() const { return purchase_text::ParseGiftCount(GetControlText("Edit_count")); }
+std::int64_t CGiftBuyDlg::Count() const {
+    return purchase_text::ParseGiftCount(GetControlText("Edit_count"));
+}
 
 void CGiftBuyDlg::ShowCount() {
     const std::int64_t n = Count();
@@ -61,7 +65,9 @@ void CGiftBuyDlg::Notify(TNotifyUI& msg) {
     if (msg.sType == n::kReturn && name == "Edit_count") {
         Confirm();
     } else if (msg.sType == n::kClick) {
-        if (name == "bnt_ok") Confirm();
-        else if (name == "bnt_cancel" || name == "bnt_close") Close();
+        if (name == "bnt_ok")
+            Confirm();
+        else if (name == "bnt_cancel" || name == "bnt_close")
+            Close();
     }
 }

@@ -15,7 +15,8 @@ void CMyPackList::SetEntries(const std::vector<purchase::PackLine>& pack) {
             c->SetText(e.name);
             c->SetToolTip(e.name);
         }
-        if (CControlUI* c = tile->FindSubControl("Label_count")) c->SetText("x" + std::to_string(e.count));
+        if (CControlUI* c = tile->FindSubControl("Label_count"))
+            c->SetText("x" + std::to_string(e.count));
         if (CControlUI* b = tile->FindSubControl("bnt_use")) b->SetEnabled(e.count > 0);
         entries_.push_back(e);
     }
@@ -26,7 +27,9 @@ const purchase::PackLine* CMyPackList::EntryAt(int index) const {
     return TileItem(entries_, index);
 }
 
-CMyPackDlg::CMyPackDlg(HWND owner) : owner_(owner) { setWindowFlags(Qt::Tool | Qt::FramelessWindowHint); }
+CMyPackDlg::CMyPackDlg(HWND owner) : owner_(owner) {
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+}
 
 CControlUI* CMyPackDlg::CreateControl(std::string_view name) {
     if (name == "mypacklist") return new CMyPackList;
@@ -58,6 +61,8 @@ bool CMyPackDlg::Use(CControlUI* button) {
 
 void CMyPackDlg::Notify(TNotifyUI& msg) {
     if (msg.sType != dui::notify::kClick) return;
-    if (msg.senderName == "bnt_close") Close();
-    else if (!tile_pager::Turn(*this, list_, msg.senderName)) Use(msg.pSender);
+    if (msg.senderName == "bnt_close")
+        Close();
+    else if (!tile_pager::Turn(*this, list_, msg.senderName))
+        Use(msg.pSender);
 }

@@ -45,7 +45,8 @@ void ShowOffer(WindowImplBase& w, const purchase::Offer& item) {
     CControlUI* icon = w.FindControl("icon");
     if (icon && !ShowPicture(icon, item.icon)) icon->SetBkImage("");
     w.SetControlText("Label_name", item.name);
-    w.SetControlText("Label_price", purchase_text::OfferPriceText(item.price, item.initialPrice, item.currency));
+    w.SetControlText("Label_price",
+                     purchase_text::OfferPriceText(item.price, item.initialPrice, item.currency));
 }
 
 std::string VipRequirementText(std::uint32_t level) {

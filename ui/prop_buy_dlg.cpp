@@ -10,11 +10,14 @@ CPropBuyDlg::CPropBuyDlg(HWND owner) : owner_(owner) {
 
 void CPropBuyDlg::InitWindow() { Manager().AddImageRoot(paths::DataFolder()); }
 
-const char* CPropBuyDlg::TitleFor(std::uint32_t kind) { return kind == purchase::kCar ? "座驾" : "道具"; }
+const char* CPropBuyDlg::TitleFor(std::uint32_t kind) {
+    return kind == purchase::kCar ? "座驾" : "道具";
+}
 
 std::string CPropBuyDlg::DetailFor(const purchase::Offer& item) {
     if (item.kind == purchase::kCar)
-        return item.validTime > 0 ? "有效期" + std::to_string(item.validTime) + "天" : std::string();
+        return item.validTime > 0 ? "有效期" + std::to_string(item.validTime) + "天"
+                                  : std::string();
     return item.useTimes > 0 ? "可使用" + std::to_string(item.useTimes) + "次" : std::string();
 }
 
@@ -26,7 +29,8 @@ void CPropBuyDlg::Open(const purchase::Offer& item, bool compact, QPoint cursor)
     SetControlText("text_title", title);
     offer_view::ShowOffer(*this, item);
     SetControlText("Label_detail", DetailFor(item));
-    SetControlText("Label_hint", compact ? offer_view::VipRequirementText(item.buyRequest) : std::string());
+    SetControlText("Label_hint",
+                   compact ? offer_view::VipRequirementText(item.buyRequest) : std::string());
     SetControlEnabled("bnt_ok", !compact);
     offer_view::MoveAboveCursor(*this, cursor);
     offer_view::Present(*this);
@@ -40,6 +44,8 @@ void CPropBuyDlg::Confirm() {
 
 void CPropBuyDlg::Notify(TNotifyUI& msg) {
     if (msg.sType != dui::notify::kClick) return;
-    if (msg.senderName == "bnt_ok") Confirm();
-    else if (msg.senderName == "bnt_cancel" || msg.senderName == "bnt_close") Close();
+    if (msg.senderName == "bnt_ok")
+        Confirm();
+    else if (msg.senderName == "bnt_cancel" || msg.senderName == "bnt_close")
+        Close();
 }

@@ -21,7 +21,9 @@ void CPropVideoText::InitWindow() {
         QObject::connect(edit->Edit(), &QLineEdit::textChanged, this, [this] { FitText(); });
 }
 
-std::string CPropVideoText::Text() const { return purchase_text::FitVideoText(GetControlText("Edit_text")); }
+std::string CPropVideoText::Text() const {
+    return purchase_text::FitVideoText(GetControlText("Edit_text"));
+}
 
 void CPropVideoText::FitText() {
     const std::string typed = GetControlText("Edit_text");
@@ -69,7 +71,9 @@ void CPropVideoText::Notify(TNotifyUI& msg) {
     if (msg.sType == n::kReturn && msg.senderName == "Edit_text") {
         Confirm();
     } else if (msg.sType == n::kClick) {
-        if (msg.senderName == "bnt_ok") Confirm();
-        else if (msg.senderName == "bnt_cancel" || msg.senderName == "bnt_close") Cancel();
+        if (msg.senderName == "bnt_ok")
+            Confirm();
+        else if (msg.senderName == "bnt_cancel" || msg.senderName == "bnt_close")
+            Cancel();
     }
 }

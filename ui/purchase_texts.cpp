@@ -23,13 +23,16 @@ std::int64_t ParseGiftCount(std::string_view text) {
 std::string PriceText(std::int64_t hundredths, const std::string& currency) {
     // Integer arithmetic: 0.29 must not show as 0.28.
     const bool negative = hundredths < 0;
-    const std::uint64_t abs = negative ? 0 - static_cast<std::uint64_t>(hundredths) : static_cast<std::uint64_t>(hundredths);
+    const std::uint64_t abs = negative ? 0 - static_cast<std::uint64_t>(hundredths)
+                                       : static_cast<std::uint64_t>(hundredths);
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%s%" PRIu64 ".%02" PRIu64, negative ? "-" : "", abs / 100, abs % 100);
+    std::snprintf(buf, sizeof buf, "%s%" PRIu64 ".%02" PRIu64, negative ? "-" : "", abs / 100,
+                  abs % 100);
     return buf + currency;
 }
 
-std::string OfferPriceText(std::int64_t price, std::int64_t initialPrice, const std::string& currency) {
+std::string OfferPriceText(std::int64_t price, std::int64_t initialPrice,
+                           const std::string& currency) {
     if (initialPrice <= 0 || initialPrice == price) return PriceText(price, currency);
     return "原价:" + PriceText(initialPrice, "") + "/现价:" + PriceText(price, currency);
 }
@@ -57,10 +60,14 @@ std::size_t SequenceLength(std::string_view s, std::size_t i) {
     const auto b = static_cast<unsigned char>(s[i]);
     std::size_t n = 0;
     if (b < 0x80) return 1;
-    if ((b & 0xE0) == 0xC0 && b >= 0xC2) n = 2;
-    else if ((b & 0xF0) == 0xE0) n = 3;
-    else if ((b & 0xF8) == 0xF0 && b <= 0xF4) n = 4;
-    else return 0;
+    if ((b & 0xE0) == 0xC0 && b >= 0xC2)
+        n = 2;
+    else if ((b & 0xF0) == 0xE0)
+        n = 3;
+    else if ((b & 0xF8) == 0xF0 && b <= 0xF4)
+        n = 4;
+    else
+        return 0;
     if (i + n > s.size()) return 0;
     for (std::size_t k = 1; k < n; ++k)
         if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;

@@ -22,7 +22,8 @@ std::int64_t ParseGiftCount(std::string_view text);
 // Hundredths as "12.34" followed by the currency's name; a former price
 // (initialPrice > 0 and different) as "原价:12.34/现价:10.00元".
 std::string PriceText(std::int64_t hundredths, const std::string& currency);
-std::string OfferPriceText(std::int64_t price, std::int64_t initialPrice, const std::string& currency);
+std::string OfferPriceText(std::int64_t price, std::int64_t initialPrice,
+                           const std::string& currency);
 // A count's total, or "" when the count is not one the dialog takes (or the
 // product does not fit).
 std::string TotalText(std::int64_t price, std::int64_t count, const std::string& currency);

@@ -87,7 +87,8 @@ void Show(WindowImplBase& w, const CPurchaseTiles* list) {
     const int pages = list ? list->PageCount() : 0;
     const int page = list ? list->Page() : 0;
     w.SetControlText("Label_page", list ? list->PageText() : std::string());
-    for (const char* b : {"bnt_page_prev", "bnt_page_next", "Label_page"}) w.SetControlVisible(b, pages > 1);
+    for (const char* b : {"bnt_page_prev", "bnt_page_next", "Label_page"})
+        w.SetControlVisible(b, pages > 1);
     w.SetControlEnabled("bnt_page_prev", page > 0);
     w.SetControlEnabled("bnt_page_next", page + 1 < pages);
 }

@@ -15,7 +15,9 @@ class WindowImplBase;
 // The tile's item of a list kept beside the tiles; nullptr outside it.
 template <class T>
 const T* TileItem(const std::vector<T>& items, int index) {
-    return index >= 0 && index < static_cast<int>(items.size()) ? &items[static_cast<std::size_t>(index)] : nullptr;
+    return index >= 0 && index < static_cast<int>(items.size())
+               ? &items[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 
 class CPurchaseTiles : public CTextTileUI {

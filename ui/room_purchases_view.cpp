@@ -95,7 +95,8 @@ std::string CRoomPurchasesView::VipTooltip(const std::vector<purchase::OwnedVip>
     return text;
 }
 
-void CRoomPurchasesView::ShowMyVips(const std::vector<purchase::OwnedVip>& vips, std::uint32_t level) {
+void CRoomPurchasesView::ShowMyVips(const std::vector<purchase::OwnedVip>& vips,
+                                    std::uint32_t level) {
     window_.SetControlText(kVipButton, VipButtonText(level));
     if (CControlUI* b = window_.FindControl(kVipButton)) b->SetToolTip(VipTooltip(vips));
 }
@@ -104,6 +105,7 @@ void CRoomPurchasesView::OpenVideoTextDialog(std::function<void(const std::strin
     Made(videoText_).Prompt(std::move(ok));
 }
 
-void CRoomPurchasesView::ShowBillboard(const std::string& list, const std::vector<purchase::BillboardLine>& lines) {
+void CRoomPurchasesView::ShowBillboard(const std::string& list,
+                                       const std::vector<purchase::BillboardLine>& lines) {
     if (auto* board = window_.FindControl<CUserBillboardList>(list)) board->SetLines(lines);
 }

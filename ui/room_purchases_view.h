@@ -31,13 +31,15 @@ public:
     void OpenBuyDialog(const purchase::Offer& item, bool compact) override;
     std::optional<std::int64_t> GiftDialogCount() const override;
     void OpenVipDialog(const std::vector<purchase::VipTier>& tiers) override;
-    void OpenCarList(const std::vector<purchase::Offer>& cars, const std::vector<purchase::Offer>& packs) override;
+    void OpenCarList(const std::vector<purchase::Offer>& cars,
+                     const std::vector<purchase::Offer>& packs) override;
     void ShowMyCars(const std::vector<purchase::OwnedCar>& cars) override;
     void ShowMyPack(const std::vector<purchase::PackLine>& pack) override;
     void ShowMyVips(const std::vector<purchase::OwnedVip>& vips, std::uint32_t level) override;
     void OpenPack() override;
     void OpenVideoTextDialog(std::function<void(const std::string& text)> ok) override;
-    void ShowBillboard(const std::string& list, const std::vector<purchase::BillboardLine>& lines) override;
+    void ShowBillboard(const std::string& list,
+                       const std::vector<purchase::BillboardLine>& lines) override;
 
     // The room has handled a confirmed buy: the gift dialog's count is no
     // longer asked for.

@@ -12,8 +12,10 @@ bool CRoomUI::OnPurchaseClick(const std::string& name) {
         Action action;
     };
     static const Button kButtons[] = {
-        {"bnt_flower", &IPurchaseActions::GiveFlower},   {"bnt_recharge2", &IPurchaseActions::Recharge},
-        {"bnt_vip", &IPurchaseActions::OpenVipDialog},   {"bnt_carlist", &IPurchaseActions::OpenCarList},
+        {"bnt_flower", &IPurchaseActions::GiveFlower},
+        {"bnt_recharge2", &IPurchaseActions::Recharge},
+        {"bnt_vip", &IPurchaseActions::OpenVipDialog},
+        {"bnt_carlist", &IPurchaseActions::OpenCarList},
         {"bnt_prop", &IPurchaseActions::OpenPack},
     };
     for (const Button& b : kButtons) {
@@ -43,11 +45,13 @@ bool CRoomUI::OnPurchaseMessage(const WindowMessage& m) {
         case purchase::UM_USE_PROP:
             if (p) p->UseProp(first);
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
 void CRoomUI::OnGifEnd(CGifControl* gif) {
-    if (!gif || gif != FindControl("gif_flower")) return;
+    // A hidden animation wraps for nobody.
+    if (!gif || gif != FindControl("gif_flower") || !gif->IsVisible()) return;
     if (IPurchaseActions* p = actions_.Purchases()) p->FlowerAnimationWrapped();
 }

@@ -12,7 +12,8 @@ CVipBuyDlg::CVipBuyDlg(HWND owner) : owner_(owner) {
 void CVipBuyDlg::InitWindow() { Manager().AddImageRoot(paths::DataFolder()); }
 
 std::string CVipBuyDlg::OptionName(int tier, int duration) {
-    return std::string("Option_") + kTierNames[static_cast<std::size_t>(tier)] + "_" + std::to_string(duration);
+    return std::string("Option_") + kTierNames[static_cast<std::size_t>(tier)] + "_" +
+           std::to_string(duration);
 }
 
 std::string CVipBuyDlg::DurationText(const purchase::Offer& o) {
@@ -26,7 +27,8 @@ void CVipBuyDlg::Open(const std::vector<purchase::VipTier>& tiers) {
     if (tiers_.size() > kTiers) tiers_.resize(kTiers);
     for (int t = 0; t < kTiers; ++t) {
         const std::string suffix = kTierNames[static_cast<std::size_t>(t)];
-        const purchase::VipTier* tier = t < static_cast<int>(tiers_.size()) ? &tiers_[static_cast<std::size_t>(t)] : nullptr;
+        const purchase::VipTier* tier =
+            t < static_cast<int>(tiers_.size()) ? &tiers_[static_cast<std::size_t>(t)] : nullptr;
         SetControlVisible("Container_" + suffix, tier && !tier->durations.empty());
         if (tier) SetControlText("Label_" + suffix, tier->name);
         for (int d = 0; d < kDurations; ++d) {
@@ -34,7 +36,8 @@ void CVipBuyDlg::Open(const std::vector<purchase::VipTier>& tiers) {
             const bool has = tier && d < static_cast<int>(tier->durations.size());
             SetControlSelected(option, false);
             SetControlVisible(option, has);
-            if (has) SetControlText(option, DurationText(tier->durations[static_cast<std::size_t>(d)]));
+            if (has)
+                SetControlText(option, DurationText(tier->durations[static_cast<std::size_t>(d)]));
         }
     }
     SetControlText("Label_notice", "");
@@ -49,7 +52,8 @@ bool CVipBuyDlg::Buy(int tier) {
         if (!IsControlSelected(OptionName(tier, d))) continue;
         SetControlText("Label_notice", "");
         Close();
-        PostMessage(owner_, purchase::UM_BUY_ITEM, purchase::kVip, durations[static_cast<std::size_t>(d)].itemId);
+        PostMessage(owner_, purchase::UM_BUY_ITEM, purchase::kVip,
+                    durations[static_cast<std::size_t>(d)].itemId);
         return true;
     }
     SetControlText("Label_notice", kChooseFirst);

@@ -55,10 +55,16 @@ TEST(VideoText, HeldTo128BytesAtACharacterBoundary) {
 }
 
 TEST(VideoText, ControlCharactersAndBrokenBytesAreDropped) {
-    EXPECT_EQ(FitVideoText("a\tb\nc\x7F" "d"), "abcd");
+    EXPECT_EQ(FitVideoText("a\tb\nc\x7F"
+                           "d"),
+              "abcd");
     EXPECT_EQ(FitVideoText(std::string("x\0y", 3)), "xy");
-    EXPECT_EQ(FitVideoText("ok\xE8\xA7" "!"), "ok!");  // a cut-off sequence
-    EXPECT_EQ(FitVideoText("\xC0\xAF" "z"), "z");      // an overlong slash
+    EXPECT_EQ(FitVideoText("ok\xE8\xA7"
+                           "!"),
+              "ok!");  // a cut-off sequence
+    EXPECT_EQ(FitVideoText("\xC0\xAF"
+                           "z"),
+              "z");  // an overlong slash
     // Dropped characters make room: the bound counts what is sent.
     EXPECT_EQ(FitVideoText(std::string(10, '\n') + std::string(128, 'b')), std::string(128, 'b'));
 }
@@ -71,7 +77,8 @@ TEST(BuyDialogPlace, AboveTheCursorCentredAndKeptOnTheScreen) {
     EXPECT_EQ(offer_view::PlaceAboveCursor({1270, 500}, size, screen), QPoint(980, 300));
     EXPECT_EQ(offer_view::PlaceAboveCursor({10, 50}, size, screen), QPoint(0, 0));
     // A second screen to the left has negative coordinates.
-    EXPECT_EQ(offer_view::PlaceAboveCursor({-600, 400}, size, QRect(-1280, 0, 1280, 800)), QPoint(-750, 200));
+    EXPECT_EQ(offer_view::PlaceAboveCursor({-600, 400}, size, QRect(-1280, 0, 1280, 800)),
+              QPoint(-750, 200));
     // Without a known screen the place is taken as it comes.
     EXPECT_EQ(offer_view::PlaceAboveCursor({10, 50}, size, QRect()), QPoint(-140, -150));
 }

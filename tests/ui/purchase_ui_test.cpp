@@ -31,7 +31,9 @@ using Buy = std::tuple<std::uint32_t, std::uint32_t, std::optional<std::int64_t>
 // The room's purchases as far as the window reaches them: every call kept.
 class FakePurchases : public IPurchaseActions {
 public:
-    void ChooseItem(std::uint32_t kind, std::uint32_t itemId) override { chosen.emplace_back(kind, itemId); }
+    void ChooseItem(std::uint32_t kind, std::uint32_t itemId) override {
+        chosen.emplace_back(kind, itemId);
+    }
     void BuyOrGive(std::uint32_t kind, std::uint32_t itemId) override {
         // What the room reads when it handles the buy.
         buys.emplace_back(kind, itemId, view ? view->GiftDialogCount() : std::nullopt);
@@ -64,7 +66,8 @@ public:
     IPurchaseActions* purchases = nullptr;
 };
 
-purchase::Offer Offer(std::uint32_t kind, std::uint32_t id, const std::string& name, std::int64_t price) {
+purchase::Offer Offer(std::uint32_t kind, std::uint32_t id, const std::string& name,
+                      std::int64_t price) {
     purchase::Offer o;
     o.kind = kind;
     o.itemId = id;
@@ -202,7 +205,8 @@ TEST_F(PurchaseWindow, AnItemPictureShowsOnlyFromTheDataFolder) {
     QImage img(8, 8, QImage::Format_ARGB32);
     img.fill(Qt::red);
     ASSERT_TRUE(img.save(QString::fromStdString(inside)));
-    const std::string outside = (std::filesystem::temp_directory_path() / "zeri-purchaseui-outside.png").string();
+    const std::string outside =
+        (std::filesystem::temp_directory_path() / "zeri-purchaseui-outside.png").string();
     ASSERT_TRUE(img.save(QString::fromStdString(outside)));
 
     purchase::Offer car = Offer(purchase::kCar, 31, "兰博基尼", 50000);
@@ -216,7 +220,8 @@ TEST_F(PurchaseWindow, AnItemPictureShowsOnlyFromTheDataFolder) {
     std::filesystem::remove(outside);
 }
 
-purchase::VipTier Tier(std::uint32_t level, const std::string& name, std::vector<std::uint32_t> ids) {
+purchase::VipTier Tier(std::uint32_t level, const std::string& name,
+                       std::vector<std::uint32_t> ids) {
     purchase::VipTier t;
     t.level = level;
     t.name = name;
@@ -231,7 +236,8 @@ purchase::VipTier Tier(std::uint32_t level, const std::string& name, std::vector
 }
 
 TEST_F(PurchaseWindow, AVipTierBuysItsChosenDurationOrSaysToChooseOne) {
-    view().OpenVipDialog({Tier(1, "初级VIP", {101, 102, 103, 104}), Tier(2, "中级VIP", {201, 202}), Tier(3, "高级VIP", {})});
+    view().OpenVipDialog({Tier(1, "初级VIP", {101, 102, 103, 104}), Tier(2, "中级VIP", {201, 202}),
+                          Tier(3, "高级VIP", {})});
     CVipBuyDlg* dlg = view().VipDialog();
     ASSERT_NE(dlg, nullptr);
     EXPECT_TRUE(dlg->IsSkinLoaded()) << dlg->SkinError();
@@ -274,8 +280,9 @@ TEST_F(PurchaseWindow, TheCarListBuysFromItsShopsAndActivatesMyCars) {
     purchase::OwnedCar inUse{501, "宝马", 0, true, {}}, parked{502, "奔驰", 1767225600, false, {}};
     // Known before the list opens: shown when it does.
     view().ShowMyCars({inUse, parked});
-    view().OpenCarList({Offer(purchase::kCar, 31, "兰博基尼", 50000), Offer(purchase::kCar, 32, "法拉利", 60000)},
-                       {Offer(purchase::kProp, 61, "解禁卡", 500)});
+    view().OpenCarList(
+        {Offer(purchase::kCar, 31, "兰博基尼", 50000), Offer(purchase::kCar, 32, "法拉利", 60000)},
+        {Offer(purchase::kProp, 61, "解禁卡", 500)});
     CCarListDlg* dlg = view().CarList();
     ASSERT_NE(dlg, nullptr);
     EXPECT_TRUE(dlg->IsSkinLoaded()) << dlg->SkinError();
@@ -322,7 +329,8 @@ TEST_F(PurchaseWindow, TheCarListBuysFromItsShopsAndActivatesMyCars) {
 
 TEST_F(PurchaseWindow, AShopLargerThanItsAreaPagesSoEveryItemCanBeBought) {
     std::vector<purchase::Offer> cars;
-    for (std::uint32_t i = 0; i < 11; ++i) cars.push_back(Offer(purchase::kCar, 40 + i, "车" + std::to_string(i), 1000));
+    for (std::uint32_t i = 0; i < 11; ++i)
+        cars.push_back(Offer(purchase::kCar, 40 + i, "车" + std::to_string(i), 1000));
     view().OpenCarList(cars, {});
     CCarListDlg* dlg = view().CarList();
     ASSERT_NE(dlg, nullptr);
@@ -435,9 +443,10 @@ TEST_F(PurchaseWindow, BillboardsFillFromTheirTemplateAndTheTabsSwitch) {
     for (const char* list : {"ListWealthDay", "ListWealthMonth", "ListWealthAll"})
         EXPECT_NE(w.FindControl<CUserBillboardList>(list), nullptr) << list;
 
-    w.Purchases().ShowBillboard("ListWealthWeek", {Line(1, "alice", "富豪", "#112233"),
-                                                   Line(2, "<i file='/etc/passwd'>bob", "土豪", "junk"),
-                                                   Line(3, "carol", "平民", "")});
+    w.Purchases().ShowBillboard(
+        "ListWealthWeek",
+        {Line(1, "alice", "富豪", "#112233"), Line(2, "<i file='/etc/passwd'>bob", "土豪", "junk"),
+         Line(3, "carol", "平民", "")});
     ASSERT_EQ(week->GetCount(), 3);
     CControlUI* first = week->GetItemAt(0);
     EXPECT_EQ(first->FindSubControl("bntvip")->GetText(), "1");
@@ -465,7 +474,8 @@ TEST_F(PurchaseWindow, BillboardsFillFromTheirTemplateAndTheTabsSwitch) {
 
     auto* tabs = w.FindControl<CTabLayoutUI>("tabwealth");
     ASSERT_NE(tabs, nullptr);
-    const char* options[] = {"Option_wealth_day", "Option_wealth_week", "Option_wealth_month", "Option_wealth_all"};
+    const char* options[] = {"Option_wealth_day", "Option_wealth_week", "Option_wealth_month",
+                             "Option_wealth_all"};
     for (int i : {1, 3, 2, 0}) {
         Click(w.FindControl(options[i]));
         EXPECT_EQ(tabs->GetCurSel(), i) << options[i];
@@ -487,7 +497,8 @@ TEST_F(PurchaseWindow, TheWindowsButtonsReachThePurchases) {
     // A panel's item, posted to the window, reaches the room as a choice.
     ASSERT_TRUE(PostMessage(w.GetHWND(), purchase::UM_ITEM_CHOSEN, purchase::kCar, 31));
     Deliver();
-    EXPECT_EQ(purchases.chosen, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{purchase::kCar, 31}}));
+    EXPECT_EQ(purchases.chosen,
+              (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{purchase::kCar, 31}}));
 
     // Without purchases (before the room starts) the buttons do nothing.
     actions.purchases = nullptr;
