@@ -30,6 +30,7 @@
 #include "platform/dui/small_controls.h"
 #include "ui/face_sel_dlg.h"
 #include "ui/gift_ctrl.h"
+#include "ui/billboard_list.h"
 #include "ui/moderation_actions.h"
 #include "ui/room_history.h"
 #include "ui/room_user_list.h"
@@ -57,8 +58,7 @@ constexpr Zoom kZooms[] = {{"Menu_ZoomRatio_400", 16}, {"Menu_ZoomRatio_200", 8}
 // looks as if it worked when it does not.
 const char* const kNotYetBuilt[] = {
     "bnt_SysSet",     "bnt_bbs",         "bnt_room_property",
-    "bnt_videoOpen2",
-    "bnt_flower",     "bnt_prop",       "bnt_money",        "bnt_recharge2"};
+    "bnt_videoOpen2", "bnt_money"};
 
 bool IsChatView(std::string_view name) {
     for (const char* v : kChatViews)
@@ -177,6 +177,7 @@ CControlUI* CRoomUI::CreateControl(std::string_view name) {
     if (name == "buttonex") return new CButtonExUI;
     if (name == "video") return videoArea_ = new CVideoContainer;
     if (name == "giftctrl") return new CGiftCtrl;
+    if (name == "billboardlist") return new CUserBillboardList;
     return nullptr;
 }
 
@@ -195,6 +196,7 @@ void CRoomUI::InitWindow() {
         SetControlEnabled("bnt_ScreenCut", false);
         SetControlAttribute("bnt_ScreenCut", "tooltip", no);
     }
+    if (auto* flower = FindControl<CGifControl>("gif_flower")) flower->SetListener(this);
     // Badges and downloaded pictures live in the data folder.
     Manager().AddImageRoot(paths::DataFolder());
 }
@@ -224,7 +226,15 @@ void CRoomUI::SetText(const std::string& control, const std::string& text) {
     c->SetText(text);
 }
 
-void CRoomUI::SetVisible(const std::string& control, bool visible) { SetControlVisible(control, visible); }
+void CRoomUI::SetVisible(const std::string& control, bool visible) {
+    SetControlVisible(control, visible);
+    // An animation plays while it is shown: the flower's starts afresh with
+    // each flower, and a hidden one wraps for nobody.
+    if (auto* gif = FindControl<CGifControl>(control)) {
+        if (visible) gif->Play();
+        else gif->Stop();
+    }
+}
 
 void CRoomUI::SetEnabled(const std::string& control, bool enabled) { SetControlEnabled(control, enabled); }
 
@@ -344,7 +354,8 @@ void CRoomUI::Notify(TNotifyUI& msg) {
 }
 
 void CRoomUI::OnClick(const std::string& name, TNotifyUI& msg) {
-    if (OnMicClick(name) || OnSoundClick(name) || OnVideoClick(name) || OnSignClick(name)) return;
+    if (OnMicClick(name) || OnSoundClick(name) || OnVideoClick(name) || OnSignClick(name) || OnPurchaseClick(name))
+        return;
     if (name == "bnt_SysClose") actions_.CloseWindow();
     else if (name == "bnt_SysMin") showMinimized();
     else if (name == "bnt_SysMax") ShowMaximised(true);
@@ -416,7 +427,7 @@ std::intptr_t CRoomUI::HandleMessage(const WindowMessage& m) {
         InsertChosenFace(m.wParam);
         return 1;
     }
-    return 0;
+    return OnPurchaseMessage(m) ? 1 : 0;
 }
 
 // ---------------------------------------------------------------- actions

@@ -25,6 +25,7 @@
 #include "chat/chat_sink.h"
 #include "platform/buddy/buddy.h"
 #include "platform/dui/menu.h"
+#include "platform/dui/small_controls.h"
 #include "platform/dui/window.h"
 #include "room/headless_view.h"
 #include "room/my_chat_style.h"
@@ -36,6 +37,7 @@
 #include "ui/gift_show_dlg.h"
 #include "ui/room_history.h"
 #include "ui/room_shows.h"
+#include "ui/room_purchases_view.h"
 #include "ui/sign_dlg.h"
 #include "ui/sound_slider_dlg.h"
 #include "ui/user_menu_view.h"
@@ -114,7 +116,8 @@ public:
 class CRoomUI : public WindowImplBase,
                 public IRoomView,
                 public IGiftShowSlink,
-                public ICarShowSlink {
+                public ICarShowSlink,
+                public IGifSlink {
 public:
     // Menu names of the chat views' zoom entries and their quarters.
     static int ZoomQuartersFor(std::string_view menuName);
@@ -156,6 +159,10 @@ public:
     bool SignDialogOpen() const override;
     // The gift, car or pack panel reloads its items (room_ui_gifts.cpp).
     void ItemsReady(int kind) override;
+    // The buy dialogs, my lists and the billboards (room_ui_purchases.cpp).
+    IPurchaseView& Purchases() override { return purchases_; }
+    // The flower animation wrapped: the room shows the flower button again.
+    void OnGifEnd(CGifControl* gif) override;
 
     // ---- parts, for the program and tests ----
     CRoomUserList* UserList() const;
@@ -185,6 +192,7 @@ public:
     // Where the panels post a chosen item (UM_ITEM_CHOSEN): the room host,
     // whose features handle it; this window's own handle until set.
     void SetItemChoiceTarget(HWND target);
+    CRoomPurchasesView& PurchaseView() { return purchases_; }
 
     // Replaceable for tests: message boxes, and the file dialogs of the
     // picture button and "save as" (they return the chosen path or "").
@@ -306,6 +314,10 @@ private:
     bool OnSignClick(const std::string& name);
     // The three item panels' set-up and first items (room_ui_gifts.cpp).
     void SetUpItemPanels();
+    // The flower, recharge, VIP, car list and pack buttons, and the
+    // purchase dialogs' messages (room_ui_purchases.cpp).
+    bool OnPurchaseClick(const std::string& name);
+    bool OnPurchaseMessage(const WindowMessage& m);
     CSoundSliderDlg& Slider();
     void OnSelect(const std::string& name);
     void ShowMaximised(bool maximised);
@@ -344,4 +356,5 @@ private:
     StyleFn chooseStyle_;
     std::string pictureUser_;
     SaveFn savePicture_;
+    CRoomPurchasesView purchases_{*this};
 };

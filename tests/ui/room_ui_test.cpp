@@ -484,7 +484,7 @@ TEST_F(RoomWindow, ThePictureAndFaceButtonsReachTheRoom) {
     uitest::Pump([] { return false; }, 30);
     EXPECT_EQ(w.Input().Pieces().size(), 1u);
     // Buttons whose work is not built yet cannot be pressed.
-    EXPECT_FALSE(w.FindControl("bnt_recharge2")->IsEnabled());
+    EXPECT_FALSE(w.FindControl("bnt_money")->IsEnabled());
     uitest::Pump([] { return false; }, 50);
 }
 

@@ -201,6 +201,39 @@ void WaitingAnimation() {
     }
 }
 
+// ---- a given flower: it swells, rises and fades; the room shows the flower
+// button again when it wraps ----
+
+void FlowerAnimation() {
+    const int size = 56, frames = 10;  // shown at 28 x 28
+    std::vector<QImage> images;
+    for (int f = 0; f < frames; ++f) {
+        QImage img = Canvas(size, size);
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing);
+        const double t = f / double(frames - 1);
+        p.setOpacity(1.0 - 0.6 * t);
+        p.translate(size / 2.0, size / 2.0 + 4 - 14 * t);
+        p.scale(1.6 + 0.8 * t, 1.6 + 0.8 * t);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kGreen);
+        p.drawRect(QRectF(-0.8, 3, 1.6, 10));
+        p.setBrush(kAccent);
+        for (int i = 0; i < 5; ++i) {
+            const double a = i * 2 * M_PI / 5 - M_PI / 2 + t;
+            p.drawEllipse(QPointF(4 * std::cos(a), 4 * std::sin(a)), 3.2, 3.2);
+        }
+        p.setBrush(kGold);
+        p.drawEllipse(QPointF(0, 0), 2.4, 2.4);
+        p.end();
+        images.push_back(img);
+    }
+    if (!art::SaveAnimation(g_out + "/flower_give.gif", images, std::vector<int>(frames, 100))) {
+        std::fprintf(stderr, "skin art: cannot write flower_give.gif\n");
+        ++g_failures;
+    }
+}
+
 // ---- the signal bars: sign_1 (best) .. sign_6 (none) ----
 
 void SignalBars() {
@@ -609,6 +642,7 @@ int main(int argc, char** argv) {
     InlineBadges();
     Pictures();
     WaitingAnimation();
+    FlowerAnimation();
     ChoiceMarks();
     GiftBanners();
     if (argc == 3) DesktopIcons(QString::fromLocal8Bit(argv[2]));
