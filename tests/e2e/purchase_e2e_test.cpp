@@ -1,6 +1,6 @@
 // Spending in a room with three headless clients against an in-process
 // zeri-server with the demo catalogue: a gift to the anchor microphone's
-// holder moves exactly its price out of the giver's balance and reaches
+// holder (Carol) moves exactly its price out of the giver's balance and reaches
 // everyone as a gift line and a banner item; a gift beyond the balance
 // changes nothing; a flower counts for everyone; a car bought and
 // activated drives in on the next entry.
@@ -61,17 +61,21 @@ protected:
 
 TEST_F(PurchaseE2E, GiftsFlowersAndCarsReachTheWholeRoom) {
     CTestClient alice(srv, kAlice), bob(srv, kBob), carol(srv, kCarol);
-    for (CTestClient* c : {&alice, &bob, &carol}) c->Enter(kHall);
+    for (CTestClient* c : {&alice, &bob, &carol}) {
+        GivePowers(*c);
+        c->Enter(kHall);
+    }
     for (CTestClient* c : {&alice, &bob, &carol}) ASSERT_TRUE(c->InRoom(kHall));
     for (CTestClient* c : {&alice, &bob, &carol}) ASSERT_TRUE(Synced(*c)) << Output(*c);
 
-    Type(bob, "/anchor");
+    // Carol, the room's anchor, takes the anchor microphone.
+    Type(carol, "/anchor");
     for (CTestClient* c : {&alice, &bob, &carol})
-        ASSERT_TRUE(WaitFor([&] { return c->session().anchor().userId == kBob.id; })) << Output(bob);
+        ASSERT_TRUE(WaitFor([&] { return c->session().anchor().userId == kCarol.id; })) << Output(carol);
 
-    ASSERT_TRUE(WaitFor([&] { return Balance(alice) >= 0 && Balance(bob) >= 0; })) << Output(alice);
+    ASSERT_TRUE(WaitFor([&] { return Balance(alice) >= 0 && Balance(carol) >= 0; })) << Output(alice);
     const long long aliceBefore = Balance(alice);
-    const long long bobBefore = Balance(bob);
+    const long long carolBefore = Balance(carol);
     const catalogue::GiftRecord* gift = PlainItem(alice.stack().catalogues()->gifts());
     ASSERT_NE(gift, nullptr);
     ASSERT_GE(aliceBefore, gift->price * 3LL);
@@ -85,15 +89,16 @@ TEST_F(PurchaseE2E, GiftsFlowersAndCarsReachTheWholeRoom) {
     // The anchor and the third user get the line and a banner item of three
     // from Alice with the cached icon.
     for (CTestClient* c : {&bob, &carol}) {
-        ASSERT_TRUE(WaitFor([&] { return ChatLinesWith(*c, gift->name, "Edit_PrivateChat") > 0; }))
-            << Output(*c);
+        const std::string line = alice.session().me().nickname + "送出" + carol.session().me().nickname;
+        ASSERT_TRUE(WaitFor([&] { return ChatLinesWith(*c, line, "Edit_PrivateChat") > 0; })) << Output(*c);
+        EXPECT_EQ(ChatLinesWith(*c, " X3", "Edit_PrivateChat"), 1) << Output(*c);
         ASSERT_TRUE(WaitFor([&] { return !c->view().HeadlessShows().gifts.empty(); }));
         const CHeadlessShows::Item& item = c->view().HeadlessShows().gifts.back();
         EXPECT_EQ(item.count, 3);
         EXPECT_EQ(item.who, alice.session().me().nickname);
         EXPECT_NE(item.picture.find("res/globalgift/"), std::string::npos) << item.picture;
     }
-    EXPECT_EQ(Balance(bob), bobBefore);
+    EXPECT_EQ(Balance(carol), carolBefore);
 
     // The day billboard lists Alice.
     alice.session().account().RequestBillboards();
