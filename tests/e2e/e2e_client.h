@@ -205,9 +205,6 @@ public:
           stack_(mode, out_, link_, account_) {
         const HWND host = stack_.host().Handle();
         account_.SetWindow(host);
-        // The account's answers reach this client's room window, as the
-        // program's callback sends them to its one window.
-        PATRON_SetCallBack(account_.handle(), &ForwardAccountEvent, reinterpret_cast<void*>(host));
         // The item catalogues sync from this server, never a default port.
         ServiceHosts hosts = GetServiceHosts();
         hosts.catalogue = srv.cataloguePort();
@@ -231,6 +228,14 @@ public:
     CHeadlessView& view() { return *stack_.headless(); }
     CClientLink& link() { return link_; }
     HWND host() { return stack_.host().Handle(); }
+    // From now on the account's answers reach this client's room window, as
+    // the program's callback sends them to its one window, and the account
+    // state the start asked for is asked again. Off by default: a replaced
+    // sign-in then ends the client the program's way, before the room says so.
+    void ListenToAccount() {
+        PATRON_SetCallBack(account_.handle(), &ForwardAccountEvent, reinterpret_cast<void*>(host()));
+        account_.RequestAccountState();
+    }
     // What the room window is asked to do, as the window message.
     void Enter(std::uint32_t room) { PostMessage(host(), UM_ENTER_ROOM, room, 0); }
     bool InRoom(std::uint32_t room) {

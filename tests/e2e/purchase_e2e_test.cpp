@@ -62,6 +62,7 @@ protected:
 TEST_F(PurchaseE2E, GiftsFlowersAndCarsReachTheWholeRoom) {
     CTestClient alice(srv, kAlice), bob(srv, kBob), carol(srv, kCarol);
     for (CTestClient* c : {&alice, &bob, &carol}) {
+        c->ListenToAccount();
         GivePowers(*c);
         c->Enter(kHall);
     }
