@@ -40,6 +40,8 @@ void CHeadlessView::SetText(const std::string& control, const std::string& text)
     // My balances are what a script checks after buying.
     if (control == "Label_Balance") Say("balance", text);
     if (control == "Label_Pelto") Say("pelto", text);
+    // The anchor's flowers: each one given in the room counts here.
+    if (control == "text_flower") Say("flowers", text);
 }
 void CHeadlessView::SetVisible(const std::string& control, bool visible) {
     controls_[control].visible = visible;
