@@ -9,11 +9,14 @@
 #include <string>
 
 #include "room/catalogue/room_catalogue.h"
+#include "room/purchases/purchase_view.h"
 #include "room/room_account.h"
 #include "server/catalogue_seed.h"
 #include "server/catalogue_store.h"
 #include "tests/e2e/e2e_client.h"
 #include "tests/e2e/e2e_fixture.h"
+#include "ui/gift_buy_dlg.h"
+#include "ui/gift_ctrl.h"
 
 using e2e::CTestClient;
 using e2e::WaitFor;
@@ -159,4 +162,63 @@ TEST_F(PurchaseE2E, GiftsFlowersAndCarsReachTheWholeRoom) {
         EXPECT_EQ(item.what, car->name);
         EXPECT_EQ(item.who, bob.session().me().nickname);
     }
+}
+
+TEST_F(PurchaseE2E, AGiftChosenOnTheRoomWindowsPanelIsGivenThroughItsDialog) {
+    CTestClient alice(srv, kAlice, CRoomStack::Mode::window);
+    CRoomUI* window = alice.stack().window();
+    ASSERT_NE(window, nullptr);
+    std::vector<std::string> boxes;
+    window->SetMessageBoxHandler(
+        [&](const std::string& text, const std::string&, BoxIcon) { boxes.push_back(text); });
+    CTestClient carol(srv, kCarol);
+    for (CTestClient* c : {&alice, &carol}) {
+        c->ListenToAccount();
+        GivePowers(*c);
+        c->Enter(kHall);
+    }
+    for (CTestClient* c : {&alice, &carol}) ASSERT_TRUE(c->InRoom(kHall));
+    Type(carol, "/anchor");
+    ASSERT_TRUE(WaitFor([&] { return alice.session().anchor().userId == kCarol.id; }));
+    ASSERT_TRUE(Synced(alice));
+
+    window->resize(1180, 740);
+    WaitFor([] { return false; }, 200);  // lay out
+    CGiftCtrl* panel = window->ItemPanel(purchase::kGift);
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !panel->PageItems().empty(); }));
+    const catalogue::GiftRecord* gift = nullptr;
+    int cell = 0;
+    for (const catalogue::GiftItem* item : panel->PageItems()) {
+        const catalogue::GiftRecord* r = alice.stack().catalogues()->gifts().Find(item->id);
+        if (r && r->currencyType != "2" && r->buyRequest == 0 && r->price > 0) {
+            gift = r;
+            break;
+        }
+        ++cell;
+    }
+    ASSERT_NE(gift, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !window->GetControlText("Label_Balance").empty(); }));
+    const long long before = std::stoll(window->GetControlText("Label_Balance"));
+
+    // The cell's click opens the gift dialog; two of it are given.
+    panel->MouseDown(panel->CellRect(cell).center());
+    ASSERT_TRUE(WaitFor([&] {
+        CGiftBuyDlg* d = window->PurchaseView().GiftDialog();
+        return d && d->isVisible();
+    }));
+    CGiftBuyDlg* dialog = window->PurchaseView().GiftDialog();
+    EXPECT_EQ(dialog->Item().itemId, gift->id);
+    dialog->SetControlText("Edit_count", "2");
+    dialog->Confirm();
+    ASSERT_TRUE(WaitFor([&] { return window->GetControlText("text_tip") == "送礼物成功！"; }))
+        << window->GetControlText("text_tip");
+    ASSERT_TRUE(WaitFor([&] {
+        return window->GetControlText("Label_Balance") == std::to_string(before - gift->price * 2LL);
+    })) << window->GetControlText("Label_Balance");
+    CChatView* record = window->FindChat("Edit_PrivateChat");
+    ASSERT_NE(record, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return record->PlainText().contains(" X2"); }))
+        << record->PlainText().toStdString();
+    EXPECT_TRUE(boxes.empty());
 }
