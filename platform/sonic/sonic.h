@@ -1,15 +1,17 @@
 #pragma once
 // The codec library of the voice path: an AAC-LC encoder whose every frame
-// carries its ADTS header (so each packet decodes alone), AAC and AMR-NB
-// decoders giving 16-bit mono PCM, and PCM rate/channel converters. Handles
-// are owned by the caller and released with their own release call; a null
-// handle is refused by every call. Not thread-safe per handle.
+// carries its ADTS header (so each packet decodes alone), an AMR-NB encoder
+// for voice messages, AAC and AMR-NB decoders giving 16-bit mono PCM, and
+// PCM rate/channel converters. Handles are owned by the caller and released
+// with their own release call; a null handle is refused by every call. Not
+// thread-safe per handle.
 //
 // Output pointers point into the handle and stay valid until its next call.
 
 struct sonic_eaac_t;
 struct sonic_daac_t;
 struct sonic_damr_t;
+struct sonic_eamr_t;
 struct sonic_convert_t;
 
 // Once before the codecs are made; 1 when the codecs this library needs exist.
@@ -40,6 +42,14 @@ int sonic_damr_size(sonic_damr_t* h);
 int sonic_damr_decode(sonic_damr_t* h, const unsigned char* data, int length, unsigned char** out,
                       int* outLength);
 void sonic_damr_release(sonic_damr_t* h);
+
+// AMR-NB encoder at `mode` (0-7: 4.75 to 12.2 kbit/s); null on failure.
+sonic_eamr_t* sonic_eamr(int mode);
+// Encodes one 20 ms frame: `length` must be 320 bytes (160 samples of 16-bit
+// mono at 8000 Hz). Returns the frame's length with its table-of-contents
+// byte (storage format, as sonic_damr_decode takes it), <= 0 on failure.
+int sonic_eamr_encode(sonic_eamr_t* h, const unsigned char* pcm, int length, unsigned char** out);
+void sonic_eamr_release(sonic_eamr_t* h);
 
 // 16-bit PCM from (channels, rate) to (channels, rate); null on failure.
 sonic_convert_t* sonic_pcm_create_convert(int sourceChannels, int targetChannels, int sourceRate,
