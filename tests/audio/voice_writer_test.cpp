@@ -4,8 +4,6 @@
 // written whole under a temporary name and removed on discard.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -14,13 +12,13 @@
 #include "audio/voice_message/voice_writer.h"
 #include "core/files.h"
 #include "platform/sonic/sonic.h"
-#include "tests/support/pcm_signal.h"
+#include "tests/wavedev/signal.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using pcm_signal::Pitch;
-using pcm_signal::Tone;
+using wavetest::Pitch;
+using wavetest::Tone;
 
 // Decodes an AMR file as the player does: skip the magic, feed the rest.
 std::vector<std::int16_t> DecodeFile(const std::string& file) {
@@ -46,25 +44,14 @@ std::vector<std::int16_t> DecodeFile(const std::string& file) {
     return pcm;
 }
 
-struct TempFolder {
-    std::string path;
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "voice-writer-XXXXXX").string();
-        path = mkdtemp(pattern.data()) ? pattern : "";
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    std::size_t Count() const {
-        return std::size_t(std::distance(fs::directory_iterator(path), fs::directory_iterator()));
-    }
-};
+std::size_t Count(const std::string& folder) {
+    return std::size_t(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
 
 TEST(VoiceWriter, ThreeSecondsAreTheMagicAndOneHundredFiftyFramesThatDecodeBackWhole) {
     voice::CVoiceWriter writer;
     ASSERT_TRUE(writer.Start());
-    const auto tone = Tone(1000, -3, 3 * 8000, 8000);
+    const auto tone = Tone(1000, 23197, 3 * 8000, 8000);
     // Pieces that never line up with a frame.
     for (std::size_t at = 0; at < tone.size(); at += 333)
         ASSERT_TRUE(writer.Push8k(tone.data() + at, std::min<std::size_t>(333, tone.size() - at)));
@@ -86,7 +73,7 @@ TEST(VoiceWriter, ThePartialLastFrameIsKeptAndSixtySecondsIsTheEnd) {
     EXPECT_TRUE(writer.Finish().empty());
 
     ASSERT_TRUE(writer.Start());
-    const auto tone = Tone(440, -10, 100, 8000);
+    const auto tone = Tone(440, 10362, 100, 8000);
     ASSERT_TRUE(writer.Push8k(tone.data(), tone.size()));
     EXPECT_EQ(writer.DurationMs(), 12);
     EXPECT_EQ(DecodeFile(writer.Finish()).size(), 160u);  // padded, not dropped
@@ -104,7 +91,7 @@ TEST(VoiceWriter, ThePartialLastFrameIsKeptAndSixtySecondsIsTheEnd) {
 TEST(VoiceWriter, TheCapturesRateIsConvertedKeepingPitchAndDuration) {
     voice::CVoiceWriter writer;
     ASSERT_TRUE(writer.Start());
-    const auto tone = Tone(1000, -3, 2 * 22050, 22050);
+    const auto tone = Tone(1000, 23197, 2 * 22050, 22050);
     for (std::size_t at = 0; at < tone.size(); at += 2048)
         ASSERT_TRUE(writer.Push22k(tone.data() + at, std::min<std::size_t>(2048, tone.size() - at)));
     EXPECT_NEAR(double(writer.DurationMs()), 2000.0, 20.0);
@@ -114,29 +101,29 @@ TEST(VoiceWriter, TheCapturesRateIsConvertedKeepingPitchAndDuration) {
 }
 
 TEST(VoiceWriter, FilesAreWrittenWholeUnderATemporaryNameAndDiscardRemovesThem) {
-    TempFolder folder;
-    ASSERT_FALSE(folder.path.empty());
+    wavetest::CTempDir folder;
+    ASSERT_FALSE(folder.path().empty());
     voice::CVoiceWriter writer;
     ASSERT_TRUE(writer.Start());
-    const auto tone = Tone(700, -6, 8000, 8000);
+    const auto tone = Tone(700, 16422, 8000, 8000);
     ASSERT_TRUE(writer.Push8k(tone.data(), tone.size()));
     std::string error;
-    const std::string path = writer.FinishInto(folder.path, error);
+    const std::string path = writer.FinishInto(folder.path(), error);
     ASSERT_FALSE(path.empty()) << error;
-    EXPECT_EQ(fs::path(path).parent_path(), fs::path(folder.path));
+    EXPECT_EQ(fs::path(path).parent_path(), fs::path(folder.path()));
     EXPECT_NE(fs::path(path).filename().string().find(".tmp"), std::string::npos);
     std::string bytes;
     ASSERT_TRUE(files::ReadFile(path, bytes));
     EXPECT_EQ(bytes.size(), 6u + 50u * 32u);
-    EXPECT_EQ(folder.Count(), 1u);  // nothing half-written beside it
+    EXPECT_EQ(Count(folder.path()), 1u);  // nothing half-written beside it
 
     // A second recording gets a name of its own.
     voice::CVoiceWriter other;
     ASSERT_TRUE(other.Start());
     ASSERT_TRUE(other.Push8k(tone.data(), tone.size()));
-    const std::string second = other.FinishInto(folder.path, error);
+    const std::string second = other.FinishInto(folder.path(), error);
     EXPECT_NE(second, path);
-    EXPECT_EQ(folder.Count(), 2u);
+    EXPECT_EQ(Count(folder.path()), 2u);
 
     writer.Discard();
     EXPECT_FALSE(fs::exists(path));
@@ -153,9 +140,9 @@ TEST(VoiceWriter, FilesAreWrittenWholeUnderATemporaryNameAndDiscardRemovesThem) 
     // A folder that does not exist: an error, nothing written.
     ASSERT_TRUE(writer.Start());
     ASSERT_TRUE(writer.Push8k(tone.data(), tone.size()));
-    EXPECT_TRUE(writer.FinishInto(folder.path + "/missing", error).empty());
+    EXPECT_TRUE(writer.FinishInto(folder.path() + "/missing", error).empty());
     EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(fs::exists(folder.path + "/missing"));
+    EXPECT_FALSE(fs::exists(folder.path() + "/missing"));
 }
 
 }  // namespace

@@ -11,19 +11,40 @@
 
 #include "net/adts.h"
 #include "platform/sonic/sonic.h"
-#include "tests/support/pcm_signal.h"
 
 namespace {
 
 constexpr int kRate = 22050;
+constexpr double kPi = 3.14159265358979323846;
 
 std::vector<std::int16_t> Tone(double hz, double dbfs, int samples, int rate = kRate,
                                int channels = 1) {
-    return pcm_signal::Tone(hz, dbfs, samples, rate, channels);
+    const double amplitude = 32767.0 * std::pow(10.0, dbfs / 20.0);
+    std::vector<std::int16_t> out;
+    for (int i = 0; i < samples; ++i)
+        for (int c = 0; c < channels; ++c)
+            out.push_back(static_cast<std::int16_t>(amplitude * std::sin(2 * kPi * hz * i / rate)));
+    return out;
 }
 
-using pcm_signal::Dbfs;
-using pcm_signal::Pitch;
+double Dbfs(const std::int16_t* s, std::size_t n) {
+    double sum = 0;
+    for (std::size_t i = 0; i < n; ++i) sum += double(s[i]) * s[i];
+    const double rms = std::sqrt(sum / double(std::max<std::size_t>(n, 1)));
+    return 20 * std::log10(std::max(rms, 1e-9) / 32767.0);
+}
+
+// Frequency from the rising zero crossings.
+double Pitch(const std::int16_t* s, std::size_t n, int rate) {
+    int first = -1, last = -1, crossings = 0;
+    for (std::size_t i = 1; i < n; ++i)
+        if (s[i - 1] < 0 && s[i] >= 0) {
+            if (first < 0) first = int(i);
+            last = int(i);
+            ++crossings;
+        }
+    return crossings > 1 ? (crossings - 1) * double(rate) / (last - first) : 0;
+}
 
 // Encodes `pcm` in the engine's 2048-byte blocks; the packets that came out.
 std::vector<std::vector<unsigned char>> Encode(const std::vector<std::int16_t>& pcm) {
