@@ -1,0 +1,48 @@
+#pragma once
+// Voice messages uploaded through the room service, kept as AMR files under
+// the data folder. Like the pictures, each is stored under an id this store
+// makes up (32 lower-case hex digits), written atomically, and the bytes of
+// all of them together are capped. Only whole narrow-band AMR files are kept
+// (amr::CheckAmrFile), so the route hosts nothing else.
+//
+// Thread-safe: the HTTP worker threads and the chat relay call it.
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "formats/amr_file.h"
+
+namespace server {
+
+class CVoiceStore {
+public:
+    CVoiceStore(std::string folder, std::uint64_t limitBytes);
+
+    // Creates the folder and counts what it holds. False with a reason.
+    bool Open(std::string& error);
+
+    struct Put {
+        enum class Result { ok, bad_file, full, io_error } result = Result::io_error;
+        amr::FileError fault = amr::FileError::none;  // for bad_file
+    };
+    // Checks and stores the bytes; `id` is set on ok.
+    Put Store(std::string_view bytes, std::string& id);
+    bool Has(std::string_view id);
+    // The file of a stored message; nothing for an unknown or malformed id.
+    std::optional<std::string> PathFor(std::string_view id);
+
+    std::uint64_t usedBytes();
+
+private:
+    std::string PathOf(std::string_view id) const { return folder_ + std::string(id); }
+
+    std::string folder_;
+    const std::uint64_t limit_;
+    std::mutex lock_;
+    std::uint64_t used_ = 0;
+};
+
+}  // namespace server
