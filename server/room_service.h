@@ -43,7 +43,7 @@ inline constexpr int store_full = 1013;
 inline constexpr int unknown_command = 1014;
 inline constexpr int user_quota = 1015;     // the uploader's own pictures fill their share
 inline constexpr int head_too_large = 1016; // request head over its limit
-inline constexpr int not_voice = 1017;      // no narrow-band AMR file a voice message may be
+inline constexpr int not_voice = 1035;      // no narrow-band AMR file a voice message may be
 }  // namespace service_error
 
 // Bodies of every other route on the port stay this small.
