@@ -350,7 +350,8 @@ void CRoomService::Mount(CHttpServer& s) {
     // the limit) get a body the client can show too.
     s.SetErrorAnswer([](int status, const HttpRequest& req, HttpResponse& res) {
         if (status == 413)
-            Fail(res, 413, service_error::too_large, req.path == "/up" ? kTooBig : "请求内容过长");
+            Fail(res, 413, service_error::too_large,
+                 req.path != "/up" ? "请求内容过长" : req.Param("t") == "9" ? kVoiceTooBig : kTooBig);
         else if (status == 431)
             Fail(res, 431, service_error::head_too_large, "请求头过长");
         else if (status == 404)

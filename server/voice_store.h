@@ -8,12 +8,12 @@
 // Thread-safe: the HTTP worker threads and the chat relay call it.
 
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "formats/amr_file.h"
+#include "server/capped_folder.h"
 
 namespace server {
 
@@ -22,7 +22,7 @@ public:
     CVoiceStore(std::string folder, std::uint64_t limitBytes);
 
     // Creates the folder and counts what it holds. False with a reason.
-    bool Open(std::string& error);
+    bool Open(std::string& error) { return files_.Open(error); }
 
     struct Put {
         enum class Result { ok, bad_file, full, io_error } result = Result::io_error;
@@ -30,19 +30,14 @@ public:
     };
     // Checks and stores the bytes; `id` is set on ok.
     Put Store(std::string_view bytes, std::string& id);
-    bool Has(std::string_view id);
+    bool Has(std::string_view id) const { return files_.Has(id); }
     // The file of a stored message; nothing for an unknown or malformed id.
     std::optional<std::string> PathFor(std::string_view id);
 
-    std::uint64_t usedBytes();
+    std::uint64_t usedBytes() { return files_.usedBytes(); }
 
 private:
-    std::string PathOf(std::string_view id) const { return folder_ + std::string(id); }
-
-    std::string folder_;
-    const std::uint64_t limit_;
-    std::mutex lock_;
-    std::uint64_t used_ = 0;
+    CCappedFolder files_;
 };
 
 }  // namespace server

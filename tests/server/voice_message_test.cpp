@@ -106,7 +106,7 @@ TEST_F(VoiceMessages, AStoredMessageComesBackByItsIdAsTheSameBytes) {
     const json::value a = json::value::parse(up->body);
     EXPECT_EQ(a.get_int("code"), 0);
     const std::string id = a.get_string("file_id");
-    ASSERT_TRUE(CPictureStore::IsId(id)) << up->body;
+    ASSERT_TRUE(CCappedFolder::IsId(id)) << up->body;
 
     const auto down = http->Get(("/" + id).c_str());
     ASSERT_TRUE(down);
@@ -158,7 +158,7 @@ TEST_F(VoiceMessages, OnlyIdsAreServedAndTheOtherRoutesStay) {
     const std::string id = StoredId(Amr(5));
     std::string upper = id;
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (const std::string path :
+    for (const std::string& path :
          {std::string("/0123456789abcdef0123456789abcdef"), "/" + upper, "/" + id + "x",
           "/" + id.substr(1), "/../" + id, "/voices/" + id, std::string("/"),
           "/%2e%2e/" + id}) {
