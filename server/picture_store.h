@@ -9,10 +9,11 @@
 // Thread-safe: the HTTP worker threads call it concurrently.
 
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "server/capped_folder.h"
 
 namespace server {
 
@@ -49,17 +50,12 @@ public:
     // are no picture format this service keeps (PNG, JPEG, GIF, BMP, WebP).
     static const char* PictureType(std::string_view bytes);
     // Whether the text has the form of an id this store hands out.
-    static bool IsId(std::string_view id);
+    static bool IsId(std::string_view id) { return CCappedFolder::IsId(id); }
 
-    std::uint64_t usedBytes();
+    std::uint64_t usedBytes() { return files_.usedBytes(); }
 
 private:
-    std::string PathOf(std::string_view id) const { return folder_ + std::string(id); }
-
-    std::string folder_;
-    const std::uint64_t limit_;
-    std::mutex lock_;
-    std::uint64_t used_ = 0;
+    CCappedFolder files_;
 };
 
 }  // namespace server

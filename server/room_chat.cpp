@@ -12,6 +12,7 @@
 #include "net/commands.h"
 #include "net/fields.h"
 #include "net/power.h"
+#include "platform/text/text.h"
 #include "server/room_chat.h"
 #include "server/room_handler.h"
 #include "server/room_wire.h"
@@ -54,6 +55,15 @@ void KeepIfShort(std::string& text) {
 }
 
 }  // namespace
+
+bool CRoomHandler::VoicesKnown(std::string_view line) const {
+    // Read as readers read it: UTF-8 repaired, every "@" a possible start.
+    const std::string text = text::RepairUtf8(line);
+    for (std::size_t i = text.find('@'); i != std::string::npos; i = text.find('@', i + 1))
+        if (const auto clip = chatcode::ReadVoiceClip(text, i))
+            if (!voiceKnown_ || !voiceKnown_(clip->value)) return false;
+    return true;
+}
 
 bool CRoomHandler::SetGagged(std::uint32_t room, std::uint32_t user, bool gagged) {
     std::lock_guard<std::mutex> g(lock_);
@@ -104,6 +114,7 @@ void CRoomHandler::SendChat(const SessionPtr& s, const unsigned char* body, std:
         (chatcode::CarriesStoredPicture(req.line) &&
          !RoleHasPower(sender.role, power_id::chat_picture)))
         return RefuseLine(s, chat_error::no_power, "无权限!");
+    if (!VoicesKnown(req.line)) return RefuseLine(s, chat_error::no_voice, "语音消息不存在");
     const auto record = CachedRoom(room);
     const std::uint32_t intervalMs = record ? record->chatInterval * 1000u : 0;
 

@@ -15,6 +15,7 @@ inline constexpr std::uint32_t gagged = 1012;
 inline constexpr std::uint32_t no_power = 1013;
 inline constexpr std::uint32_t too_soon = 1014;     // within the room's chat interval
 inline constexpr std::uint32_t no_receiver = 1015;  // a directed line to nobody in the room
+inline constexpr std::uint32_t no_voice = 1016;     // a voice clip of no stored message
 }  // namespace chat_error
 
 // Longest line relayed, in bytes of its code text (a 256-unit line of

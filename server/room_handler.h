@@ -140,6 +140,10 @@ public:
     void SetOnEntered(std::function<void(std::uint32_t room, std::uint32_t user)> fn) {
         onEntered_ = std::move(fn);
     }
+    // Whether a voice message id names a stored message; a chat line that
+    // carries an unknown one is refused. Unset: every voice line is refused.
+    // Set before serving.
+    void SetVoiceKnown(std::function<bool(std::string_view id)> fn) { voiceKnown_ = std::move(fn); }
     // Runs the mic queues' clocks (`now` in seconds, the clock's Now()): a
     // head whose turn is over leaves the queue. Called about once a second.
     void OnTick(std::int64_t now);
@@ -325,6 +329,9 @@ private:
     std::uint64_t roomsGeneration_ = 0;
 
     std::function<void(std::uint32_t, std::uint32_t)> onEntered_;
+    std::function<bool(std::string_view)> voiceKnown_;
+    // Whether every voice clip in the line names a stored message.
+    bool VoicesKnown(std::string_view line) const;
     std::mutex lock_;
     std::unordered_map<std::uint64_t, Session> sessions_;
     Index chatOf_, videoOf_, mixOf_;

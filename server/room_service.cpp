@@ -19,6 +19,7 @@ namespace {
 
 constexpr const char* kJson = "application/json; charset=utf-8";
 constexpr const char* kTooBig = "图片太大，不能超过4MB";
+constexpr const char* kVoiceTooBig = "语音消息太大";
 
 using json_reply::Answer;
 using json_reply::Fail;
@@ -89,10 +90,11 @@ std::string VestBadge(std::uint32_t rgb, bool woman) {
 }
 
 CRoomService::CRoomService(CServerDb& db, CRoomHandler& rooms, CPictureStore& pictures,
-                           IClock& clock, RoomServiceOptions options)
+                           CVoiceStore& voices, IClock& clock, RoomServiceOptions options)
     : db_(db),
       rooms_(rooms),
       pictures_(pictures),
+      voices_(voices),
       clock_(clock),
       options_(std::move(options)),
       uploads_(options_.uploadsPerSecond, options_.uploadBurst),
@@ -165,7 +167,8 @@ void CRoomService::ReleaseShare(std::uint32_t user, std::uint64_t bytes) {
 
 bool CRoomService::AdmitUpload(const HttpRequest& req, HttpResponse& res) {
     const std::string name = req.Param("f");
-    if (name.empty() || name.size() > 255 || req.Param("t") != "8") {
+    const std::string type = req.Param("t");
+    if (name.empty() || name.size() > 255 || (type != "8" && type != "9")) {
         Fail(res, 400, account_error::bad_request, "上传参数错误");
         return false;
     }
@@ -175,9 +178,14 @@ bool CRoomService::AdmitUpload(const HttpRequest& req, HttpResponse& res) {
         Fail(res, 429, service_error::busy, "上传太频繁，请稍后再试");
         return false;
     }
-    // A declared length is checked against the share before a byte is read.
+    // A declared length is checked before a byte is read.
     const std::string length = req.Header("Content-Length");
     const std::uint64_t declared = length.empty() ? 0 : std::strtoull(length.c_str(), nullptr, 10);
+    if (type == "9") {
+        if (declared <= amr::kMaxFileBytes) return true;
+        Fail(res, 413, service_error::too_large, kVoiceTooBig);
+        return false;
+    }
     if (declared > 0 && db_.PictureBytesOf(user) + declared > options_.userPictureQuotaBytes) {
         Fail(res, 507, service_error::user_quota, "你的图片空间已满");
         return false;
@@ -185,7 +193,31 @@ bool CRoomService::AdmitUpload(const HttpRequest& req, HttpResponse& res) {
     return true;
 }
 
+void CRoomService::UploadVoice(const HttpRequest& req, HttpResponse& res) {
+    std::string id;
+    const CVoiceStore::Put put = voices_.Store(req.body, id);
+    switch (put.result) {
+        case CVoiceStore::Put::Result::ok: {
+            json::value v = json::value::object();
+            v.set("code", std::int64_t{0});
+            v.set("file_id", id);
+            return Answer(res, 200, v);
+        }
+        case CVoiceStore::Put::Result::bad_file:
+            if (put.fault == amr::FileError::too_large)
+                return Fail(res, 413, service_error::too_large, kVoiceTooBig);
+            return Fail(res, 415, service_error::not_voice, amr::FileErrorText(put.fault));
+        case CVoiceStore::Put::Result::full:
+            log_err("voices: store full, upload of %zu bytes refused", req.body.size());
+            return Fail(res, 507, service_error::store_full, "语音空间已满");
+        case CVoiceStore::Put::Result::io_error:
+            break;
+    }
+    Fail(res, 500, account_error::internal, "服务器内部错误");
+}
+
 void CRoomService::Upload(const HttpRequest& req, HttpResponse& res) {
+    if (req.Param("t") == "9") return UploadVoice(req, res);
     // The token was checked when the head came; it is read again for the id.
     const std::uint32_t user = AuthorisedUser(db_, clock_, req, res);
     if (!user) return;
@@ -301,12 +333,25 @@ bool ParseVestPath(const std::string& path, unsigned long& id, bool& woman) {
 
 }  // namespace
 
+void MountVoiceDownloads(CHttpServer& s, CVoiceStore& voices) {
+    s.RoutePrefix("GET", "/", [&voices](const HttpRequest& req, HttpResponse& res) {
+        const auto path = voices.PathFor(std::string_view(req.path).substr(1));
+        if (!path) return Fail(res, 404, service_error::not_found, "没有这个服务");
+        // A stored message never changes under its id.
+        res.SetHeader("Cache-Control", "max-age=31536000, immutable");
+        res.SetHeader("X-Content-Type-Options", "nosniff");
+        res.contentType = "audio/amr";
+        res.file = *path;
+    });
+}
+
 void CRoomService::Mount(CHttpServer& s) {
     // Errors the server answers by itself (no route, a body or head over
     // the limit) get a body the client can show too.
     s.SetErrorAnswer([](int status, const HttpRequest& req, HttpResponse& res) {
         if (status == 413)
-            Fail(res, 413, service_error::too_large, req.path == "/up" ? kTooBig : "请求内容过长");
+            Fail(res, 413, service_error::too_large,
+                 req.path != "/up" ? "请求内容过长" : req.Param("t") == "9" ? kVoiceTooBig : kTooBig);
         else if (status == 431)
             Fail(res, 431, service_error::head_too_large, "请求头过长");
         else if (status == 404)

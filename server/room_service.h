@@ -5,6 +5,8 @@
 //   GET  /vest/ID_w.bmp     role badges (w woman, m man) drawn in the role's colour
 //   POST /up?f=NAME&t=8     a chat picture (the body's bytes) -> {"file_id"}
 //   GET  /down?id=ID        a stored chat picture
+//   POST /up?f=NAME&t=9     a voice message (an AMR file) -> {"file_id"}
+//   GET  /ID                a stored voice message (MountVoiceDownloads)
 //   POST /admin/push        a system text or picture pushed to a room, for a
 //                           manager of that room or the holder of the admin secret
 //   POST /account/give-prop a gag or cancel-gag card used on a member (prop_service.h)
@@ -22,6 +24,7 @@
 #include "server/picture_store.h"
 #include "server/rate_limit.h"
 #include "server/room_handler.h"
+#include "server/voice_store.h"
 
 namespace server {
 
@@ -40,6 +43,7 @@ inline constexpr int store_full = 1013;
 inline constexpr int unknown_command = 1014;
 inline constexpr int user_quota = 1015;     // the uploader's own pictures fill their share
 inline constexpr int head_too_large = 1016; // request head over its limit
+inline constexpr int not_voice = 1035;      // no narrow-band AMR file a voice message may be
 }  // namespace service_error
 
 // Bodies of every other route on the port stay this small.
@@ -60,8 +64,8 @@ struct RoomServiceOptions {
 
 class CRoomService {
 public:
-    CRoomService(CServerDb& db, CRoomHandler& rooms, CPictureStore& pictures, IClock& clock,
-                 RoomServiceOptions options);
+    CRoomService(CServerDb& db, CRoomHandler& rooms, CPictureStore& pictures, CVoiceStore& voices,
+                 IClock& clock, RoomServiceOptions options);
     CRoomService(const CRoomService&) = delete;
     CRoomService& operator=(const CRoomService&) = delete;
 
@@ -78,6 +82,7 @@ private:
     // whether it can fit their share.
     bool AdmitUpload(const HttpRequest& req, HttpResponse& res);
     void Upload(const HttpRequest& req, HttpResponse& res);
+    void UploadVoice(const HttpRequest& req, HttpResponse& res);
     void Push(const HttpRequest& req, HttpResponse& res);
     // Takes `bytes` of the user's share for an upload in flight; false when
     // it does not fit. Release gives it back.
@@ -87,6 +92,7 @@ private:
     CServerDb& db_;
     CRoomHandler& rooms_;
     CPictureStore& pictures_;
+    CVoiceStore& voices_;
     IClock& clock_;
     const RoomServiceOptions options_;
     std::mutex uploadLock_;
@@ -94,6 +100,11 @@ private:
     std::unordered_map<std::uint32_t, std::uint64_t> uploading_;  // user -> bytes in flight
     CFailureThrottle adminFailures_;
 };
+
+// GET /ID for a stored voice message's id, as "audio/amr"; every other GET
+// path no route took is answered 404. Mounted after all other routes of
+// the port, since it takes what they leave.
+void MountVoiceDownloads(CHttpServer& http, CVoiceStore& voices);
 
 // A small badge picture (BMP) in `rgb` (0xRRGGBB); the woman's has a light
 // centre so the two can be told apart.

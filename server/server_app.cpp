@@ -36,7 +36,7 @@ const char* ServerUsage() {
     return "usage: zeri-server [--data-dir DIR] [--listen ADDR] [--port N] [--account-port N]\n"
            "                   [--catalogue-port N] [--checkin-port N] [--threads N]\n"
            "                   [--admin-secret S] [--picture-quota-mb N]\n"
-           "                   [--picture-user-quota-mb N]\n"
+           "                   [--picture-user-quota-mb N] [--voice-quota-mb N]\n"
            "                   [--seed-demo] [--demo-recharge] [--issue-token USER [--token-days N]]\n"
            "  --data-dir DIR      folder of zeri-server.db and log/ (default: the data folder)\n"
            "  --listen ADDR       address of the room relay (default 0.0.0.0)\n"
@@ -48,6 +48,7 @@ const char* ServerUsage() {
 "  --admin-secret S    lets its holder push texts and pictures to any room (16+ chars)\n"
            "  --picture-quota-mb N  room for all stored chat pictures (default 1024)\n"
            "  --picture-user-quota-mb N  room for one user's chat pictures (default 64)\n"
+           "  --voice-quota-mb N  room for all stored voice messages (default 256)\n"
            "  --seed-demo         add the demo users, rooms, roles, powers and catalogue (idempotent)\n"
            "  --demo-recharge     a recharge credits 10000 demo coins (otherwise it is refused)\n"
            "  --issue-token USER  print a new login token for USER and exit\n"
@@ -113,6 +114,11 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& out
             if (!ParseNumber(v, 1u << 20, n) || n == 0)
                 return error = "bad picture quota '" + v + "'", false;
             out.pictureUserQuotaMb = n;
+        } else if (a == "--voice-quota-mb") {
+            if (!value(v)) return false;
+            if (!ParseNumber(v, 1u << 20, n) || n == 0)
+                return error = "bad voice quota '" + v + "'", false;
+            out.voiceQuotaMb = n;
         } else if (a == "--issue-token") {
             if (!value(out.issueTokenFor)) return false;
             if (out.issueTokenFor.empty()) return error = "--issue-token needs a user name", false;
@@ -237,6 +243,13 @@ bool CZeriServer::Start(std::string& error) {
         (std::filesystem::path(dbPath_).parent_path() / "pictures").string(),
         options_.pictureQuotaMb << 20);
     if (!pictures_->Open(error)) return fail();
+    voices_ = std::make_unique<CVoiceStore>(
+        (std::filesystem::path(dbPath_).parent_path() / "voices").string(),
+        options_.voiceQuotaMb << 20);
+    if (!voices_->Open(error)) return fail();
+    // A chat line may carry a voice message only when it names a stored one.
+    // The store is kept until the server object goes, as the relay may ask late.
+    rooms_->SetVoiceKnown([this](std::string_view id) { return voices_->Has(id); });
     AccountOptions ao;
     ao.onSignOut = [this](std::uint32_t user) { rooms_->EndUserSessions(user); };
     account_ = std::make_unique<CAccountService>(db_, accountStore_, clock_, ao);
@@ -244,7 +257,8 @@ bool CZeriServer::Start(std::string& error) {
     so.adminSecret = options_.adminSecret;
     so.pictureQuotaBytes = options_.pictureQuotaMb << 20;
     so.userPictureQuotaBytes = options_.pictureUserQuotaMb << 20;
-    roomService_ = std::make_unique<CRoomService>(db_, *rooms_, *pictures_, clock_, so);
+    roomService_ = std::make_unique<CRoomService>(db_, *rooms_, *pictures_, *voices_, clock_,
+                                                  so);
     if (!purchaseStore_.Open(dbPath_, error)) return fail();
     purchases_ = std::make_unique<CPurchaseService>(db_, purchaseStore_, *rooms_, clock_,
                                                     options_.purchases);
@@ -256,6 +270,7 @@ bool CZeriServer::Start(std::string& error) {
     account_->Mount(*http_);
     roomService_->Mount(*http_);
     purchases_->Mount(*http_);
+    MountVoiceDownloads(*http_, *voices_);
     const std::uint16_t httpPort = options_.port == 0 ? 0 : options_.accountPort;
     if (!http_->Listen(options_.listen, httpPort, error)) {
         error = "account service: " + error;

@@ -49,6 +49,7 @@ struct ServerOptions {
     std::string adminSecret;
     std::uint64_t pictureQuotaMb = 1024;  // all stored chat pictures together
     std::uint64_t pictureUserQuotaMb = 64;  // one user's stored chat pictures
+    std::uint64_t voiceQuotaMb = 256;       // all stored voice messages together
     std::string issueTokenFor;        // user name: print a new token and exit
     unsigned tokenDays = 30;
     bool help = false;
@@ -108,6 +109,7 @@ private:
     CAccountStore accountStore_;
     std::unique_ptr<CAccountService> account_;
     std::unique_ptr<CPictureStore> pictures_;
+    std::unique_ptr<CVoiceStore> voices_;
     std::unique_ptr<CRoomService> roomService_;
     CPurchaseStore purchaseStore_;
     std::unique_ptr<CPurchaseService> purchases_;
