@@ -34,14 +34,16 @@ void CHeadlessView::Say(const std::string& kind, const std::string& text) {
 }
 
 void CHeadlessView::SetText(const std::string& control, const std::string& text) {
+    const bool changed = controls_[control].text != text;
     controls_[control].text = text;
     // Why a room refused me is what a script waits for.
     if (control == "Label_Fail" && !text.empty()) Say("fail", text);
     // My balances are what a script checks after buying.
     if (control == "Label_Balance") Say("balance", text);
     if (control == "Label_Pelto") Say("pelto", text);
-    // The anchor's flowers: each one given in the room counts here.
-    if (control == "text_flower") Say("flowers", text);
+    // The anchor's flowers: each one given in the room counts here (a room
+    // cleared again to 0 is no news).
+    if (control == "text_flower" && changed) Say("flowers", text);
 }
 void CHeadlessView::SetVisible(const std::string& control, bool visible) {
     controls_[control].visible = visible;
