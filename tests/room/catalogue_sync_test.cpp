@@ -208,6 +208,9 @@ protected:
     // One whole sync; false when no done message came.
     bool Sync(CGlobalGiftHttp& c) {
         const std::size_t before = router.Count(catalogue::UM_GIFT_CONFIG_DONE);
+        // The last sync's done message may come before its request is
+        // released, and a catalogue runs one request at a time.
+        for (int i = 0; i < 3000 && c.InFlight(); ++i) std::this_thread::sleep_for(10ms);
         c.Request();
         std::unique_lock<std::mutex> l(router.mutex);
         const bool done = router.cv.wait_for(
