@@ -69,16 +69,20 @@ struct Services {
             std::abort();
         pictures = std::make_unique<CPictureStore>((dir / "pictures").string(), 64u << 20);
         if (!pictures->Open(err)) std::abort();
+        voices = std::make_unique<CVoiceStore>((dir / "voices").string(), 64u << 20);
+        if (!voices->Open(err)) std::abort();
         rooms = std::make_unique<CRoomHandler>(db, store, clock);
         account = std::make_unique<CAccountService>(db, store, clock, AccountOptions{});
         RoomServiceOptions so;
         so.adminSecret = kSecret;
         so.pictureQuotaBytes = 64u << 20;
         so.userPictureQuotaBytes = 8u << 20;
-        roomService = std::make_unique<CRoomService>(db, *rooms, *pictures, clock, so);
+        roomService = std::make_unique<CRoomService>(db, *rooms, *pictures, *voices, clock, so);
         http = std::make_unique<CHttpServer>(io.io(), "fuzz");
         account->Mount(*http);
         roomService->Mount(*http);
+        // Last: it answers every GET path no other route took.
+        MountVoiceDownloads(*http, *voices);
         CheckinPortOptions co;
         co.pictureFolder = (dir / "backgrounds").string();
         co.pictureQuotaBytes = 64u << 20;
@@ -99,6 +103,7 @@ struct Services {
     CServerDb db;
     CAccountStore store;
     std::unique_ptr<CPictureStore> pictures;
+    std::unique_ptr<CVoiceStore> voices;
     std::unique_ptr<CRoomHandler> rooms;
     std::unique_ptr<CAccountService> account;
     std::unique_ptr<CRoomService> roomService;
