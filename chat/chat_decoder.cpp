@@ -14,6 +14,10 @@ std::string VoiceClipIconPath(const std::string& programFolder) {
     return paths::WithSlash(programFolder) + "skin/chat_sound_normal.png";
 }
 
+std::string VoiceClipPlayingIconPath(const std::string& programFolder) {
+    return paths::WithSlash(programFolder) + "skin/chat_sound_push.gif";
+}
+
 void DecodeToView(IChatSink& view, std::string_view code, const ChatTextFormat& format,
                   const ChatDecodeContext& context, const ChatDecodeOptions& options) {
     std::string pending;

@@ -36,3 +36,5 @@ void DecodeToView(IChatSink& view, std::string_view code, const ChatTextFormat& 
 // The images the decoder inserts, below the program folder.
 std::string WaitingImagePath(const std::string& programFolder);
 std::string VoiceClipIconPath(const std::string& programFolder);
+// The icon of a clip while it plays (animated).
+std::string VoiceClipPlayingIconPath(const std::string& programFolder);

@@ -22,6 +22,11 @@ enum : unsigned {
     UM_MSERVER_CONNECTED = 1759,
     UM_AVTRAN_CONNECTED = 1760,
     UM_PROXY_STATUS = 1761,
+    // The voice-message player: a playback ended or failed (wParam the
+    // clip's key, lParam a VoicePlayEnd).
+    UM_VOICE_PLAY_DONE = 1734,
+    // The voice file service answered an upload (our own number).
+    UM_VOICE_UPLOAD_DONE = 1793,
 };
 
 class CMessageData {

@@ -51,6 +51,12 @@ public:
     // Views are not trimmed while the window is minimised.
     virtual bool Minimised() const = 0;
     virtual IRoomShows& Shows() = 0;
+    // The icon of the voice clip under `key`, in whichever chat view shows
+    // it (playing, or back to still).
+    virtual void SetVoiceClipIcon(ChatObjectKey key, const std::string& icon) {
+        (void)key;
+        (void)icon;
+    }
     // A line of state asked for by a typed command ("user: …"); only the
     // headless view prints it.
     virtual void Report(const std::string& kind, const std::string& text) {

@@ -82,6 +82,8 @@ public:
     virtual void CloseWindow() = 0;
     // A voice clip icon in a chat view was clicked.
     virtual void PlayVoiceClip(ChatObjectKey key) = 0;
+    // The voice-message button: the first press records, the next sends.
+    virtual void ToggleVoiceMessage() {}
     // "Clear" in a chat view's menu: the view is empty, drop the cached chat
     // pictures.
     virtual void ChatCleared() = 0;
