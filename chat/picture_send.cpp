@@ -21,10 +21,15 @@ std::string PictureDownloadUrl(std::string_view host, std::string_view fileId) {
     return "http://" + std::string(host) + "/down?id=" + url::PercentEncode(fileId);
 }
 
-std::string PictureUploadUrl(std::string_view host, std::string_view filePath) {
+std::string UploadUrl(std::string_view host, std::string_view filePath, int type) {
     const std::size_t cut = filePath.find_last_of("/\\");
     const std::string_view name = cut == std::string_view::npos ? filePath : filePath.substr(cut + 1);
-    return "http://" + std::string(host) + "/up?f=" + url::PercentEncode(name) + "&t=8";
+    return "http://" + std::string(host) + "/up?f=" + url::PercentEncode(name) +
+           "&t=" + std::to_string(type);
+}
+
+std::string PictureUploadUrl(std::string_view host, std::string_view filePath) {
+    return UploadUrl(host, filePath, kUploadPicture);
 }
 
 CPictureSender::CPictureSender(IPictureUploader& uploader, std::size_t maxBytes)

@@ -24,9 +24,14 @@ public:
 // The picture service's own limit; larger files are refused before sending.
 inline constexpr std::size_t kMaxPictureUploadBytes = 4u << 20;
 
-// "http://HOST/up?f=NAME&t=8" with NAME the file's last path part,
+// What the upload service stores: chat pictures, or recorded voice messages.
+inline constexpr int kUploadPicture = 8;
+inline constexpr int kUploadVoice = 9;
+// "http://HOST/up?f=NAME&t=TYPE" with NAME the file's last path part,
 // percent-encoded so that blanks, "&", "#" or non-ASCII names reach the
 // service as they are.
+std::string UploadUrl(std::string_view host, std::string_view filePath, int type);
+// The same with type 8.
 std::string PictureUploadUrl(std::string_view host, std::string_view filePath);
 // "http://HOST/down?id=ID": where a stored picture is fetched by its id.
 std::string PictureDownloadUrl(std::string_view host, std::string_view fileId);

@@ -14,6 +14,8 @@ public:
     ChatObjectKey Register(std::string_view voiceId);
     std::optional<std::string> Find(ChatObjectKey key) const;
     std::size_t Size() const { return clips_.size(); }
+    // The clip shown last; 0 when there is none.
+    ChatObjectKey Newest() const { return clips_.empty() ? 0 : clips_.rbegin()->first; }
     // The views were emptied.
     void Clear() { clips_.clear(); }
 

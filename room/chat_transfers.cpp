@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "chat/picture_send.h"
+#include "core/files.h"
 #include "platform/kitlib/kitlib.h"
 
 namespace {
@@ -29,7 +30,17 @@ bool CKitlibStarter::Post(unsigned message, const std::string& url,
     return KITLIB_PostHttpUrl(window_, message, url, body.data(), body.size()) != 0;
 }
 
+bool CKitlibStarter::UploadFile(unsigned message, const std::string& url, const std::string& file) {
+    return KITLIB_UploadHttpUrl(window_, message, url, file) != 0;
+}
+
 std::string CKitlibStarter::Host() { return KITLIB_GetIppaddr(0); }
+
+bool IHttpStarter::UploadFile(unsigned message, const std::string& url, const std::string& file) {
+    std::string bytes;
+    if (!files::ReadFile(file, bytes)) return false;
+    return Post(message, url, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+}
 
 CSerialTransfers::Line* CSerialTransfers::LineOf(unsigned message) {
     switch (message) {
@@ -43,6 +54,8 @@ CSerialTransfers::Line* CSerialTransfers::LineOf(unsigned message) {
             return &cars_;
         case UM_MEDAL_ICON_DONE:
             return &medals_;
+        case UM_VOICE_UPLOAD_DONE:
+            return &voices_;
         default:
             return nullptr;
     }
@@ -54,6 +67,7 @@ std::size_t CSerialTransfers::Waiting(unsigned message) const {
 }
 
 bool CSerialTransfers::Start(unsigned message, const Request& r) {
+    if (!r.file.empty()) return starter_.UploadFile(message, r.url, r.file);
     return r.post ? starter_.Post(message, r.url, r.body)
                   : starter_.Download(message, r.url, r.destination);
 }
@@ -89,6 +103,16 @@ bool CSerialTransfers::Upload(const std::string& url, std::vector<std::uint8_t> 
     return Queue(UM_CHAT_UPLOAD_DONE, std::move(r));
 }
 
+bool CSerialTransfers::UploadVoice(const std::string& url, const std::string& file,
+                                   std::uint64_t ticket) {
+    Request r;
+    r.url = url;
+    r.file = file;
+    r.ticket = ticket;
+    r.post = true;
+    return Queue(UM_VOICE_UPLOAD_DONE, std::move(r));
+}
+
 bool CSerialTransfers::FetchIcon(unsigned doneMessage, const std::string& url,
                                  const std::string& destination) {
     if (doneMessage != UM_GIFT_ICON_DONE && doneMessage != UM_CAR_ICON_DONE &&
@@ -122,7 +146,9 @@ std::vector<TransferDone> CSerialTransfers::TakeAnswer(unsigned message,
     TransferDone d = Failed(message, r.source, r.destination, r.ticket);
     if (answer) {
         if (r.post) {
-            d.ok = true;
+            // Only file uploads hear refusals; 0 is a starter that gives no status.
+            d.status = answer->status;
+            d.ok = answer->status == 0 || (answer->status >= 200 && answer->status < 300);
             d.body.assign(answer->bytes.begin(), answer->bytes.end());
         } else {
             // The answer names the file it wrote; any other file would be

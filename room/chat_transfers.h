@@ -32,6 +32,7 @@ struct TransferDone {
     std::string destination;   // downloads: the local file
     std::uint64_t ticket = 0;  // uploads
     std::string body;          // uploads: the service's answer
+    int status = 0;            // uploads: the HTTP status (0: not known)
 };
 
 class IChatTransfers : public IPictureFetcher, public IPictureUploader {
@@ -40,6 +41,10 @@ public:
     // medal (UM_MEDAL_ICON_DONE) picture.
     virtual bool FetchIcon(unsigned doneMessage, const std::string& url,
                            const std::string& destination) = 0;
+    // Uploads a recorded voice message (UM_VOICE_UPLOAD_DONE); the service's
+    // refusal comes back with its status and text.
+    virtual bool UploadVoice(const std::string& url, const std::string& file,
+                             std::uint64_t ticket) = 0;
     // Host (and port) of the picture service.
     virtual std::string PictureHost() = 0;
     // A completion message reached the room window (answer null: it
@@ -56,6 +61,8 @@ public:
                           const std::string& destination) = 0;
     virtual bool Post(unsigned message, const std::string& url,
                       const std::vector<std::uint8_t>& body) = 0;
+    // Posts a file's bytes; its refusal is answered with status and body.
+    virtual bool UploadFile(unsigned message, const std::string& url, const std::string& file);
     virtual std::string Host() = 0;
 };
 
@@ -66,6 +73,7 @@ public:
                   const std::string& destination) override;
     bool Post(unsigned message, const std::string& url,
               const std::vector<std::uint8_t>& body) override;
+    bool UploadFile(unsigned message, const std::string& url, const std::string& file) override;
     std::string Host() override;
 
 private:
@@ -88,6 +96,8 @@ public:
                 std::uint64_t ticket) override;
     bool FetchIcon(unsigned doneMessage, const std::string& url,
                    const std::string& destination) override;
+    bool UploadVoice(const std::string& url, const std::string& file,
+                     std::uint64_t ticket) override;
     std::string PictureHost() override { return starter_.Host(); }
     std::vector<TransferDone> TakeAnswer(unsigned message, const KitlibAnswer* answer) override;
 
@@ -101,6 +111,7 @@ private:
         std::vector<std::uint8_t> body;
         std::uint64_t ticket = 0;
         bool post = false;
+        std::string file;  // a file upload: its bytes are the body
     };
     struct Line {
         std::optional<Request> inFlight;
@@ -114,5 +125,5 @@ private:
     Line* LineOf(unsigned message);
 
     IHttpStarter& starter_;
-    Line pictures_, uploads_, gifts_, cars_, medals_;
+    Line pictures_, uploads_, gifts_, cars_, medals_, voices_;
 };

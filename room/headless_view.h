@@ -114,6 +114,14 @@ public:
         controls_[control].max = max;
     }
     void Report(const std::string& kind, const std::string& text) override { Say(kind, text); }
+    // Kept for tests: the text views show no icons.
+    void SetVoiceClipIcon(ChatObjectKey key, const std::string& icon) override {
+        clipIcons_[key] = icon;
+    }
+    std::string ClipIcon(ChatObjectKey key) const {
+        auto it = clipIcons_.find(key);
+        return it == clipIcons_.end() ? std::string() : it->second;
+    }
     void ShowTip(const std::string& text) override;
     void ShowNotice(const std::string& markup) override;
     void MessageBox(const std::string& text, const std::string& caption, BoxIcon icon) override;
@@ -171,6 +179,7 @@ private:
     std::string title_;
     bool shown_ = false;
     bool minimised_ = false;
+    std::map<ChatObjectKey, std::string> clipIcons_;
     std::map<std::string, CHeadlessChatView> chats_;
     CHeadlessChatView nowhere_;  // names the room does not have
     CHeadlessChatView announcement_;

@@ -304,18 +304,24 @@ void CRoomChat::OnUploadDone(const TransferDone& done) {
         session_.view().ShowTip(f.error);
         return;
     }
+    SendStored(f.code, receiver, false);
+}
+
+CRoomChat::SendResult CRoomChat::CheckMaySend() {
+    if (SendResult r = CheckBeforeSending(Check::no_interval); r != SendResult::sent) return r;
+    if (session_.gagged()) return Refuse(SendResult::gagged);
+    if (!session_.powers().HasPower(session_.myRole(), power_id::chat))
+        return Refuse(SendResult::no_power);
+    return SendResult::sent;
+}
+
+CRoomChat::SendResult CRoomChat::SendStored(const std::string& code, std::uint32_t receiverId,
+                                            bool echo) {
     // The user pressed the button before the interval could matter; the
     // rest is checked again, the room may have changed during the upload.
-    if (!session_.loggedIn()) return;
-    if (session_.gagged()) {
-        Refuse(SendResult::gagged);
-        return;
-    }
-    if (!session_.powers().HasPower(session_.myRole(), power_id::chat)) {
-        Refuse(SendResult::no_power);
-        return;
-    }
-    SendCode(f.code, receiver, false);
+    if (!session_.loggedIn()) return SendResult::not_in_room;
+    if (SendResult r = CheckMaySend(); r != SendResult::sent) return r;
+    return SendCode(code, receiverId, echo);
 }
 
 // --- receiving ---------------------------------------------------------------------

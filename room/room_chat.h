@@ -64,6 +64,13 @@ public:
     // The picture button: checks, the echo and the upload; the line itself
     // goes once the picture service has answered.
     SendResult SendPicture(const std::string& path, std::uint32_t receiverId = 0);
+    // Whether I may send a line that needs no text now (a voice message
+    // before it is recorded): in a room, not gagged, with the chat power.
+    // Refusals show their tip.
+    SendResult CheckMaySend();
+    // A line whose content a service has just stored (a picture or voice
+    // message): the interval does not apply, the rest is checked again.
+    SendResult SendStored(const std::string& code, std::uint32_t receiverId, bool echo);
 
     // --- completions ---------------------------------------------------
     // Messages 1725, 1727, 1766 and 1771. True when the message was ours.

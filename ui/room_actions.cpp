@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "room/mic/voice_set.h"
+#include "room/voice_message/room_voice_messages.h"
 
 CRoomSessionActions::CRoomSessionActions(CRoomSession& session, CRoomChat* chat, const CFaceTable* faces,
                                          std::function<void()> onClose)
@@ -30,10 +31,11 @@ void CRoomSessionActions::CloseWindow() {
 }
 
 void CRoomSessionActions::PlayVoiceClip(ChatObjectKey key) {
-    // Playing comes with the voice-message player; the click is noted so a
-    // missing sound is not a mystery.
-    if (chat_)
-        if (auto id = chat_->voices().Find(key)) log_msg("voice clip %s: no player yet\r\n", id->c_str());
+    if (voiceMessages_) voiceMessages_->PlayClip(key);
+}
+
+void CRoomSessionActions::ToggleVoiceMessage() {
+    if (voiceMessages_) voiceMessages_->ToggleRecording();
 }
 
 void CRoomSessionActions::ChatCleared() {

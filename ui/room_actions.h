@@ -8,6 +8,7 @@
 #include "ui/room_ui.h"
 
 class CVoiceSet;
+class CRoomVoiceMessages;
 
 class CRoomSessionActions : public IRoomActions {
 public:
@@ -25,6 +26,7 @@ public:
     void SetVideo(CRoomVideo* video) { video_ = video; }
     void SetAnchorSign(CAnchorSign* sign) { sign_ = sign; }
     void SetPurchases(IPurchaseActions* purchases) { purchases_ = purchases; }
+    void SetVoiceMessages(CRoomVoiceMessages* v) { voiceMessages_ = v; }
 
     void EnterRoom(std::uint32_t roomId) override;
     bool SendChat(const IChatInput& input) override;
@@ -33,6 +35,7 @@ public:
     std::uint32_t RoomId() const override;
     void CloseWindow() override;
     void PlayVoiceClip(ChatObjectKey key) override;
+    void ToggleVoiceMessage() override;
     void ChatCleared() override;
     const CFaceTable* Faces() const override { return faces_; }
     CRoomMic* Mic() const override { return mic_; }
@@ -56,6 +59,7 @@ private:
     CRoomVideo* video_ = nullptr;
     CAnchorSign* sign_ = nullptr;
     IPurchaseActions* purchases_ = nullptr;
+    CRoomVoiceMessages* voiceMessages_ = nullptr;
     const CFaceTable* faces_;
     std::function<void()> onClose_;
 };

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/files.h"
+#include "core/paths.h"
 #include "platform/sonic/sonic.h"
 
 namespace voice {
@@ -124,6 +125,8 @@ std::string CVoiceWriter::FinishInto(const std::string& folder, std::string& err
     std::string path = folder;
     if (!path.empty() && path.back() != '/') path += '/';
     path += TemporaryName();
+    // The user's folder for messages is made with the first one.
+    if (!folder.empty()) paths::MakeDirs(folder);
     if (!files::WriteFileAtomic(path, bytes)) {
         error = "cannot write " + path;
         return {};

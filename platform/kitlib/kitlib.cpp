@@ -160,9 +160,13 @@ bool Fetch(httplib::Client& c, const std::string& path, const std::string* body,
     return r->status >= 200 && r->status < 300;
 }
 
+// How a refusal (an answer outside 2xx) comes back: as a failure, or, for
+// uploads, with its status and body so the user hears the service's reason.
+enum class Refusal { fails, answered };
+
 int StartRequest(HWND window, unsigned message, const std::string& url,
                  std::shared_ptr<std::string> body, const std::string& destination,
-                 std::intptr_t tag = 0) {
+                 std::intptr_t tag = 0, Refusal refusal = Refusal::fails) {
     Url u;
     if (!SplitUrl(url, u)) {
         log_msg("kitlib bad url %s\r\n", url.c_str());
@@ -181,7 +185,8 @@ int StartRequest(HWND window, unsigned message, const std::string& url,
         auto client = MakeClient(u);
         std::string bytes;
         int status = 0;
-        if (!Fetch(*client, u.path, body.get(), headers, status, bytes)) {
+        if (!Fetch(*client, u.path, body.get(), headers, status, bytes) &&
+            (refusal == Refusal::fails || status == 0)) {
             log_msg("kitlib request %s fail status=%d\r\n", url.c_str(), status);
             Answer(window, message, nullptr, tag);
             return;
@@ -251,7 +256,7 @@ int KITLIB_UploadHttpUrl(HWND window, unsigned message, const std::string& url,
                          const std::string& file) {
     auto bytes = std::make_shared<std::string>();
     if (!files::ReadFile(file, *bytes)) return 0;
-    return StartRequest(window, message, url, bytes, std::string());
+    return StartRequest(window, message, url, bytes, std::string(), 0, Refusal::answered);
 }
 
 void KITLIB_SetMessageBoxHandler(KitlibBoxHandler handler) {

@@ -44,7 +44,9 @@ int KITLIB_GetHttpUrl(HWND window, unsigned message, const std::string& url,
 // Downloads to `destination` (replaced atomically; folders are created).
 int KITLIB_DownHttpUrl(HWND window, unsigned message, const std::string& url,
                        const std::string& destination);
-// Posts the file's bytes as the body.
+// Posts the file's bytes as the body. A refusal still comes as an answer,
+// with its status (outside 2xx) and the service's body, so the caller can
+// say why; no payload only when no answer came.
 int KITLIB_UploadHttpUrl(HWND window, unsigned message, const std::string& url,
                          const std::string& file);
 

@@ -59,6 +59,7 @@ public:
     CVoiceSender& sender() { return sender_; }
     CMixer& mixer() { return mixer_; }
     wavedev::IWaveBackend& devices() { return *backend_; }
+    std::shared_ptr<wavedev::IWaveBackend> backend() const { return backend_; }
     int micDevice() const { return micDevice_; }
     int speakerDevice() const { return speakerDevice_; }
 

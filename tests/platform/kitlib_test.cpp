@@ -62,6 +62,10 @@ protected:
                            req.get_header_value("Authorization"));
             res.set_content("ok", "text/plain");
         });
+        server.Post("/refuse", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 415;
+            res.set_content(R"({"code":1035,"error":"not voice"})", "application/json");
+        });
         server.Post("/moved", [this](const httplib::Request&, httplib::Response& res) {
             res.set_redirect(Url("/who"), 302);
         });
@@ -148,6 +152,25 @@ TEST_F(Kitlib, FailuresArriveAsMessagesWithoutAnAnswer) {
     EXPECT_EQ(KITLIB_PostHttpUrl(7, 1, "not a url", nullptr, 0), 0);
     EXPECT_EQ(KITLIB_PostHttpUrl(7, 1, "ftp://host/x", nullptr, 0), 0);
     EXPECT_EQ(KITLIB_UploadHttpUrl(7, 1, Url("/echo"), (dir / "none.jpg").string()), 0);
+}
+
+// An upload's refusal says why; a post's stays a plain failure.
+TEST_F(Kitlib, UploadRefusalsComeWithTheirStatusAndBody) {
+    const fs::path file = dir / "v.amr";
+    ASSERT_TRUE(files::WriteFileAtomic(file.string(), "#!AMR\n"));
+    ASSERT_EQ(KITLIB_UploadHttpUrl(7, 1793, Url("/refuse"), file.string()), 1);
+    ASSERT_TRUE(router.WaitFor(1));
+    ASSERT_NE(router.got[0].answer(), nullptr);
+    EXPECT_EQ(router.got[0].answer()->status, 415);
+    const auto& b = router.got[0].answer()->bytes;
+    EXPECT_EQ(std::string(b.begin(), b.end()), R"({"code":1035,"error":"not voice"})");
+    ASSERT_EQ(KITLIB_PostHttpUrl(7, 1727, Url("/refuse"), "x", 1), 1);
+    ASSERT_TRUE(router.WaitFor(2));
+    EXPECT_EQ(router.got[1].answer(), nullptr);
+    // No answer at all is still a failure without payload.
+    ASSERT_EQ(KITLIB_UploadHttpUrl(7, 1793, "http://127.0.0.1:1/up", file.string()), 1);
+    ASSERT_TRUE(router.WaitFor(3));
+    EXPECT_EQ(router.got[2].answer(), nullptr);
 }
 
 TEST_F(Kitlib, HostsAndMessageBoxes) {
