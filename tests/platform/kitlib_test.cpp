@@ -157,6 +157,7 @@ TEST_F(Kitlib, FailuresArriveAsMessagesWithoutAnAnswer) {
 // An upload's refusal says why; a post's stays a plain failure.
 TEST_F(Kitlib, UploadRefusalsComeWithTheirStatusAndBody) {
     const fs::path file = dir / "v.amr";
+    fs::create_directories(dir);
     ASSERT_TRUE(files::WriteFileAtomic(file.string(), "#!AMR\n"));
     ASSERT_EQ(KITLIB_UploadHttpUrl(7, 1793, Url("/refuse"), file.string()), 1);
     ASSERT_TRUE(router.WaitFor(1));
