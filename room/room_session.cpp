@@ -314,6 +314,7 @@ constexpr const char* kTypedHelp[] = {
     "/card, /sign              the anchor's clock-in and sign-in (role 7)",
     "/gift ID [N], /buy KIND ID (4 car, 6 prop, 7 VIP), /car ID (activate), /use ENTRY [TEXT], "
     "/flower, /recharge, /balance, /pack, /shop, /vip   buying and giving",
+    "/voice FILE.wav, /play     send a WAV as a voice message, play the newest one",
     "/help                     this list",
 };
 }  // namespace

@@ -342,6 +342,7 @@ void MountVoiceDownloads(CHttpServer& s, CVoiceStore& voices) {
         res.SetHeader("X-Content-Type-Options", "nosniff");
         res.contentType = "audio/amr";
         res.file = *path;
+        voices.CountServed();
     });
 }
 

@@ -95,6 +95,7 @@ public:
     CServerDb& db() { return db_; }
     CRoomHandler& rooms() { return *rooms_; }
     CPurchaseStore& purchaseStore() { return purchaseStore_; }
+    CVoiceStore* voices() { return voices_.get(); }
     const std::string& databasePath() const { return dbPath_; }
 
 private:

@@ -7,6 +7,7 @@
 //
 // Thread-safe: the HTTP worker threads and the chat relay call it.
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,9 +36,13 @@ public:
     std::optional<std::string> PathFor(std::string_view id);
 
     std::uint64_t usedBytes() { return files_.usedBytes(); }
+    // Messages handed out by the download route (for the operator and tests).
+    void CountServed() { served_.fetch_add(1); }
+    std::uint64_t served() const { return served_.load(); }
 
 private:
     CCappedFolder files_;
+    std::atomic<std::uint64_t> served_{0};
 };
 
 }  // namespace server

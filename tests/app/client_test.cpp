@@ -93,7 +93,7 @@ std::string WhyNotADocumentedLine(const std::string& line) {
                                          "queue", "mic",    "help", "speaking", "volume",
                                          "video", "record", "balance", "pelto", "buy",
                                          "shop", "vip", "mycars", "myvip", "pack", "prompt",
-                                         "billboard", "flowers"};
+                                         "billboard", "flowers", "voice"};
     const std::size_t colon = line.find(": ");
     const std::string kind = colon == std::string::npos ? "" : line.substr(0, colon);
     if (std::find(std::begin(kKinds), std::end(kKinds), kind) == std::end(kKinds))
