@@ -79,7 +79,7 @@ bool CPlayAudio::Play(std::uint64_t id) {
         if (!StartPlayback(entry, turn)) EndCurrent(turn, kVoiceFailed);
         return true;
     }
-    if (stopped_) {
+    if (stopped_ || IsFinished()) {  // no download thread to fetch it
         EndCurrent(turn, kVoiceFailed);
         return true;
     }

@@ -40,9 +40,9 @@ class CVoicePlayback;
 }
 
 struct PlayAudioSetup {
-    HWND window = 0;                     // UM_VOICE_PLAY_DONE goes here
-    std::string audioFolder;             // data folder + "user/<id>/audio/" (made on demand)
-    std::function<std::string()> host;   // the voice file host "h:port", asked at each download
+    HWND window = 0;                    // UM_VOICE_PLAY_DONE goes here
+    std::string audioFolder;            // data folder + "user/<id>/audio/" (made on demand)
+    std::function<std::string()> host;  // the voice file host "h:port", asked at each download
     std::size_t maxFileBytes = 128 * 1024;
 };
 
@@ -94,7 +94,7 @@ private:
 
     std::mutex playbackLock_;  // taken before the other two
     std::unique_ptr<voice::CVoicePlayback> playback_;
-    bool stopped_ = false;     // Stop was called: no more downloads
+    bool stopped_ = false;  // Stop was called: no more downloads
 
     mutable std::mutex entryLock_;
     std::map<std::uint64_t, VoiceEntry> known_;

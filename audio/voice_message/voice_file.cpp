@@ -12,20 +12,16 @@ FileRead ReadVoiceFile(const std::string& path, std::size_t maxBytes, std::strin
     bytes.clear();
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return FileRead::unreadable;
-    if (static_cast<unsigned long long>(st.st_size) > maxBytes) return FileRead::too_large;
+    const auto size = static_cast<unsigned long long>(st.st_size);
+    if (size > maxBytes) return FileRead::too_large;
     std::ifstream in(path, std::ios::binary);
     if (!in) return FileRead::unreadable;
-    // One byte past the limit shows a file that grew since the stat.
-    bytes.resize(maxBytes + 1);
+    // Files here are replaced by rename, never grown in place: the size stands.
+    bytes.resize(static_cast<std::size_t>(size));
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) {
+    if (static_cast<unsigned long long>(in.gcount()) != size) {
         bytes.clear();
         return FileRead::unreadable;
-    }
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    if (bytes.size() > maxBytes) {
-        bytes.clear();
-        return FileRead::too_large;
     }
     return FileRead::ok;
 }
@@ -33,9 +29,12 @@ FileRead ReadVoiceFile(const std::string& path, std::size_t maxBytes, std::strin
 std::string DownloadProblem(const std::string& path, std::size_t maxBytes) {
     std::string bytes;
     switch (ReadVoiceFile(path, maxBytes, bytes)) {
-        case FileRead::unreadable: return "no file was saved";
-        case FileRead::too_large: return "file over the size limit";
-        case FileRead::ok: break;
+        case FileRead::unreadable:
+            return "no file was saved";
+        case FileRead::too_large:
+            return "file over the size limit";
+        case FileRead::ok:
+            break;
     }
     const amr::FrameWalk walk = amr::SplitAmrFrames(bytes);
     if (!walk.magic) {

@@ -62,14 +62,23 @@ void CVoicePlayback::Fail(const char* why) {
 VoicePlayEnd CVoicePlayback::Play() {
     std::string file;
     switch (ReadVoiceFile(path_, maxFileBytes_, file)) {
-        case FileRead::unreadable: Fail("cannot be read"); return kVoiceFailed;
-        case FileRead::too_large: Fail("over the size limit"); return kVoiceFailed;
-        case FileRead::ok: break;
+        case FileRead::unreadable:
+            Fail("cannot be read");
+            return kVoiceFailed;
+        case FileRead::too_large:
+            Fail("over the size limit");
+            return kVoiceFailed;
+        case FileRead::ok:
+            break;
     }
     const amr::FrameWalk walk = amr::SplitAmrFrames(file);
     if (walk.invalid > 0 || walk.truncated)
         log_msg("voice play %s: %zu invalid frame bytes skipped%s\r\n", path_.c_str(), walk.invalid,
                 walk.truncated ? ", last frame cut short" : "");
+    if (walk.frames.empty()) {
+        Fail(walk.magic ? "no whole frame" : "not an AMR file");
+        return kVoiceFailed;
+    }
 
     output_.SetMuted(true);
     std::size_t decoded = 0;
@@ -78,9 +87,8 @@ VoicePlayEnd CVoicePlayback::Play() {
         unsigned char* pcm = nullptr;
         int pcmLength = 0;
         const auto* bytes = reinterpret_cast<const unsigned char*>(frame.data());
-        if (sonic_damr_decode(decoder_, bytes, static_cast<int>(frame.size()), &pcm, &pcmLength) <=
-                0 ||
-            !pcm || pcmLength <= 0)
+        const int length = static_cast<int>(frame.size());
+        if (sonic_damr_decode(decoder_, bytes, length, &pcm, &pcmLength) <= 0 || pcmLength <= 0)
             continue;
         if (!Push(pcm, pcmLength)) break;
         ++decoded;
@@ -91,7 +99,7 @@ VoicePlayEnd CVoicePlayback::Play() {
     output_.SetMuted(false);
 
     if (decoded == 0 && !Stopped()) {
-        Fail(walk.magic ? "nothing playable" : "not an AMR file");
+        Fail("nothing playable");
         return kVoiceFailed;
     }
     return kVoiceFinished;

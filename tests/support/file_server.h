@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -55,9 +56,9 @@ public:
     std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
 
     // `path` as it appears on the request line, e.g. "/v%20a".
-    void Serve(const std::string& path, std::string body, int status = 200) {
+    void Serve(const std::string& path, std::string body) {
         std::lock_guard<std::mutex> g(m_);
-        files_[path] = {status, std::move(body)};
+        files_[path] = std::move(body);
     }
     void Hold(const std::string& path) {
         std::lock_guard<std::mutex> g(m_);
@@ -80,11 +81,6 @@ public:
     }
 
 private:
-    struct File {
-        int status = 404;
-        std::string body;
-    };
-
     static bool Readable(int fd, int ms) {
         pollfd p{fd, POLLIN, 0};
         return ::poll(&p, 1, ms) > 0;
@@ -113,7 +109,7 @@ private:
         }
         const std::size_t start = request.find(' ') + 1;
         const std::string path = request.substr(start, request.find(' ', start) - start);
-        File file;
+        std::optional<std::string> body;
         {
             std::unique_lock<std::mutex> g(m_);
             ++gets_[path];
@@ -126,12 +122,12 @@ private:
                 if (left) break;
                 cv_.wait_for(g, std::chrono::milliseconds(20));
             }
-            if (const auto it = files_.find(path); it != files_.end()) file = it->second;
+            if (const auto it = files_.find(path); it != files_.end()) body = it->second;
         }
-        const std::string answer = "HTTP/1.1 " + std::to_string(file.status) +
-                                   (file.status == 200 ? " OK" : " Not Found") +
-                                   "\r\nContent-Length: " + std::to_string(file.body.size()) +
-                                   "\r\nConnection: close\r\n\r\n" + file.body;
+        const std::string answer =
+            std::string(body ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
+            "\r\nContent-Length: " + std::to_string(body ? body->size() : 0) +
+            "\r\nConnection: close\r\n\r\n" + body.value_or("");
         ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
         ::shutdown(fd, SHUT_WR);
         ::close(fd);
@@ -141,10 +137,10 @@ private:
     std::uint16_t port_ = 0;
     std::thread acceptor_;
     std::vector<std::thread> connections_;  // the acceptor's only
-    std::mutex m_;                           // everything below
+    std::mutex m_;                          // everything below
     std::condition_variable cv_;
     bool stop_ = false;
-    std::map<std::string, File> files_;
+    std::map<std::string, std::string> files_;
     std::set<std::string> held_;
     std::map<std::string, int> gets_;
 };

@@ -109,7 +109,8 @@ protected:
     std::string folder = (fs::temp_directory_path() /
                           ("zeri_voice_" + std::to_string(::getpid()) + "_" +
                            testing::UnitTest::GetInstance()->current_test_info()->name()))
-                             .string() + "/audio/";
+                             .string() +
+                         "/audio/";
     DoneRouter router;
     testsupport::FileServer server;
     std::string host = server.Host();
@@ -221,9 +222,9 @@ TEST_F(VoicePlayer, FailedFetchesEndInOneDoneMessageAndTheNextClickFetchesAgain)
     const std::vector<std::string> foreign = {
         "\x89PNG\r\n\x1a\n" + std::string(100, '\0'),
         "#!AMR-WB\n" + std::string(200, '\x3c'),
-        "#!AMR\n" + std::string(20, '\x48'),      // frame types 9: none whole
-        "#!AMR\n\x3c" + std::string(10, 'x'),     // one 32-byte frame cut short
-        AmrTone(1000, 3.0),                       // over the 4 KiB given to this player
+        "#!AMR\n" + std::string(20, '\x48'),   // frame types 9: none whole
+        "#!AMR\n\x3c" + std::string(10, 'x'),  // one 32-byte frame cut short
+        AmrTone(1000, 3.0),                    // over the 4 KiB given to this player
     };
     ASSERT_TRUE(player->Add(2, "odd"));
     for (std::size_t i = 0; i < foreign.size(); ++i) {
@@ -264,8 +265,8 @@ TEST_F(VoicePlayer, AFileThatCannotBePlayedIsRemovedAndFetchedAgain) {
 
     ASSERT_TRUE(player->Play(1));
     ASSERT_TRUE(router.WaitCount(3));
-    EXPECT_EQ(router.Got(), (std::vector<Done>{{1, kVoiceFailed}, {1, kVoiceFailed},
-                                               {1, kVoiceFinished}}));
+    EXPECT_EQ(router.Got(),
+              (std::vector<Done>{{1, kVoiceFailed}, {1, kVoiceFailed}, {1, kVoiceFinished}}));
     EXPECT_EQ(server.Gets("/bad"), 1);
 }
 
