@@ -298,9 +298,14 @@ TEST_F(VoicePlayer, ClosingNeverWaitsForADownloadTheServerHoldsOpen) {
     ASSERT_TRUE(server.WaitGets("/stuck", 1));
     const auto before = std::chrono::steady_clock::now();
     player->Stop();
-    player.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
     EXPECT_TRUE(router.Got().empty());
+    EXPECT_FALSE(player->Busy(1));
+    // Nothing fetches any more: a click fails at once rather than wait for ever.
+    ASSERT_TRUE(player->Play(1));
+    EXPECT_EQ(router.Got(), (std::vector<Done>{{1, kVoiceFailed}}));
+    player.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
     EXPECT_FALSE(fs::exists(PathOf("stuck")));
 }
 
