@@ -29,6 +29,10 @@ const QColor kFailedColour(0x90, 0x90, 0x90);
 
 QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
 
+QString VoiceHref(ChatObjectKey key) {
+    return QString(CChatView::kVoiceLinkPrefix) + QString::number(static_cast<qulonglong>(key));
+}
+
 }  // namespace
 
 CChatView::CChatView(CRichEditUI* edit) : edit_(edit) {
@@ -100,9 +104,7 @@ QSize CChatView::AddPicture(const std::string& name, const std::string& file) {
     return first.size();
 }
 
-void CChatView::InsertImage(const std::string& name, QSize natural, int maxWidth, const QString& anchor) {
-    QTextImageFormat f;
-    f.setName(Q(name));
+void CChatView::SetPictureSize(QTextImageFormat& f, QSize natural, int maxWidth) const {
     int w = natural.width(), h = natural.height();
     if (maxWidth > 0 && w > maxWidth) {
         h = std::max(1, h * maxWidth / w);
@@ -112,6 +114,12 @@ void CChatView::InsertImage(const std::string& name, QSize natural, int maxWidth
     f.setProperty(kNaturalHeight, h);
     f.setWidth(w * zoom_ / 4.0);
     f.setHeight(h * zoom_ / 4.0);
+}
+
+void CChatView::InsertImage(const std::string& name, QSize natural, int maxWidth, const QString& anchor) {
+    QTextImageFormat f;
+    f.setName(Q(name));
+    SetPictureSize(f, natural, maxWidth);
     if (!anchor.isEmpty()) {
         f.setAnchor(true);
         f.setAnchorHref(anchor);
@@ -163,14 +171,14 @@ void CChatView::AppendPlaceholder(ChatObjectKey key, const std::string& waitingI
     c.setCharFormat(f);
 }
 
-bool CChatView::FindObject(ChatObjectKey key, QTextCursor& at, QTextImageFormat& fmt) const {
+bool CChatView::FindImage(const std::function<bool(const QTextCharFormat&)>& match, QTextCursor& at,
+                          QTextImageFormat& fmt) const {
     QTextDocument* doc = Editor()->document();
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
             const QTextCharFormat cf = frag.charFormat();
-            if (!cf.isImageFormat() || !cf.hasProperty(kPlaceholderKey)) continue;
-            if (cf.property(kPlaceholderKey).toULongLong() != key) continue;
+            if (!cf.isImageFormat() || !match(cf)) continue;
             // A fragment may hold several equal objects; the first is ours.
             at = QTextCursor(doc);
             at.setPosition(frag.position());
@@ -180,6 +188,12 @@ bool CChatView::FindObject(ChatObjectKey key, QTextCursor& at, QTextImageFormat&
         }
     }
     return false;
+}
+
+bool CChatView::FindObject(ChatObjectKey key, QTextCursor& at, QTextImageFormat& fmt) const {
+    return FindImage([key](const QTextCharFormat& f) {
+        return f.hasProperty(kPlaceholderKey) && f.property(kPlaceholderKey).toULongLong() == key;
+    }, at, fmt);
 }
 
 void CChatView::ReplacePlaceholder(ChatObjectKey key, const std::string& path) {
@@ -195,15 +209,7 @@ void CChatView::ReplacePlaceholder(ChatObjectKey key, const std::string& path) {
     }
     QTextImageFormat f;
     f.setName(Q(name));
-    int w = size.width(), h = size.height();
-    if (w > kMaxPictureWidth) {
-        h = std::max(1, h * kMaxPictureWidth / w);
-        w = kMaxPictureWidth;
-    }
-    f.setProperty(kNaturalWidth, w);
-    f.setProperty(kNaturalHeight, h);
-    f.setWidth(w * zoom_ / 4.0);
-    f.setHeight(h * zoom_ / 4.0);
+    SetPictureSize(f, size, kMaxPictureWidth);
     f.setProperty(kPictureFile, Q(path));
     at.setCharFormat(f);
 }
@@ -224,7 +230,7 @@ void CChatView::FailPlaceholder(ChatObjectKey key) {
 
 void CChatView::AppendVoiceClip(ChatObjectKey key, const std::string& icon) {
     if (!Editor()) return;
-    const QString href = QString(kVoiceLinkPrefix) + QString::number(static_cast<qulonglong>(key));
+    const QString href = VoiceHref(key);
     const std::string name = "icon:" + icon;
     const QSize size = AddPicture(name, icon);
     if (size.isEmpty()) {
@@ -236,6 +242,22 @@ void CChatView::AppendVoiceClip(ChatObjectKey key, const std::string& icon) {
         return;
     }
     InsertImage(name, size, 0, href);
+}
+
+void CChatView::SetVoiceClipIcon(ChatObjectKey key, const std::string& icon) {
+    if (!Editor()) return;
+    QTextCursor at;
+    QTextImageFormat f;
+    const QString href = VoiceHref(key);
+    if (!FindImage([&href](const QTextCharFormat& c) { return c.isAnchor() && c.anchorHref() == href; }, at, f))
+        return;
+    const std::string name = "icon:" + icon;
+    const QSize size = AddPicture(name, icon);
+    if (size.isEmpty()) return;
+    // The link and its place stay; only the picture and its size change.
+    f.setName(Q(name));
+    SetPictureSize(f, size, 0);
+    at.setCharFormat(f);
 }
 
 void CChatView::AppendLineBreak() {

@@ -2,13 +2,15 @@
 // A chat view of the room window: the room's chat lines rendered into a
 // skin RichEdit as rich text, with faces and pictures as inline images
 // (animated ones play), placeholders completed when their download ends,
-// voice clips as links ("voice:<key>"), the 200-line bound and the zoom of
+// voice clips as links ("voice:<key>") whose icon can change while the clip
+// plays, the 200-line bound and the zoom of
 // the view's menu.
 
 #include <QImage>
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <map>
 #include <string>
 
@@ -40,6 +42,9 @@ public:
     void ReplacePlaceholder(ChatObjectKey key, const std::string& path) override;
     void FailPlaceholder(ChatObjectKey key) override;
     void AppendVoiceClip(ChatObjectKey key, const std::string& icon) override;
+    // Shows `icon` for the voice clip under `key` (animated when the file
+    // is); a clip shown as text, or an icon that cannot be read, stays as it was.
+    void SetVoiceClipIcon(ChatObjectKey key, const std::string& icon);
     void AppendLineBreak() override;
     std::size_t LineCount() const override;
     void DeleteFirstLines(std::size_t count) override;
@@ -76,8 +81,13 @@ private:
     QTextCharFormat TextFormat(const ChatTextFormat& format) const;
     // Registers the picture as a document resource; its natural size.
     QSize AddPicture(const std::string& resourceName, const std::string& file);
+    // Its natural size (at most maxWidth wide when > 0) and that at the zoom.
+    void SetPictureSize(QTextImageFormat& f, QSize natural, int maxWidth) const;
     void InsertImage(const std::string& resourceName, QSize natural, int maxWidth,
                      const QString& anchor = {});
+    // The first image object whose format matches; `at` selects it.
+    bool FindImage(const std::function<bool(const QTextCharFormat&)>& match, QTextCursor& at,
+                   QTextImageFormat& fmt) const;
     bool FindObject(ChatObjectKey key, QTextCursor& at, QTextImageFormat& fmt) const;
     QTextCursor LastCharacter() const;
     void ApplyZoom();

@@ -308,6 +308,10 @@ void CRoomUI::ClearChat(const std::string& view) {
 
 bool CRoomUI::Minimised() const { return isMinimized(); }
 
+void CRoomUI::SetVoiceClipIcon(ChatObjectKey key, const std::string& icon) {
+    for (auto& [name, view] : chats_) view->SetVoiceClipIcon(key, icon);
+}
+
 // ---------------------------------------------------------------- notifications
 
 void CRoomUI::Notify(TNotifyUI& msg) {
@@ -362,6 +366,7 @@ void CRoomUI::OnClick(const std::string& name, TNotifyUI& msg) {
     else if (name == "bnt_SysRestore") ShowMaximised(false);
     else if (name == "bnt_sendchat") SendChat();
     else if (name == "bnt_Image") ChoosePicture();
+    else if (name == "bnt_VoiceMsg") actions_.ToggleVoiceMessage();
     else if (name == "bnt_ScreenCut") ScreenCut();
     else if (name == "bnt_font") ChooseStyle();
     else if (name == "bnt_Face") OpenFacePicker(msg.pSender);

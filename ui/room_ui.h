@@ -151,6 +151,8 @@ public:
     void ClearChat(const std::string& view) override;
     bool Minimised() const override;
     IRoomShows& Shows() override { return shows_; }
+    // In every chat view: a clip is shown in one, which the room need not know.
+    void SetVoiceClipIcon(ChatObjectKey key, const std::string& icon) override;
     IUserListObserver& UserListView() override;
     IMicQueueObserver& MicQueueView() override { return wheatForward_; }
     // Combos select without telling the room (a mode shown is not a mode chosen).

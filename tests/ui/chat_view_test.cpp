@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -143,6 +144,94 @@ TEST_F(ChatViews, AVoiceClipIsALinkThatReachesTheRoom) {
     QTextCursor c(view->Editor()->document());
     c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
     EXPECT_EQ(c.charFormat().anchorHref().toStdString(), "voice:77");
+}
+
+namespace {
+
+// The voice clips of a view in document order, as "href picture width".
+std::vector<std::string> Clips(CChatView& view) {
+    std::vector<std::string> out;
+    const QTextDocument* doc = view.Editor()->document();
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            if (!f.isAnchor() || !f.anchorHref().startsWith(CChatView::kVoiceLinkPrefix)) continue;
+            const QString name = f.isImageFormat() ? QFileInfo(f.toImageFormat().name()).fileName() : "text";
+            const int width = f.isImageFormat() ? static_cast<int>(f.toImageFormat().width()) : 0;
+            out.push_back(QString("%1 %2 %3").arg(f.anchorHref(), name).arg(width).toStdString());
+        }
+    return out;
+}
+
+}  // namespace
+
+TEST_F(ChatViews, APlayingClipShowsItsAnimatedIconAndOnlyThatClipChanges) {
+    using V = std::vector<std::string>;
+    const std::string still = uitest::SkinFolder() + "chat_sound_normal.png";
+    const std::string playing = uitest::SkinFolder() + "chat_sound_push.gif";
+    const int size = QImage(QString::fromStdString(still)).width();
+    ASSERT_GT(size, 0);
+    const QString n = QString::number(size);
+    // Two clips side by side on one line, a third on the next.
+    view->AppendText("bob: ", {});
+    view->AppendVoiceClip(5, still);
+    view->AppendVoiceClip(6, still);
+    view->AppendLineBreak();
+    view->AppendText("amy: ", {});
+    view->AppendVoiceClip(7, still);
+    view->AppendLineBreak();
+
+    w.SetVoiceClipIcon(6, playing);
+    EXPECT_EQ(Clips(*view), (V{"voice:5 chat_sound_normal.png " + n.toStdString(),
+                               "voice:6 chat_sound_push.gif " + n.toStdString(),
+                               "voice:7 chat_sound_normal.png " + n.toStdString()}));
+    const int before = view->AnimationSteps();
+    view->StepAnimations(1000);
+    EXPECT_GT(view->AnimationSteps(), before) << "the playing icon moves";
+
+    // Zoomed, the playing icon scales like the others; swapped back under
+    // the zoom it keeps the zoomed size.
+    view->SetZoomQuarters(8);
+    const std::string big = std::to_string(2 * size);
+    EXPECT_EQ(Clips(*view)[1], "voice:6 chat_sound_push.gif " + big);
+    w.SetVoiceClipIcon(6, still);
+    EXPECT_EQ(Clips(*view), (V{"voice:5 chat_sound_normal.png " + big, "voice:6 chat_sound_normal.png " + big,
+                               "voice:7 chat_sound_normal.png " + big}));
+    view->SetZoomQuarters(4);
+
+    // Unknown keys and pictures that cannot be read change nothing.
+    const V rest = Clips(*view);
+    w.SetVoiceClipIcon(99, playing);
+    w.SetVoiceClipIcon(5, dir.path().toStdString() + "/missing.gif");
+    EXPECT_EQ(Clips(*view), rest);
+
+    // After the oldest line is trimmed away the clips left still swap.
+    view->DeleteFirstLines(1);
+    w.SetVoiceClipIcon(7, playing);
+    EXPECT_EQ(Clips(*view), (V{"voice:7 chat_sound_push.gif " + n.toStdString()}));
+    // A playing icon still plays its own clip when clicked.
+    TNotifyUI link{"link", "Edit_RecvChat"};
+    link.text = "voice:7";
+    w.Notify(link);
+    EXPECT_EQ(actions.voices, std::vector<ChatObjectKey>{7});
+}
+
+TEST_F(ChatViews, TheWindowSwapsAClipInWhicheverViewShowsIt) {
+    const std::string still = uitest::SkinFolder() + "chat_sound_normal.png";
+    const std::string playing = uitest::SkinFolder() + "chat_sound_push.gif";
+    CChatView* secret = w.FindChat("Edit_PrivateChat");
+    ASSERT_NE(secret, nullptr);
+    view->AppendVoiceClip(1, still);
+    secret->AppendVoiceClip(2, still);
+    // A clip whose icon could not be read is a text link, and stays one.
+    secret->AppendVoiceClip(3, dir.path().toStdString() + "/missing.png");
+
+    const std::string size = std::to_string(QImage(QString::fromStdString(still)).width());
+    w.SetVoiceClipIcon(2, playing);
+    EXPECT_EQ(Clips(*view), std::vector<std::string>{"voice:1 chat_sound_normal.png " + size});
+    w.SetVoiceClipIcon(3, playing);
+    EXPECT_EQ(Clips(*secret), (std::vector<std::string>{"voice:2 chat_sound_push.gif " + size, "voice:3 text 0"}));
+    EXPECT_TRUE(secret->PlainText().endsWith("[语音]"));
 }
 
 TEST_F(ChatViews, SaveAsWritesThePictureUnderTheCursorInItsOwnFormat) {

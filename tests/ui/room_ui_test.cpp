@@ -16,6 +16,7 @@
 #include <QTextEdit>
 
 #include "chat/face_ctrl.h"
+#include "platform/dui/animated_picture.h"
 #include "platform/dui/builder.h"
 #include "platform/dui/controls.h"
 #include "platform/dui/inputs.h"
@@ -35,7 +36,7 @@ namespace {
 
 const char* const kNamedControls[] = {
     "bnt_store", "bnt_cancel_store", "bnt_history", "Lable_RoomName", "Lable_RoomID", "Lable_RoomPeople",
-    "text_tip", "bnt_Face", "bnt_Image", "bnt_ScreenCut", "bnt_sendchat", "bnt_MicOpen", "bnt_MicClose",
+    "text_tip", "bnt_Face", "bnt_Image", "bnt_VoiceMsg", "bnt_ScreenCut", "bnt_sendchat", "bnt_MicOpen", "bnt_MicClose",
     "bnt_FmOpen", "bnt_FmClose", "bnt_videoOpen", "bnt_videoClose", "bnt_AnchorOpen", "bnt_AnchorClose",
     "bnt_SysSet", "bnt_SysMin", "bnt_SysClose", "bnt_SysMax", "bnt_SysRestore", "Edit_RecvChat",
     "Edit_PrivateChat", "Edit_SendChat", "Edit_VipChat", "Edit_NearChat", "Edit_Announcement", "List_User",
@@ -117,7 +118,7 @@ TEST(RoomSkins, EveryPictureTheSkinsAndTheRoomNameExists) {
                                  "sign_6.png", "near_notify.png", "gag.png", "wait_image.gif",
                                  "normal_head.png", "chat_sound_normal.png", "menu_check.png",
                                  "Im/people.png", "spearking.png", "un_speark.png", "speark_icon.png",
-                                 "userinfo/level.png", "room_logo.png"};
+                                 "userinfo/level.png", "room_logo.png", "chat_sound_push.gif", "voice_msg.png"};
     for (const char* f : files) {
         QImage img(QString::fromStdString(uitest::SkinFolder() + f));
         EXPECT_FALSE(img.isNull()) << f;
@@ -131,6 +132,14 @@ TEST(RoomSkins, EveryPictureTheSkinsAndTheRoomNameExists) {
         const QString base = QString::fromStdString(uitest::SkinFolder() + f);
         EXPECT_EQ(QImage(base + "@2x.png").size(), QImage(base + ".png").size() * 2) << f;
     }
+    // A playing clip's icon moves, in the still icon's place and size.
+    AnimatedPicture playing;
+    ASSERT_TRUE(playing.Load(uitest::SkinFolder() + "chat_sound_push.gif"));
+    EXPECT_GT(playing.FrameCount(), 1);
+    EXPECT_EQ(QSize(playing.Width(), playing.Height()),
+              QImage(QString::fromStdString(uitest::SkinFolder() + "chat_sound_normal.png")).size());
+    for (int f = 1; f < playing.FrameCount(); ++f)
+        EXPECT_NE(playing.Frame(f), playing.Frame(f - 1)) << "frame " << f;
     // The signal bars differ from best to worst.
     EXPECT_NE(QImage(QString::fromStdString(uitest::SkinFolder() + "sign_1.png")),
               QImage(QString::fromStdString(uitest::SkinFolder() + "sign_6.png")));
@@ -164,6 +173,36 @@ TEST_F(RoomWindow, AClickSendsTheComposedLineAndEmptiesTheBoxOnlyWhenTaken) {
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(&w, &esc);
     EXPECT_EQ(actions.closes, 2);
+}
+
+TEST_F(RoomWindow, TheVoiceMessageButtonTogglesRecordingAndShowsItsSecondsBesideItsIcon) {
+    auto* button = w.FindControl<CButtonUI>("bnt_VoiceMsg");
+    ASSERT_NE(button, nullptr);
+    Click(button);
+    Click(button);
+    EXPECT_EQ(actions.voiceToggles, 2) << "each press reaches the room: record, then send";
+
+    IRoomView& view = w;
+    const QImage idle = button->grab().toImage();
+    view.SetText("bnt_VoiceMsg", "60s");
+    EXPECT_EQ(button->GetText(), "60s");
+    const QImage counting = button->grab().toImage();
+    ASSERT_EQ(idle.size(), counting.size());
+    // The seconds fit whole in the button, and none of the icon's pixels
+    // (those not of the button's plain background) is drawn over.
+    EXPECT_LE(QFontMetrics(button->CurrentFont()).horizontalAdvance("60s"), button->TextRect().width());
+    const QRgb plain = idle.pixel(2, idle.height() / 2);
+    int iconCovered = 0, changed = 0;
+    for (int y = 0; y < idle.height(); ++y)
+        for (int x = 0; x < idle.width(); ++x) {
+            if (idle.pixel(x, y) == counting.pixel(x, y)) continue;
+            ++changed;
+            if (idle.pixel(x, y) != plain) ++iconCovered;
+        }
+    EXPECT_GT(changed, 20) << "the seconds show";
+    EXPECT_EQ(iconCovered, 0) << "the icon stays whole";
+    view.SetText("bnt_VoiceMsg", "");
+    EXPECT_EQ(button->grab().toImage(), idle);
 }
 
 TEST_F(RoomWindow, TheSearchBoxShowsItsWholeHint) {

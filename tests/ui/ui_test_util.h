@@ -35,6 +35,7 @@ public:
     std::uint32_t RoomId() const override { return room; }
     void CloseWindow() override { ++closes; }
     void PlayVoiceClip(ChatObjectKey key) override { voices.push_back(key); }
+    void ToggleVoiceMessage() override { ++voiceToggles; }
     void ChatCleared() override { ++cleared; }
     const CFaceTable* Faces() const override { return &faces; }
     MyChatStyle MyStyle() const override { return style; }
@@ -48,7 +49,7 @@ public:
     std::vector<std::uint32_t> entered;
     std::vector<std::string> sent, pictures;
     std::vector<ChatObjectKey> voices;
-    int closes = 0, cleared = 0;
+    int closes = 0, cleared = 0, voiceToggles = 0;
 };
 
 inline void SendMouse(QWidget* w, QEvent::Type type, QPoint local, Qt::MouseButton button,

@@ -1,5 +1,5 @@
 // Draws the room window's pictures into a skin folder: every icon, the
-// signal bars, the inline badges and the waiting animation. The build runs
+// signal bars, the inline badges and the waiting and voice-clip animations. The build runs
 // it once per change of this file, so the art is ours and never checked in
 // as binaries.
 //
@@ -162,6 +162,13 @@ void Gear(QPainter& p) {
     p.drawEllipse(c, 2.8, 2.8);
 }
 
+// A voice clip's icon in a chat line: the first `count` of its three waves.
+void SoundWaves(QPainter& p, int count) {
+    p.setPen(QPen(kTeal, 2.0, Qt::SolidLine, Qt::RoundCap));
+    const QRectF waves[] = {QRectF(2, 6, 8, 12), QRectF(0, 2, 16, 20), QRectF(-2, -2, 24, 28)};
+    for (int i = 0; i < count && i < 3; ++i) p.drawArc(waves[i], -50 * 16, 100 * 16);
+}
+
 // ---- the waiting animation: a ring of dots, one bright dot going round ----
 
 void WaitingAnimation() {
@@ -230,6 +237,27 @@ void FlowerAnimation() {
     }
     if (!art::SaveAnimation(g_out + "/flower_give.gif", images, std::vector<int>(frames, 100))) {
         std::fprintf(stderr, "skin art: cannot write flower_give.gif\n");
+        ++g_failures;
+    }
+}
+
+// ---- a voice clip while it plays: its waves appear one by one, at the
+// still icon's size so the line does not move when the icon swaps ----
+
+void VoiceClipPlaying() {
+    const int size = 20, frames = 3, delayMs = 300;
+    std::vector<QImage> images;
+    for (int f = 0; f < frames; ++f) {
+        QImage img = Canvas(size, size);
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 24.0, size / 24.0);
+        SoundWaves(p, f + 1);
+        p.end();
+        images.push_back(img);
+    }
+    if (!art::SaveAnimation(g_out + "/chat_sound_push.gif", images, std::vector<int>(frames, delayMs))) {
+        std::fprintf(stderr, "skin art: cannot write chat_sound_push.gif\n");
         ++g_failures;
     }
 }
@@ -313,12 +341,7 @@ void InlineBadges() {
         p.setBrush(kGold);
         p.drawPath(Star(QPointF(12, 12.5), 10, 4.5));
     });
-    InlineIcon("chat_sound_normal.png", 20, [](QPainter& p) {
-        p.setPen(QPen(kTeal, 2.0, Qt::SolidLine, Qt::RoundCap));
-        p.drawArc(QRectF(2, 6, 8, 12), -50 * 16, 100 * 16);
-        p.drawArc(QRectF(0, 2, 16, 20), -50 * 16, 100 * 16);
-        p.drawArc(QRectF(-2, -2, 24, 28), -50 * 16, 100 * 16);
-    });
+    InlineIcon("chat_sound_normal.png", 20, [](QPainter& p) { SoundWaves(p, 3); });
 }
 
 // ---- stretched pictures (drawn at twice their size on screen) ----
@@ -357,6 +380,12 @@ void Pictures() {
         p.drawRoundedRect(QRectF(3.5, 5, 17, 14), 2, 2);
         p.drawPolyline(QPolygonF({QPointF(4, 17), QPointF(9.5, 11.5), QPointF(13, 15), QPointF(15.5, 12.5), QPointF(20, 17)}));
         p.drawEllipse(QPointF(15.5, 9), 1.5, 1.5);
+    });
+    // The voice-message button: a microphone between two waves.
+    Icon("voice_msg.png", k, [](QPainter& p) {
+        Mic(p);
+        p.drawArc(QRectF(1.5, 5, 6, 8), 120 * 16, 120 * 16);
+        p.drawArc(QRectF(16.5, 5, 6, 8), -60 * 16, 120 * 16);
     });
     Icon("screencut.png", k, [](QPainter& p) {
         p.drawEllipse(QPointF(7, 17), 3, 3);
@@ -643,6 +672,7 @@ int main(int argc, char** argv) {
     Pictures();
     WaitingAnimation();
     FlowerAnimation();
+    VoiceClipPlaying();
     ChoiceMarks();
     GiftBanners();
     if (argc == 3) DesktopIcons(QString::fromLocal8Bit(argv[2]));
