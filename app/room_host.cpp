@@ -45,6 +45,9 @@ std::intptr_t CRoomHost::OnMessage(const WindowMessage& m) {
         case UM_GIFT_ICON_DONE:
         case UM_CAR_ICON_DONE:
         case UM_MEDAL_ICON_DONE: s.OnFeatureMessage(m); break;
+        // Voice messages: a playback ended, an upload was answered.
+        case UM_VOICE_PLAY_DONE:
+        case UM_VOICE_UPLOAD_DONE: s.OnFeatureMessage(m); break;
         case UM_TALK_KEY: s.OnFeatureMessage(m); break;
         // The check-in service's answers to the anchor's clock-in and sign-in.
         case anchor_sign::UM_CLOCK_IN_DONE:

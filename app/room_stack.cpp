@@ -56,6 +56,9 @@ void CRoomStack::CForwardActions::CloseWindow() {
 void CRoomStack::CForwardActions::PlayVoiceClip(ChatObjectKey key) {
     if (to) to->PlayVoiceClip(key);
 }
+void CRoomStack::CForwardActions::ToggleVoiceMessage() {
+    if (to) to->ToggleVoiceMessage();
+}
 void CRoomStack::CForwardActions::ChatCleared() {
     if (to) to->ChatCleared();
 }
@@ -95,6 +98,12 @@ CRoomStack::~CRoomStack() {
     actions_.SetVideo(nullptr);
     actions_.SetAnchorSign(nullptr);
     actions_.SetPurchases(nullptr);
+    actions_.SetVoiceMessages(nullptr);
+    // Closing never waits for a voice message's download.
+    if (voiceMessages_) voiceMessages_->StopAll();
+    voiceMessages_.reset();
+    player_.reset();
+    recorder_.reset();
     // It leaves the moderation's pack and the badges before they go.
     if (badges_) badges_->SetOnMedalsArrived({});
     purchases_.reset();
@@ -251,6 +260,25 @@ bool CRoomStack::Start() {
         actions_.SetVoice(voice_.get());
         if (window_) window_->ShowSoundButtons();
     }
+    // Voice messages: played through the voice path, recorded from the
+    // chosen microphone, kept in the user's "audio/" folder.
+    RoomVoiceSetup voiceSetup;
+    voiceSetup.programFolder = setup.programFolder;
+    voiceSetup.audioFolder = folder + "audio/";
+    if (voice_) {
+        PlayAudioSetup playSetup;
+        playSetup.window = host_.Handle();
+        playSetup.audioFolder = voiceSetup.audioFolder;
+        playSetup.host = [] { return KITLIB_GetIppaddr(0); };
+        player_ = std::make_unique<CPlayAudio>(voice_->playback(), std::move(playSetup));
+        recorder_ = std::make_unique<voice::CVoiceRecorder>(voice_->backend());
+        voiceSetup.player = player_.get();
+        voiceSetup.recorder = recorder_.get();
+        voiceSetup.micDevice = [this] { return voice_ ? voice_->micDevice() : -1; };
+    }
+    voiceMessages_ = std::make_unique<CRoomVoiceMessages>(session(), *chat_, *transfers_,
+                                                          std::move(voiceSetup));
+    actions_.SetVoiceMessages(voiceMessages_.get());
     micAudio_ = std::make_unique<CVideoMicAudio>(voice_.get());
     micSetup.audio = micAudio_.get();
     mic_ = std::make_unique<CRoomMic>(session(), micSetup);

@@ -22,6 +22,9 @@
 #include "room/mic/room_mic.h"
 #include "room/mic/voice_set.h"
 #include "room/room_chat.h"
+#include "room/voice_message/room_voice_messages.h"
+#include "audio/voice_message/play_audio.h"
+#include "audio/voice_message/voice_recorder.h"
 #include "room/room_moderation.h"
 #include "room/purchases/room_purchases.h"
 #include "room/room_volumes.h"
@@ -81,6 +84,7 @@ public:
     CRoomCatalogue* catalogues() { return catalogues_.get(); }
     CRoomMic* mic() { return mic_.get(); }
     CRoomPurchases* purchases() { return purchases_.get(); }
+    CRoomVoiceMessages* voiceMessages() { return voiceMessages_.get(); }
     CVoiceSet* voice() { return voice_.get(); }
     CVideoEngine* videoEngine() { return videoEngine_.get(); }
     CRoomVideo* video() { return video_.get(); }
@@ -105,6 +109,7 @@ private:
         std::uint32_t RoomId() const override;
         void CloseWindow() override;
         void PlayVoiceClip(ChatObjectKey key) override;
+        void ToggleVoiceMessage() override;
         void ChatCleared() override;
         const CFaceTable* Faces() const override;
         CRoomMic* Mic() const override;
@@ -147,6 +152,11 @@ private:
     // After the volumes it reads and before the microphone that drives it,
     // so it goes first.
     std::unique_ptr<CVoiceSet> voice_;
+    // The voice messages' player and recorder need the voice path; the
+    // feature goes before both.
+    std::unique_ptr<CPlayAudio> player_;
+    std::unique_ptr<voice::CVoiceRecorder> recorder_;
+    std::unique_ptr<CRoomVoiceMessages> voiceMessages_;
     std::unique_ptr<CVideoMicAudio> micAudio_;
     std::unique_ptr<CRoomMic> mic_;
     std::unique_ptr<CRoomVideo> video_;
