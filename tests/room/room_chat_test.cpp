@@ -123,13 +123,7 @@ protected:
     int ChatRequests() const { return link.Count(cmd::Control_Send_Chat_Req); }
     msg::Control_Chat_Notify Line(std::uint32_t from, const std::string& name,
                                   const std::string& text) {
-        // The notice points at its bytes; they live as long as the test.
-        const std::string& kept = texts.emplace_back(text);
-        msg::Control_Chat_Notify n;
-        n.sender_id = from;
-        n.sender_name = name;
-        n.line = wire::bytes(reinterpret_cast<const unsigned char*>(kept.data()), kept.size());
-        return n;
+        return roomtest::ChatLine(texts, from, name, text);
     }
 
     fs::path dir;

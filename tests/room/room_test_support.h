@@ -6,12 +6,14 @@
 
 #include <unistd.h>
 
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/paths.h"
+#include "net/catalogue_chat.h"
 #include "net/catalogue_room.h"
 #include "net/fields.h"
 #include "net/json.h"
@@ -104,6 +106,18 @@ inline msg::Control_Room_UserList_Notify MemberList(const std::vector<Member>& m
         list.users.push_back(b);
     }
     return list;
+}
+
+// A chat line from `from`. The notice points at its bytes, so they are
+// kept in `keep` for as long as the test runs.
+inline msg::Control_Chat_Notify ChatLine(std::deque<std::string>& keep, std::uint32_t from,
+                                         const std::string& name, const std::string& text) {
+    const std::string& kept = keep.emplace_back(text);
+    msg::Control_Chat_Notify n;
+    n.sender_id = from;
+    n.sender_name = name;
+    n.line = wire::bytes(reinterpret_cast<const unsigned char*>(kept.data()), kept.size());
+    return n;
 }
 
 struct Sent {

@@ -177,12 +177,7 @@ protected:
         return n;
     }
     msg::Control_Chat_Notify Line(std::uint32_t from, const std::string& text) {
-        const std::string& kept = texts.emplace_back(text);
-        msg::Control_Chat_Notify n;
-        n.sender_id = from;
-        n.sender_name = "bob";
-        n.line = wire::bytes(reinterpret_cast<const unsigned char*>(kept.data()), kept.size());
-        return n;
+        return roomtest::ChatLine(texts, from, "bob", text);
     }
 
     fs::path dir;
