@@ -4,6 +4,7 @@
 
 #include "chat/picture_send.h"
 #include "core/files.h"
+#include "net/json.h"
 #include "platform/kitlib/kitlib.h"
 
 namespace {
@@ -35,6 +36,12 @@ bool CKitlibStarter::UploadFile(unsigned message, const std::string& url, const 
 }
 
 std::string CKitlibStarter::Host() { return KITLIB_GetIppaddr(0); }
+
+std::string UploadedFileId(const TransferDone& done) {
+    if (!done.ok) return {};
+    const json::value id = json::value::parse(done.body).get("file_id");
+    return id.is_number() ? std::to_string(id.as_int()) : id.as_string();
+}
 
 bool IHttpStarter::UploadFile(unsigned message, const std::string& url, const std::string& file) {
     std::string bytes;

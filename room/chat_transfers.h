@@ -35,6 +35,10 @@ struct TransferDone {
     int status = 0;            // uploads: the HTTP status (0: not known)
 };
 
+// The "file_id" of an upload service's answer (a number or a text); empty
+// for a failed upload or an answer without one.
+std::string UploadedFileId(const TransferDone& done);
+
 class IChatTransfers : public IPictureFetcher, public IPictureUploader {
 public:
     // Downloads a gift (UM_GIFT_ICON_DONE), car (UM_CAR_ICON_DONE) or wealth

@@ -6,7 +6,6 @@
 #include "chat/code_text.h"
 #include "core/log.h"
 #include "core/paths.h"
-#include "net/json.h"
 #include "platform/kitlib/kitlib.h"
 #include "platform/text/text.h"
 #include "room/push_data.h"
@@ -289,13 +288,7 @@ void CRoomChat::Echo(const std::string& code, std::uint32_t receiverId) {
 }
 
 void CRoomChat::OnUploadDone(const TransferDone& done) {
-    std::string fileId;
-    if (done.ok) {
-        const json::value answer = json::value::parse(done.body);
-        const json::value id = answer.get("file_id");
-        fileId = id.is_number() ? std::to_string(id.as_int()) : id.as_string();
-    }
-    const CPictureSender::Finished f = sender_.OnAnswer(done.ticket, done.ok, fileId);
+    const CPictureSender::Finished f = sender_.OnAnswer(done.ticket, done.ok, UploadedFileId(done));
     auto it = uploadReceivers_.find(done.ticket);
     if (it == uploadReceivers_.end()) return;  // sent from a room since left
     const std::uint32_t receiver = it->second;

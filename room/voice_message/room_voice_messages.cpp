@@ -207,12 +207,7 @@ void CRoomVoiceMessages::OnUploadDone(const TransferDone& done) {
     if (it == uploads_.end()) return;  // sent from a room since left
     const std::string file = it->second;
     uploads_.erase(it);
-    std::string id;
-    if (done.ok) {
-        const json::value answer = json::value::parse(done.body);
-        const json::value v = answer.get("file_id");
-        id = v.is_number() ? std::to_string(v.as_int()) : v.as_string();
-    }
+    const std::string id = UploadedFileId(done);
     const std::string code = chatcode::MakeVoiceClip(id);
     if (code.empty()) {
         RemoveFile(file);

@@ -4,7 +4,6 @@
 // clip icons following the player's answers.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -15,11 +14,13 @@
 #include "net/catalogue_chat.h"
 #include "net/catalogue_room.h"
 #include "platform/kitlib/kitlib.h"
+#include "platform/wavedev/wav_file.h"
 #include "room/headless_view.h"
 #include "room/room_chat.h"
 #include "room/voice_message/room_voice_messages.h"
 #include "tests/room/room_test_support.h"
 #include "tests/voice/memory_backend.h"
+#include "tests/voice/voice_signals.h"
 
 namespace fs = std::filesystem;
 using roomtest::FakeAccount;
@@ -68,33 +69,6 @@ public:
     }
     void Stop() override { ++stops; }
 };
-
-std::vector<std::int16_t> Tone(double seconds, int rate) {
-    std::vector<std::int16_t> s(static_cast<std::size_t>(seconds * rate));
-    for (std::size_t i = 0; i < s.size(); ++i)
-        s[i] = static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 1000.0 * double(i) / rate));
-    return s;
-}
-
-void WriteWav(const std::string& path, const std::vector<std::int16_t>& s, int rate) {
-    const auto u32 = [](std::ofstream& f, std::uint32_t v) { f.write(reinterpret_cast<char*>(&v), 4); };
-    const auto u16 = [](std::ofstream& f, std::uint16_t v) { f.write(reinterpret_cast<char*>(&v), 2); };
-    std::ofstream f(path, std::ios::binary);
-    const std::uint32_t bytes = static_cast<std::uint32_t>(s.size() * 2);
-    f.write("RIFF", 4);
-    u32(f, 36 + bytes);
-    f.write("WAVEfmt ", 8);
-    u32(f, 16);
-    u16(f, 1);
-    u16(f, 1);
-    u32(f, rate);
-    u32(f, rate * 2);
-    u16(f, 2);
-    u16(f, 16);
-    f.write("data", 4);
-    u32(f, bytes);
-    f.write(reinterpret_cast<const char*>(s.data()), bytes);
-}
 
 KitlibAnswer Answer(int status, const std::string& body) {
     KitlibAnswer a;
@@ -151,7 +125,7 @@ protected:
     }
     // `seconds` of tone into the open recorder, as the device would hand it.
     void Speak(double seconds) {
-        const auto s = Tone(seconds, 22050);
+        const auto s = voicetest::Tone(1000, -12, static_cast<std::size_t>(seconds * 22050), 22050);
         for (std::size_t at = 0; at < s.size(); at += 441)
             backend->Feed(s.data() + at, std::min<std::size_t>(441, s.size() - at));
     }
@@ -321,7 +295,9 @@ TEST_F(RoomVoice, TypedVoiceSendsAWavAndPlayPlaysTheNewestClip) {
     Enter();
     const std::string wav = (dir / "tone 1k.wav").string();
     fs::create_directories(dir);
-    WriteWav(wav, Tone(2, 44100), 44100);
+    std::string error;
+    ASSERT_TRUE(wavedev::WriteWav(wav, {44100, 1}, voicetest::Tone(1000, -12, 88200, 44100), error))
+        << error;
     EXPECT_TRUE(session.OnTypedCommand("/voice " + wav));
     ASSERT_EQ(starter.calls.size(), 1u) << (view.Lines().empty() ? "" : view.Lines().back());
     // Two seconds at 8000 Hz: 100 frames.
